@@ -1,0 +1,25 @@
+# qelo_add_subsystem_library(NAME [DEPS libs...] [SYSTEM_LIBS libs...])
+# Builds the .cpp files of the current directory into one static library. A file named
+# *_posix.cpp or *_win32.cpp implements a platform service and is compiled only in the build
+# of its platform; every other file is portable.
+function(qelo_add_subsystem_library name)
+  cmake_parse_arguments(ARG "" "" "DEPS;SYSTEM_LIBS" ${ARGN})
+  file(GLOB all_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  set(sources)
+  foreach(file IN LISTS all_sources)
+    if(file MATCHES "_(posix|win32)\\.cpp$" AND NOT file MATCHES "_${QELO_PLATFORM}\\.cpp$")
+      continue()
+    endif()
+    list(APPEND sources ${file})
+  endforeach()
+  if(NOT sources)
+    # A subsystem that is header-only so far.
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${name} INTERFACE ${ARG_DEPS} ${ARG_SYSTEM_LIBS})
+    return()
+  endif()
+  add_library(${name} STATIC ${sources})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${name} PUBLIC ${ARG_DEPS} ${ARG_SYSTEM_LIBS})
+endfunction()

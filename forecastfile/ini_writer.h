@@ -1,0 +1,26 @@
+#pragma once
+// The INI writer: one private-profile write per key, a flush on close.
+
+#include <string>
+
+#include "forecastfile/string_writer.h"
+
+namespace qelo {
+
+class IniWriter final : public StringWriter {
+ public:
+  // Holds the full path of the file; touches nothing and cannot fail.
+  explicit IniWriter(std::u16string path);
+  // One call of the platform's private-profile write; a refusal throws
+  // platform::Failure(u"Unable to write to " + path). No retry.
+  void WriteString(const std::u16string& section, const std::u16string& key,
+                   const std::u16string& value) override;
+  // Asks the service to flush the file; its result is not looked at.
+  void Close();
+  const std::u16string& Path() const { return path_; }
+
+ private:
+  std::u16string path_;
+};
+
+}  // namespace qelo

@@ -1,0 +1,30 @@
+#pragma once
+// Cutting today's, tomorrow's and the day after's forecast out of the page lines.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "forecastfile/string_writer.h"
+#include "retrieval/page_lines.h"
+
+namespace qelo {
+
+// The characters from the first `start` marker's position plus its length up to, not
+// including, the first `end` marker; both searched from position 1; an absent start marker
+// counts as position 0. Empty when that range is empty.
+std::u16string ExtractBetween(const std::u16string& text, const std::u16string& start,
+                              const std::u16string& end);
+
+class FieldExtraction {
+ public:
+  std::int32_t LineCursor = 0;   // set to 0 when the page text is loaded; never decreases
+  std::int32_t SearchIndex = 0;  // where the latest line search stopped
+
+  // Writes the 13 forecast keys (5 to 17) into section "qelo" of `file`, each the moment it is
+  // cut; "城市" takes readCityField() at that moment.
+  void Run(const PageLines& lines, const std::function<std::u16string()>& readCityField,
+           StringWriter& file);
+};
+
+}  // namespace qelo

@@ -1,0 +1,35 @@
+#pragma once
+// The response buffer: the body bytes of a successful fetch and their text.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace qelo {
+
+inline constexpr std::uint32_t kCodePageUtf8 = 65001;
+// A body that would grow the buffer past this fails the fetch: memory stays bounded whatever
+// the server sends.
+inline constexpr std::size_t kMaxResponseBytes = 16u * 1024u * 1024u;
+
+class ResponseBuffer {
+ public:
+  // An empty buffer whose text is decoded with `codePage` (the program passes only 65001).
+  explicit ResponseBuffer(std::uint32_t codePage, std::size_t maxBytes = kMaxResponseBytes);
+  // Appends body bytes; throws platform::Failure(u"Response too large.") when the buffer would
+  // grow past its limit, and then keeps nothing of the response.
+  void Append(const std::uint8_t* bytes, std::size_t count);
+  void Clear();
+  const std::vector<std::uint8_t>& Bytes() const { return bytes_; }
+  std::uint32_t CodePage() const { return codePage_; }
+  // All bytes decoded strictly as UTF-8; the empty text when they are not well-formed. Never fails.
+  std::u16string Text() const;
+
+ private:
+  std::uint32_t codePage_;
+  std::size_t maxBytes_;
+  std::vector<std::uint8_t> bytes_;
+};
+
+}  // namespace qelo
