@@ -1,0 +1,29 @@
+#pragma once
+// The city directory: the forecast web site's table of city names and nine-digit city codes,
+// the lookup of a name and the address of a city's forecast page.
+
+#include <array>
+#include <string>
+#include <string_view>
+
+namespace qelo::UnitChinaWeather {
+
+inline constexpr int CityCount = 2586;
+
+// Rows 1 to CityCount, sorted by code; entry 0 is an empty placeholder so that the indexes are
+// the row numbers, and no lookup ever reads it. The names are not unique.
+extern const std::array<std::u16string_view, CityCount + 1> CityNames;
+extern const std::array<std::u16string_view, CityCount + 1> CityCodes;
+
+// The forecast web site whose codes the table holds.
+inline constexpr std::u16string_view WeatherSiteHost = u"www.weather.com.cn";
+
+// The code of the first row whose name equals `cityName` code unit for code unit; empty when
+// no row does.
+std::u16string GetCityCode(std::u16string cityName);
+// "http://" host "/weather/" code ".shtml"; the code goes in as it is, even when empty.
+std::u16string GetWeatherPageUrl(std::u16string cityCode);
+// The page address of the city, or empty when the name is not in the table.
+std::u16string CityToWeatherPageUrl(std::u16string cityName);
+
+}  // namespace qelo::UnitChinaWeather

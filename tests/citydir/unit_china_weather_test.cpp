@@ -1,0 +1,179 @@
+#include "citydir/unit_china_weather.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+#include <string>
+
+#include "platform/text.h"
+
+namespace qelo::UnitChinaWeather {
+namespace {
+
+std::string Utf8(std::u16string_view text) { return platform::ToUtf8(text); }
+
+bool IsCityCode(std::u16string_view code) {
+  if (code.size() != 9 || code.substr(0, 3) != u"101") return false;
+  for (char16_t c : code) {
+    if (c < u'0' || c > u'9') return false;
+  }
+  return true;
+}
+
+bool IsBareChineseName(std::u16string_view name) {
+  if (name.size() < 2 || name.size() > 9) return false;
+  for (char16_t c : name) {
+    if (c < 0x4E00 || c > 0x9FFF) return false;
+  }
+  return true;
+}
+
+TEST(CityTable, HasOneValidRowPerIndexInStrictlyAscendingCodeOrder) {
+  ASSERT_EQ(CityCount, 2586);
+  ASSERT_EQ(CityNames.size(), 2587u);
+  ASSERT_EQ(CityCodes.size(), 2587u);
+  for (int i = 1; i <= CityCount; ++i) {
+    EXPECT_TRUE(IsCityCode(CityCodes[i])) << i << " " << Utf8(CityCodes[i]);
+    EXPECT_TRUE(IsBareChineseName(CityNames[i])) << i << " " << Utf8(CityNames[i]);
+    if (i > 1) {
+      EXPECT_LT(CityCodes[i - 1], CityCodes[i]) << i;
+    }
+  }
+}
+
+TEST(CityTable, BlocksStartAndEndWithTheKnownRows) {
+  struct Block {
+    std::u16string_view prefix;
+    int rows, groups, first, last;
+  } blocks[] = {
+      {u"10101", 21, 21, 1, 21},       {u"10102", 15, 13, 22, 36},
+      {u"10103", 14, 14, 37, 50},      {u"10104", 37, 37, 51, 87},
+      {u"10105", 84, 13, 88, 171},     {u"10106", 54, 9, 172, 225},
+      {u"10107", 65, 14, 226, 290},    {u"10108", 132, 12, 291, 422},
+      {u"10109", 148, 11, 423, 570},   {u"10110", 111, 11, 571, 681},
+      {u"10111", 99, 10, 682, 780},    {u"10112", 127, 17, 781, 907},
+      {u"10113", 111, 16, 908, 1018},  {u"10114", 41, 7, 1019, 1059},
+      {u"10115", 62, 8, 1060, 1121},   {u"10116", 86, 13, 1122, 1207},
+      {u"10117", 26, 5, 1208, 1233},   {u"10118", 124, 18, 1234, 1357},
+      {u"10119", 81, 13, 1358, 1438},  {u"10120", 82, 17, 1439, 1520},
+      {u"10121", 78, 11, 1521, 1598},  {u"10122", 82, 17, 1599, 1680},
+      {u"10123", 73, 9, 1681, 1753},   {u"10124", 92, 11, 1754, 1845},
+      {u"10125", 102, 15, 1846, 1947}, {u"10126", 89, 9, 1948, 2036},
+      {u"10127", 167, 21, 2037, 2203}, {u"10128", 99, 21, 2204, 2302},
+      {u"10129", 136, 16, 2303, 2438}, {u"10130", 97, 14, 2439, 2535},
+      {u"10131", 25, 2, 2536, 2560},   {u"10132", 5, 1, 2561, 2565},
+      {u"10133", 1, 1, 2566, 2566},    {u"10134", 20, 9, 2567, 2586},
+  };
+  std::map<std::u16string_view, int> rowsPerBlock;
+  std::map<std::u16string_view, std::set<std::u16string_view>> groupsPerBlock;
+  for (int i = 1; i <= CityCount; ++i) {
+    std::u16string_view code = CityCodes[i];
+    ++rowsPerBlock[code.substr(0, 5)];
+    groupsPerBlock[code.substr(0, 5)].insert(code.substr(0, 7));
+  }
+  EXPECT_EQ(rowsPerBlock.size(), std::size(blocks));
+  for (const Block& b : blocks) {
+    SCOPED_TRACE(Utf8(b.prefix));
+    EXPECT_EQ(rowsPerBlock[b.prefix], b.rows);
+    EXPECT_EQ(groupsPerBlock[b.prefix].size(), static_cast<std::size_t>(b.groups));
+    EXPECT_EQ(CityCodes[b.first].substr(0, 5), b.prefix);
+    EXPECT_EQ(CityCodes[b.last].substr(0, 5), b.prefix);
+    EXPECT_EQ(b.last - b.first + 1, b.rows);
+  }
+}
+
+TEST(CityTable, FirstAndLastRows) {
+  EXPECT_EQ(CityNames[1], u"北京");
+  EXPECT_EQ(CityCodes[1], u"101010100");
+  EXPECT_EQ(CityNames[CityCount], u"新港");
+  EXPECT_EQ(CityCodes[CityCount], u"101340904");
+  EXPECT_EQ(GetCityCode(u"北京"), u"101010100");
+  EXPECT_EQ(GetCityCode(u"新港"), u"101340904");
+}
+
+TEST(CityTable, FuzhouGroup) {
+  struct Row {
+    int index;
+    std::u16string_view name, code;
+  } rows[] = {
+      {1681, u"福州", u"101230101"},     {1682, u"闽清", u"101230102"},
+      {1683, u"闽侯", u"101230103"},     {1684, u"罗源", u"101230104"},
+      {1685, u"连江", u"101230105"},     {1686, u"马祖", u"101230106"},
+      {1687, u"永泰", u"101230107"},     {1688, u"平潭", u"101230108"},
+      {1689, u"福州郊区", u"101230109"}, {1690, u"长乐", u"101230110"},
+      {1691, u"福清", u"101230111"},     {1692, u"平潭海峡大桥", u"101230112"},
+  };
+  for (const Row& r : rows) {
+    EXPECT_EQ(CityNames[r.index], r.name) << r.index;
+    EXPECT_EQ(CityCodes[r.index], r.code) << r.index;
+    EXPECT_EQ(GetCityCode(std::u16string(r.name)), r.code) << r.index;
+  }
+  EXPECT_EQ(CityCodes[1680].substr(0, 7), u"1012217");
+  EXPECT_EQ(CityCodes[1693].substr(0, 7), u"1012302");
+}
+
+TEST(CityLookup, FirstOfTwoRowsWithOneNameWins) {
+  struct Repeated {
+    std::u16string_view name;
+    int returnedIndex;
+    std::u16string_view returnedCode;
+    int shadowedIndex;
+    std::u16string_view shadowedCode;
+  } repeated[] = {
+      {u"朝阳", 3, u"101010300", 277, u"101071201"},
+      {u"通州", 6, u"101010600", 1389, u"101190509"},
+      {u"金山", 28, u"101020700", 1714, u"101230508"},
+      {u"松江", 30, u"101020900", 194, u"101060310"},
+      {u"天池", 190, u"101060306", 916, u"101130109"},
+      {u"东港", 257, u"101070604", 2570, u"101340202"},
+      {u"清水河", 295, u"101080105", 1093, u"101150507"},
+      {u"河南", 349, u"101080706", 1078, u"101150304"},
+      {u"河口", 880, u"101121202", 2316, u"101290114"},
+      {u"东乡", 1194, u"101161106", 1796, u"101240411"},
+      {u"南溪", 1667, u"101221504", 2103, u"101271104"},
+      {u"玉山", 1783, u"101240312", 2585, u"101340903"},
+      {u"东兴", 2112, u"101271202", 2533, u"101301403"},
+      {u"九龙", 2165, u"101271805", 2562, u"101320102"},
+      {u"普洱", 2382, u"101290901", 2386, u"101290905"},
+  };
+  for (const Repeated& r : repeated) {
+    SCOPED_TRACE(Utf8(r.name));
+    EXPECT_EQ(CityNames[r.returnedIndex], r.name);
+    EXPECT_EQ(CityCodes[r.returnedIndex], r.returnedCode);
+    EXPECT_EQ(CityNames[r.shadowedIndex], r.name);
+    EXPECT_EQ(CityCodes[r.shadowedIndex], r.shadowedCode);
+    EXPECT_EQ(GetCityCode(std::u16string(r.name)), r.returnedCode);
+  }
+
+  std::map<std::u16string_view, int> rowsPerName;
+  for (int i = 1; i <= CityCount; ++i) ++rowsPerName[CityNames[i]];
+  std::set<std::u16string_view> namesInTwoRows;
+  for (const auto& [name, count] : rowsPerName) {
+    EXPECT_LE(count, 2) << Utf8(name);
+    if (count == 2) namesInTwoRows.insert(name);
+  }
+  std::set<std::u16string_view> expected;
+  for (const Repeated& r : repeated) expected.insert(r.name);
+  EXPECT_EQ(namesInTwoRows, expected);
+}
+
+TEST(CityLookup, OnlyTheExactNameMatches) {
+  const std::u16string notInTable[] = {
+      u"福州市", u"福州 ", u" 福州", u"福", u"fuzhou", u"FUZHOU", u"", std::u16string(u"福州\0", 3),
+  };
+  for (const std::u16string& name : notInTable) {
+    EXPECT_EQ(GetCityCode(name), u"") << Utf8(name);
+    EXPECT_EQ(CityToWeatherPageUrl(name), u"") << Utf8(name);
+  }
+}
+
+TEST(WeatherPageUrl, IsBuiltFromTheHostAndTheCode) {
+  EXPECT_EQ(CityToWeatherPageUrl(u"福州"), u"http://www.weather.com.cn/weather/101230101.shtml");
+  EXPECT_EQ(GetWeatherPageUrl(u"101230101"), u"http://www.weather.com.cn/weather/101230101.shtml");
+  EXPECT_EQ(GetWeatherPageUrl(u""), u"http://www.weather.com.cn/weather/.shtml");
+  EXPECT_EQ(CityToWeatherPageUrl(u"新港"), u"http://www.weather.com.cn/weather/101340904.shtml");
+}
+
+}  // namespace
+}  // namespace qelo::UnitChinaWeather
