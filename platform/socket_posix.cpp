@@ -1,0 +1,264 @@
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <cerrno>
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+
+#include "platform/socket.h"
+#include "platform/text.h"
+
+namespace qelo::platform {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int WsaCodeFromErrno(int error) {
+  switch (error) {
+    case EINTR:
+      return 10004;
+    case EBADF:
+      return 10009;
+    case EACCES:
+      return 10013;
+    case EFAULT:
+      return 10014;
+    case EINVAL:
+      return 10022;
+    case EMFILE:
+      return 10024;
+    case EWOULDBLOCK:
+      return 10035;
+#if EAGAIN != EWOULDBLOCK
+    case EAGAIN:
+      return 10035;
+#endif
+    case EINPROGRESS:
+      return 10036;
+    case EALREADY:
+      return 10037;
+    case ENOTSOCK:
+      return 10038;
+    case EDESTADDRREQ:
+      return 10039;
+    case EMSGSIZE:
+      return 10040;
+    case EPROTOTYPE:
+      return 10041;
+    case ENOPROTOOPT:
+      return 10042;
+    case EPROTONOSUPPORT:
+      return 10043;
+    case ESOCKTNOSUPPORT:
+      return 10044;
+    case EOPNOTSUPP:
+      return 10045;
+    case EPFNOSUPPORT:
+      return 10046;
+    case EAFNOSUPPORT:
+      return 10047;
+    case EADDRINUSE:
+      return 10048;
+    case EADDRNOTAVAIL:
+      return 10049;
+    case ENETDOWN:
+      return 10050;
+    case ENETUNREACH:
+      return 10051;
+    case ENETRESET:
+      return 10052;
+    case ECONNABORTED:
+      return 10053;
+    case ECONNRESET:
+      return 10054;
+    case ENOBUFS:
+      return 10055;
+    case EISCONN:
+      return 10056;
+    case ENOTCONN:
+      return 10057;
+    case EPIPE:
+      return 10058;
+    case ESHUTDOWN:
+      return 10058;
+    case ETOOMANYREFS:
+      return 10059;
+    case ETIMEDOUT:
+      return 10060;
+    case ECONNREFUSED:
+      return 10061;
+    case ELOOP:
+      return 10062;
+    case ENAMETOOLONG:
+      return 10063;
+    case EHOSTDOWN:
+      return 10064;
+    case EHOSTUNREACH:
+      return 10065;
+    case ENOTEMPTY:
+      return 10066;
+    default:
+      return error;
+  }
+}
+
+int WsaCodeFromResolver(int result, int error) {
+  switch (result) {
+    case EAI_NONAME:
+#ifdef EAI_NODATA
+    case EAI_NODATA:
+#endif
+#ifdef EAI_ADDRFAMILY
+    case EAI_ADDRFAMILY:
+#endif
+      return kWsaHostNotFound;
+    case EAI_AGAIN:
+      return 11002;
+    case EAI_FAIL:
+      return 11003;
+    case EAI_MEMORY:
+      return 10055;
+    case EAI_FAMILY:
+      return 10047;
+    case EAI_SOCKTYPE:
+      return 10044;
+    case EAI_SERVICE:
+      return 10109;
+    case EAI_BADFLAGS:
+      return 10022;
+    case EAI_SYSTEM:
+      return WsaCodeFromErrno(error);
+    default:
+      return 11003;
+  }
+}
+
+[[noreturn]] void ThrowLastError() { throw SocketError(WsaCodeFromErrno(errno)); }
+
+int Fd(std::uintptr_t handle) { return static_cast<int>(handle); }
+
+int RemainingMs(Clock::time_point deadline) {
+  auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+  return static_cast<int>(std::clamp<decltype(left)>(left, 0, INT_MAX));
+}
+
+// Polls for `events` until the deadline; a signal only restarts the wait with the time left.
+bool PollUntil(int fd, short events, Clock::time_point deadline) {
+  for (;;) {
+    pollfd entry{fd, events, 0};
+    int ready = ::poll(&entry, 1, RemainingMs(deadline));
+    if (ready > 0) return true;
+    if (ready == 0) return false;
+    if (errno != EINTR) ThrowLastError();
+  }
+}
+
+void SetNonBlocking(int fd, bool on) {
+  int flags = ::fcntl(fd, F_GETFL);
+  if (flags < 0) ThrowLastError();
+  flags = on ? (flags | O_NONBLOCK) : (flags & ~O_NONBLOCK);
+  if (::fcntl(fd, F_SETFL, flags) < 0) ThrowLastError();
+}
+
+sockaddr_in SocketAddress(const Ipv4Address& address, std::uint16_t port) {
+  sockaddr_in result{};
+  result.sin_family = AF_INET;
+  result.sin_port = htons(port);
+  std::memcpy(&result.sin_addr, address.bytes, 4);
+  return result;
+}
+
+}  // namespace
+
+SocketLibrary::SocketLibrary() = default;
+SocketLibrary::~SocketLibrary() = default;
+
+namespace detail {
+
+Ipv4Address LookUpIpv4(const std::u16string& host) {
+  // A name with a NUL inside would be cut short by the C interface and look up another host.
+  if (host.find(u'\0') != std::u16string::npos) throw SocketError(kWsaHostNotFound);
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* found = nullptr;
+  int result = ::getaddrinfo(ToUtf8(host).c_str(), nullptr, &hints, &found);
+  if (result != 0) throw SocketError(WsaCodeFromResolver(result, errno));
+  Ipv4Address address;
+  bool any = false;
+  for (addrinfo* entry = found; entry != nullptr && !any; entry = entry->ai_next) {
+    if (entry->ai_family != AF_INET || entry->ai_addr == nullptr) continue;
+    const auto* ipv4 = reinterpret_cast<const sockaddr_in*>(entry->ai_addr);
+    std::memcpy(address.bytes, &ipv4->sin_addr, 4);
+    any = true;
+  }
+  ::freeaddrinfo(found);
+  if (!any) throw SocketError(kWsaHostNotFound);
+  return address;
+}
+
+}  // namespace detail
+
+Socket Socket::Connect(const Ipv4Address& address, std::uint16_t port,
+                       std::chrono::milliseconds timeout) {
+  const auto deadline = Clock::now() + timeout;
+  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) ThrowLastError();
+  Socket socket(static_cast<std::uintptr_t>(fd));
+
+  sockaddr_in local = SocketAddress(Ipv4Address{}, 0);
+  if (::bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) < 0) ThrowLastError();
+
+  SetNonBlocking(fd, true);
+  sockaddr_in remote = SocketAddress(address, port);
+  if (::connect(fd, reinterpret_cast<const sockaddr*>(&remote), sizeof remote) < 0) {
+    if (errno != EINPROGRESS && errno != EINTR) ThrowLastError();
+    if (!PollUntil(fd, POLLOUT, deadline)) throw Failure(u"Connect timed out.");
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) < 0) ThrowLastError();
+    if (error != 0) throw SocketError(WsaCodeFromErrno(error));
+  }
+  SetNonBlocking(fd, false);
+  return socket;
+}
+
+void Socket::SendAll(const std::uint8_t* bytes, std::size_t count) {
+  while (count > 0) {
+    ssize_t sent = ::send(Fd(handle_), bytes, count, MSG_NOSIGNAL);
+    if (sent < 0) {
+      if (errno == EINTR) continue;
+      ThrowLastError();
+    }
+    bytes += sent;
+    count -= static_cast<std::size_t>(sent);
+  }
+}
+
+bool Socket::WaitReadable(std::chrono::milliseconds wait) {
+  return PollUntil(Fd(handle_), POLLIN, Clock::now() + wait);
+}
+
+std::size_t Socket::Receive(std::uint8_t* into, std::size_t capacity) {
+  for (;;) {
+    ssize_t received = ::recv(Fd(handle_), into, std::min(capacity, kMaxReceiveBytes), 0);
+    if (received >= 0) return static_cast<std::size_t>(received);
+    if (errno != EINTR) ThrowLastError();
+  }
+}
+
+void Socket::Close() noexcept {
+  if (handle_ == kNoHandle) return;
+  ::shutdown(Fd(handle_), SHUT_WR);
+  ::close(Fd(handle_));
+  handle_ = kNoHandle;
+}
+
+}  // namespace qelo::platform
