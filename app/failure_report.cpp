@@ -1,0 +1,22 @@
+#include "app/failure_report.h"
+
+#include "platform/casing.h"
+
+namespace qelo {
+
+std::u16string ReportText(const std::u16string& message) {
+  if (!message.empty() && message.back() > u'.') return message + u'.';
+  return message;
+}
+
+std::u16string ApplicationTitle(const std::u16string& executablePath, char16_t separator) {
+  const std::size_t lastSeparator = executablePath.rfind(separator);
+  std::u16string name = lastSeparator == std::u16string::npos
+                            ? executablePath
+                            : executablePath.substr(lastSeparator + 1);
+  name = name.substr(0, name.find(u'.'));
+  if (name.size() <= 1) return name;
+  return name.front() + platform::LowerCase(name.substr(1));
+}
+
+}  // namespace qelo

@@ -1,0 +1,65 @@
+#include "app/failure_report.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/text.h"
+
+namespace qelo {
+namespace {
+
+TEST(ReportText, AppendsAFullStopOnlyAfterCharactersAboveIt) {
+  struct Case {
+    std::u16string message, shown;
+  } cases[] = {
+      {u"", u""},
+      {u"Socket Error # 10061", u"Socket Error # 10061."},
+      {u"Connection refused", u"Connection refused."},
+      {u"HTTP/1.1 404 Not Found", u"HTTP/1.1 404 Not Found."},
+      {u"无法连接", u"无法连接."},
+      {u"a/", u"a/."},
+      {u"a:", u"a:."},
+      {u"a\u3002", u"a\u3002."},
+      {u"Done.", u"Done."},
+      {u"Failed!", u"Failed!"},
+      {u"(10060)", u"(10060)"},
+      {u"x\"", u"x\""},
+      {u"x'", u"x'"},
+      {u"a,", u"a,"},
+      {u"a-", u"a-"},
+      {u"Line\r\n", u"Line\r\n"},
+      {u"trailing ", u"trailing "},
+      {u"tab\t", u"tab\t"},
+      {u".", u"."},
+      {u"!", u"!"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(ReportText(c.message), c.shown) << platform::ToUtf8(c.message);
+}
+
+TEST(ApplicationTitle, IsTheFileNameBeforeItsFirstFullStopInLowerCaseAfterTheFirstCharacter) {
+  struct Case {
+    std::u16string path;
+    char16_t separator;
+    std::u16string title;
+  } cases[] = {
+      {u"WEATHER.EXE", u'\\', u"Weather"},
+      {u"MyWeather.Plugin.exe", u'\\', u"Myweather"},
+      {u"C:\\Program Files\\Host.Plugins\\QELOWEATHER.exe", u'\\', u"Qeloweather"},
+      {u"/usr/local/bin/qeloweather", u'/', u"qeloweather"},
+      {u"/opt/v1.2/QW", u'/', u"Qw"},
+      {u"C:\\dir\\qeloWeather", u'\\', u"qeloweather"},
+      {u"C:/dir\\Weather.exe", u'\\', u"Weather"},
+      {u"weather.exe", u'\\', u"weather"},
+      {u"天气预报.exe", u'\\', u"天气预报"},
+      {u"X.exe", u'\\', u"X"},
+      {u".hidden", u'\\', u""},
+      {u"C:\\dir\\", u'\\', u""},
+      {u"", u'\\', u""},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ApplicationTitle(c.path, c.separator), c.title) << platform::ToUtf8(c.path);
+  }
+}
+
+}  // namespace
+}  // namespace qelo
