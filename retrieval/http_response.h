@@ -15,6 +15,8 @@ namespace qelo {
 inline constexpr std::size_t kMaxResponseLineBytes = 16384;
 inline constexpr int kMaxHeaderLines = 255;
 inline constexpr std::chrono::milliseconds kRedirectBodyGrace{5000};
+// Interim 100 responses skipped before the reader takes a further 100 as the final status.
+inline constexpr int kMaxInterimResponses = 64;
 
 struct HttpResponse {
   int statusCode = -1;            // -1 when the status line holds no number
@@ -37,5 +39,9 @@ struct HttpResponse {
 // throw for a failure status: the caller decides with Succeeded() after the closing rule.
 HttpResponse ReadResponse(ByteSource& source, ResponseBuffer& buffer,
                           std::chrono::milliseconds redirectBodyGrace = kRedirectBodyGrace);
+// The same, filling `response` as it goes: when it throws, `response` holds what was read
+// (status, header lines, peerClosed), so that the caller can apply the closing rule.
+void ReadResponse(ByteSource& source, ResponseBuffer& buffer, HttpResponse& response,
+                  std::chrono::milliseconds redirectBodyGrace = kRedirectBodyGrace);
 
 }  // namespace qelo

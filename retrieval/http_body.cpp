@@ -1,0 +1,96 @@
+#include "retrieval/http_body.h"
+
+#include <algorithm>
+
+#include "platform/failure.h"
+#include "retrieval/header_block.h"
+#include "retrieval/http_fields.h"
+#include "retrieval/http_response.h"
+
+namespace qelo {
+namespace {
+
+[[noreturn]] void ThrowClosedGracefully() {
+  throw platform::Failure(u"Connection Closed Gracefully.");
+}
+
+void Keep(ResponseBuffer* keepInto, std::span<const std::uint8_t> bytes) {
+  if (keepInto) keepInto->Append(bytes.data(), bytes.size());
+}
+
+// Up to `length` bytes; returns how many came before the peer closed.
+std::int64_t ReadUpTo(LineReader& reader, std::int64_t length, ResponseBuffer* keepInto) {
+  std::int64_t received = 0;
+  while (received < length) {
+    const auto most = static_cast<std::size_t>(
+        std::min<std::int64_t>(length - received, static_cast<std::int64_t>(kReceiveBlockBytes)));
+    const auto bytes = reader.ReadBody(most);
+    if (bytes.empty()) break;
+    Keep(keepInto, bytes);
+    received += static_cast<std::int64_t>(bytes.size());
+  }
+  return received;
+}
+
+// The number before any chunk extension; 0, which ends the body, when it is not hexadecimal.
+std::int64_t ChunkSizeOf(std::u16string_view sizeLine) {
+  const auto size = ReadHexNumber(TrimControlAndSpace(sizeLine.substr(0, sizeLine.find(u';'))));
+  return size.value_or(0);
+}
+
+void ReadChunked(LineReader& reader, ResponseBuffer* keepInto, HttpResponse& response) {
+  for (;;) {
+    const auto sizeLine = reader.ReadLine();
+    if (!sizeLine) ThrowClosedGracefully();
+    const std::int64_t size = ChunkSizeOf(*sizeLine);
+    if (size == 0) break;
+    if (ReadUpTo(reader, size, keepInto) < size) ThrowClosedGracefully();
+    if (!reader.ReadLine()) ThrowClosedGracefully();  // the line end after the chunk data
+  }
+  ReadHeaderBlock(reader, response.headerLines, HeaderBlockKind::kTrailer, kMaxHeaderLines);
+}
+
+void ReadByLength(LineReader& reader, std::int64_t length, ResponseBuffer* keepInto) {
+  // A close before the end leaves a shorter body, which still counts.
+  ReadUpTo(reader, length, keepInto);
+}
+
+void ReadUntilClose(LineReader& reader, ResponseBuffer* keepInto) {
+  for (auto bytes = reader.ReadBody(kReceiveBlockBytes); !bytes.empty();
+       bytes = reader.ReadBody(kReceiveBlockBytes)) {
+    Keep(keepInto, bytes);
+  }
+}
+
+std::int64_t ContentLengthOf(const HttpResponse& response) {
+  const std::u16string value = response.HeaderValue(u"Content-Length");
+  return ReadWholeNumber(TrimControlAndSpace(value)).value_or(-1);
+}
+
+}  // namespace
+
+BodyPlan PlanBody(const HttpResponse& response) {
+  if (ContainsIgnoringAsciiCase(response.HeaderValue(u"Transfer-Encoding"), u"chunked")) {
+    return {BodyFraming::kChunked, 0};
+  }
+  const std::int64_t length = ContentLengthOf(response);
+  if (length > 0) return {BodyFraming::kLength, length};
+  if (length == 0) return {BodyFraming::kNone, 0};
+  return {BodyFraming::kUntilClose, 0};
+}
+
+void ReadBody(LineReader& reader, const BodyPlan& plan, ResponseBuffer* keepInto,
+              HttpResponse& response) {
+  switch (plan.framing) {
+    case BodyFraming::kChunked:
+      return ReadChunked(reader, keepInto, response);
+    case BodyFraming::kLength:
+      return ReadByLength(reader, plan.length, keepInto);
+    case BodyFraming::kUntilClose:
+      return ReadUntilClose(reader, keepInto);
+    case BodyFraming::kNone:
+      return;
+  }
+}
+
+}  // namespace qelo

@@ -1,0 +1,91 @@
+#include "retrieval/line_reader.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/failure.h"
+#include "platform/socket_error.h"
+#include "retrieval/socket_messages.h"
+
+namespace qelo {
+namespace {
+
+bool IsResetOrAbort(int code) {
+  return code == platform::kWsaConnectionAborted || code == platform::kWsaConnectionReset ||
+         code == platform::kWsaShutdown;
+}
+
+std::u16string LineText(const std::string& bytes) {
+  std::u16string text(bytes.size(), u'\0');
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(bytes[i]);
+    text[i] = byte < 0x80 ? char16_t(byte) : char16_t(0xFFFD);
+  }
+  return text;
+}
+
+}  // namespace
+
+LineReader::LineReader(ByteSource& source, std::size_t maxLineBytes)
+    : source_(source), maxLineBytes_(maxLineBytes) {}
+
+bool LineReader::Fill(ResetMeans reset) {
+  if (peerClosed_) return false;
+  begin_ = end_ = 0;
+  try {
+    end_ = source_.Read(block_.data(), block_.size());
+  } catch (const platform::SocketError& error) {
+    if (!IsResetOrAbort(error.Code())) throw platform::Failure(SocketErrorMessage(error.Code()));
+    peerClosed_ = true;
+    if (reset == ResetMeans::kSocketMessage) {
+      throw platform::Failure(SocketErrorMessage(error.Code()));
+    }
+    if (reset == ResetMeans::kGracefulClose) {
+      throw platform::Failure(u"Connection Closed Gracefully.");
+    }
+    return false;
+  }
+  if (end_ == 0) peerClosed_ = true;
+  return end_ > 0;
+}
+
+std::optional<std::u16string> LineReader::ReadLine() {
+  std::string line;
+  for (;;) {
+    if (!HasBufferedBytes()) {
+      const ResetMeans reset =
+          line.empty() ? ResetMeans::kSocketMessage : ResetMeans::kGracefulClose;
+      if (!Fill(reset)) return std::nullopt;
+    }
+    const auto* from = block_.data() + begin_;
+    const std::size_t available = end_ - begin_;
+    const auto* lf = static_cast<const std::uint8_t*>(std::memchr(from, '\n', available));
+    const std::size_t taken = lf ? static_cast<std::size_t>(lf - from) : available;
+    if (line.size() + taken > maxLineBytes_) {
+      throw platform::Failure(u"Max line length exceeded.");
+    }
+    line.append(reinterpret_cast<const char*>(from), taken);
+    if (lf) {
+      begin_ += taken + 1;
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      return LineText(line);
+    }
+    begin_ = end_;
+  }
+}
+
+bool LineReader::AwaitByte(std::chrono::milliseconds wait) {
+  if (HasBufferedBytes()) return true;
+  if (peerClosed_ || !source_.WaitReadable(wait)) return false;
+  return Fill(ResetMeans::kClose);
+}
+
+std::span<const std::uint8_t> LineReader::ReadBody(std::size_t most) {
+  if (!HasBufferedBytes() && !Fill(ResetMeans::kClose)) return {};
+  const std::size_t taken = std::min(most, end_ - begin_);
+  const std::span<const std::uint8_t> bytes(block_.data() + begin_, taken);
+  begin_ += taken;
+  return bytes;
+}
+
+}  // namespace qelo
