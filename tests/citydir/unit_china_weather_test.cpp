@@ -42,47 +42,6 @@ TEST(CityTable, HasOneValidRowPerIndexInStrictlyAscendingCodeOrder) {
   }
 }
 
-TEST(CityTable, BlocksStartAndEndWithTheKnownRows) {
-  struct Block {
-    std::u16string_view prefix;
-    int rows, groups, first, last;
-  } blocks[] = {
-      {u"10101", 21, 21, 1, 21},       {u"10102", 15, 13, 22, 36},
-      {u"10103", 14, 14, 37, 50},      {u"10104", 37, 37, 51, 87},
-      {u"10105", 84, 13, 88, 171},     {u"10106", 54, 9, 172, 225},
-      {u"10107", 65, 14, 226, 290},    {u"10108", 132, 12, 291, 422},
-      {u"10109", 148, 11, 423, 570},   {u"10110", 111, 11, 571, 681},
-      {u"10111", 99, 10, 682, 780},    {u"10112", 127, 17, 781, 907},
-      {u"10113", 111, 16, 908, 1018},  {u"10114", 41, 7, 1019, 1059},
-      {u"10115", 62, 8, 1060, 1121},   {u"10116", 86, 13, 1122, 1207},
-      {u"10117", 26, 5, 1208, 1233},   {u"10118", 124, 18, 1234, 1357},
-      {u"10119", 81, 13, 1358, 1438},  {u"10120", 82, 17, 1439, 1520},
-      {u"10121", 78, 11, 1521, 1598},  {u"10122", 82, 17, 1599, 1680},
-      {u"10123", 73, 9, 1681, 1753},   {u"10124", 92, 11, 1754, 1845},
-      {u"10125", 102, 15, 1846, 1947}, {u"10126", 89, 9, 1948, 2036},
-      {u"10127", 167, 21, 2037, 2203}, {u"10128", 99, 21, 2204, 2302},
-      {u"10129", 136, 16, 2303, 2438}, {u"10130", 97, 14, 2439, 2535},
-      {u"10131", 25, 2, 2536, 2560},   {u"10132", 5, 1, 2561, 2565},
-      {u"10133", 1, 1, 2566, 2566},    {u"10134", 20, 9, 2567, 2586},
-  };
-  std::map<std::u16string_view, int> rowsPerBlock;
-  std::map<std::u16string_view, std::set<std::u16string_view>> groupsPerBlock;
-  for (int i = 1; i <= CityCount; ++i) {
-    std::u16string_view code = CityCodes[i];
-    ++rowsPerBlock[code.substr(0, 5)];
-    groupsPerBlock[code.substr(0, 5)].insert(code.substr(0, 7));
-  }
-  EXPECT_EQ(rowsPerBlock.size(), std::size(blocks));
-  for (const Block& b : blocks) {
-    SCOPED_TRACE(Utf8(b.prefix));
-    EXPECT_EQ(rowsPerBlock[b.prefix], b.rows);
-    EXPECT_EQ(groupsPerBlock[b.prefix].size(), static_cast<std::size_t>(b.groups));
-    EXPECT_EQ(CityCodes[b.first].substr(0, 5), b.prefix);
-    EXPECT_EQ(CityCodes[b.last].substr(0, 5), b.prefix);
-    EXPECT_EQ(b.last - b.first + 1, b.rows);
-  }
-}
-
 TEST(CityTable, FirstAndLastRows) {
   EXPECT_EQ(CityNames[1], u"北京");
   EXPECT_EQ(CityCodes[1], u"101010100");
