@@ -89,6 +89,12 @@ class Socket {
   std::uintptr_t NativeHandle() const { return handle_; }
   // Takes ownership of an already connected native handle.
   static Socket Adopt(std::uintptr_t handle) { return Socket(handle); }
+  // Gives the native handle up without closing it.
+  std::uintptr_t Release() noexcept {
+    std::uintptr_t handle = handle_;
+    handle_ = kNoHandle;
+    return handle;
+  }
 
  private:
   static constexpr std::uintptr_t kNoHandle = ~std::uintptr_t{0};

@@ -1,0 +1,70 @@
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <cerrno>
+
+#include <stdexcept>
+
+#include "tests/support/loopback_listener.h"
+
+namespace qelo::test {
+
+namespace {
+
+int Fd(std::uintptr_t handle) { return static_cast<int>(handle); }
+
+[[noreturn]] void Fail(const char* what) {
+  throw std::runtime_error(std::string("loopback listener: ") + what);
+}
+
+}  // namespace
+
+LoopbackListener::LoopbackListener(int backlog) {
+  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) Fail("socket");
+  handle_ = static_cast<std::uintptr_t>(fd);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&address), length) < 0 || ::listen(fd, backlog) < 0 ||
+      ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) < 0) {
+    ::close(fd);
+    Fail("bind/listen");
+  }
+  port_ = ntohs(address.sin_port);
+}
+
+LoopbackListener::~LoopbackListener() { ::close(Fd(handle_)); }
+
+platform::Socket LoopbackListener::Accept(std::chrono::milliseconds wait) {
+  pollfd entry{Fd(handle_), POLLIN, 0};
+  if (::poll(&entry, 1, static_cast<int>(wait.count())) <= 0) return {};
+  int fd = ::accept4(Fd(handle_), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+  if (fd < 0) return {};
+  return platform::Socket::Adopt(static_cast<std::uintptr_t>(fd));
+}
+
+long long SendSome(platform::Socket& socket, const char* bytes, std::size_t count,
+                   std::chrono::milliseconds wait) {
+  pollfd entry{Fd(socket.NativeHandle()), POLLOUT, 0};
+  int ready = ::poll(&entry, 1, static_cast<int>(wait.count()));
+  if (ready < 0) return errno == EINTR ? 0 : -1;
+  if (ready == 0) return 0;
+  ssize_t sent = ::send(entry.fd, bytes, count, MSG_NOSIGNAL | MSG_DONTWAIT);
+  if (sent >= 0) return sent;
+  return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR ? 0 : -1;
+}
+
+void ResetConnection(platform::Socket& socket) {
+  if (!socket.IsOpen()) return;
+  linger option{1, 0};
+  int fd = Fd(socket.Release());
+  ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &option, sizeof option);
+  ::close(fd);
+}
+
+}  // namespace qelo::test
