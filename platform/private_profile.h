@@ -1,0 +1,17 @@
+#pragma once
+// The private-profile service: writes one key of an INI file per call.
+
+#include <string>
+
+namespace qelo::platform {
+
+// Sets `key` to `value` in `section` of the file at `path`, creating the file and the section
+// when they are missing; every other line of the file stays as it is. The change is in the file
+// when the call returns. False when the file cannot be written; the file is then unchanged.
+bool WritePrivateProfileString(const std::u16string& section, const std::u16string& key,
+                               const std::u16string& value, const std::u16string& path);
+
+// Asks the service to flush the file to its storage; failures go unnoticed.
+void FlushPrivateProfile(const std::u16string& path);
+
+}  // namespace qelo::platform

@@ -1,0 +1,312 @@
+// The private-profile service of the POSIX build. Each write replaces the whole file at once:
+// the new bytes go into a temporary file in the file's own directory, which is then renamed
+// over the file, so a reader, a crash or a kill sees the old file or the new one, never a mix.
+// Writes are not synced one by one; the flush syncs the file and its directory.
+#include <fcntl.h>
+#include <limits.h>
+#include <pthread.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "platform/private_profile.h"
+#include "platform/profile_text.h"
+#include "platform/text.h"
+
+namespace qelo::platform {
+namespace {
+
+constexpr int kMaxSymbolicLinks = 40;
+constexpr int kWriteAttempts = 3;
+constexpr int kNameAttempts = 16;
+
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd = -1) : fd_(fd) {}
+  FileDescriptor(FileDescriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+  FileDescriptor& operator=(FileDescriptor&& other) noexcept {
+    if (this != &other) {
+      Reset();
+      fd_ = std::exchange(other.fd_, -1);
+    }
+    return *this;
+  }
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  ~FileDescriptor() { Reset(); }
+
+  int Get() const { return fd_; }
+  bool Valid() const { return fd_ >= 0; }
+
+ private:
+  void Reset() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+  }
+  int fd_;
+};
+
+// Holds back SIGTERM, SIGINT and SIGHUP while a temporary file exists: the program's handlers
+// for them end it at once, which would leave the temporary file behind.
+class TerminationSignalsHeld {
+ public:
+  TerminationSignalsHeld() {
+    sigset_t held;
+    sigemptyset(&held);
+    sigaddset(&held, SIGTERM);
+    sigaddset(&held, SIGINT);
+    sigaddset(&held, SIGHUP);
+    pthread_sigmask(SIG_BLOCK, &held, &previous_);
+  }
+  TerminationSignalsHeld(const TerminationSignalsHeld&) = delete;
+  TerminationSignalsHeld& operator=(const TerminationSignalsHeld&) = delete;
+  ~TerminationSignalsHeld() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+
+ private:
+  sigset_t previous_;
+};
+
+std::string DirectoryOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string NameOf(const std::string& path) { return path.substr(path.rfind('/') + 1); }
+
+std::string Join(const std::string& directory, const std::string& name) {
+  return (directory.ends_with('/') ? directory : directory + "/") + name;
+}
+
+std::optional<std::string> RealPath(const std::string& path) {
+  char* resolved = ::realpath(path.c_str(), nullptr);
+  if (resolved == nullptr) return std::nullopt;
+  std::string result(resolved);
+  std::free(resolved);
+  return result;
+}
+
+// The regular file a write goes to: the path with every symbolic link resolved, also when the
+// last link points at a file that does not exist yet.
+std::optional<std::string> ResolveTarget(std::string path) {
+  if (path.empty() || path.ends_with('/')) return std::nullopt;
+  for (int hop = 0; hop < kMaxSymbolicLinks; ++hop) {
+    if (std::optional<std::string> real = RealPath(path)) return real;
+    if (errno != ENOENT) return std::nullopt;
+    struct stat status {};
+    if (::lstat(path.c_str(), &status) != 0) {
+      if (errno != ENOENT) return std::nullopt;
+      const std::optional<std::string> directory = RealPath(DirectoryOf(path));
+      if (!directory) return std::nullopt;
+      return Join(*directory, NameOf(path));
+    }
+    if (!S_ISLNK(status.st_mode)) return std::nullopt;
+    std::string link(PATH_MAX, '\0');
+    const ssize_t length = ::readlink(path.c_str(), link.data(), link.size());
+    if (length < 0) return std::nullopt;
+    link.resize(static_cast<std::size_t>(length));
+    path = link.starts_with('/') ? link : Join(DirectoryOf(path), link);
+  }
+  return std::nullopt;
+}
+
+// The file as this write found it.
+struct Snapshot {
+  bool exists = false;
+  std::string bytes;
+  struct stat status {};
+};
+
+std::optional<Snapshot> ReadSnapshot(const std::string& target) {
+  Snapshot snapshot;
+  FileDescriptor file(::open(target.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!file.Valid()) {
+    if (errno == ENOENT) return snapshot;
+    return std::nullopt;
+  }
+  if (::fstat(file.Get(), &snapshot.status) != 0 || !S_ISREG(snapshot.status.st_mode)) {
+    return std::nullopt;
+  }
+  snapshot.exists = true;
+  char buffer[8192];
+  for (;;) {
+    const ssize_t count = ::read(file.Get(), buffer, sizeof buffer);
+    if (count < 0 && errno == EINTR) continue;
+    if (count < 0) return std::nullopt;
+    if (count == 0) break;
+    snapshot.bytes.append(buffer, static_cast<std::size_t>(count));
+  }
+  return snapshot;
+}
+
+// A cleared owner write permission counts as read-only for every user, root included, as the
+// read-only attribute does on Windows; rename alone would replace such a file.
+bool Writable(const std::string& path, mode_t mode) {
+  return (mode & S_IWUSR) != 0 && ::access(path.c_str(), W_OK) == 0;
+}
+
+bool MayReplace(const std::string& target, const Snapshot& snapshot) {
+  const std::string directory = DirectoryOf(target);
+  struct stat status {};
+  if (::stat(directory.c_str(), &status) != 0 || !Writable(directory, status.st_mode)) {
+    return false;
+  }
+  return !snapshot.exists || Writable(target, snapshot.status.st_mode);
+}
+
+// True while the file is still the one that was read; a write by somebody else in between
+// must not be overwritten with bytes that do not contain it.
+bool StillAsRead(const std::string& target, const Snapshot& snapshot) {
+  struct stat now {};
+  if (::stat(target.c_str(), &now) != 0) return errno == ENOENT && !snapshot.exists;
+  const struct stat& then = snapshot.status;
+  return snapshot.exists && now.st_dev == then.st_dev && now.st_ino == then.st_ino &&
+         now.st_size == then.st_size && now.st_mtim.tv_sec == then.st_mtim.tv_sec &&
+         now.st_mtim.tv_nsec == then.st_mtim.tv_nsec;
+}
+
+bool WriteAll(int fd, const std::string& bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t count = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (count < 0 && errno == EINTR) continue;
+    if (count <= 0) return false;
+    done += static_cast<std::size_t>(count);
+  }
+  return true;
+}
+
+std::string TemporaryName(const std::string& directory, const std::string& name) {
+  static unsigned counter = 0;
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return Join(directory, "." + name + "." + std::to_string(::getpid()) + "-" +
+                             std::to_string(++counter) + "-" + std::to_string(now.tv_nsec) +
+                             ".tmp");
+}
+
+// A temporary file in the target's directory. Where the file system allows it, the file has no
+// name until just before it is renamed over the target (O_TMPFILE), so that even SIGKILL can
+// leave a name behind only in that instant. A named temporary file is removed unless renamed.
+class TemporaryFile {
+ public:
+  static std::optional<TemporaryFile> Anonymous(const std::string& directory, mode_t mode) {
+    FileDescriptor fd(::open(directory.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode));
+    if (!fd.Valid()) return std::nullopt;
+    return TemporaryFile(std::move(fd), {});
+  }
+
+  static std::optional<TemporaryFile> Named(const std::string& directory, const std::string& name,
+                                            mode_t mode) {
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+      std::string path = TemporaryName(directory, name);
+      FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
+      if (fd.Valid()) return TemporaryFile(std::move(fd), std::move(path));
+      if (errno != EEXIST) return std::nullopt;
+    }
+    return std::nullopt;
+  }
+
+  TemporaryFile(TemporaryFile&& other) noexcept
+      : fd_(std::move(other.fd_)), path_(std::exchange(other.path_, {})) {}
+  TemporaryFile& operator=(TemporaryFile&&) = delete;
+  ~TemporaryFile() {
+    if (!path_.empty()) ::unlink(path_.c_str());
+  }
+
+  int Fd() const { return fd_.Get(); }
+
+  // Gives an anonymous file a name beside the target.
+  bool Name(const std::string& directory, const std::string& name) {
+    if (!path_.empty()) return true;
+    const std::string self = "/proc/self/fd/" + std::to_string(fd_.Get());
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+      std::string path = TemporaryName(directory, name);
+      if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
+          ::linkat(fd_.Get(), "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) == 0) {
+        path_ = std::move(path);
+        return true;
+      }
+      if (errno != EEXIST) return false;
+    }
+    return false;
+  }
+
+  bool RenameOver(const std::string& target) {
+    if (::rename(path_.c_str(), target.c_str()) != 0) return false;
+    path_.clear();
+    return true;
+  }
+
+ private:
+  TemporaryFile(FileDescriptor fd, std::string path) : fd_(std::move(fd)), path_(std::move(path)) {}
+
+  FileDescriptor fd_;
+  std::string path_;
+};
+
+enum class Outcome { kReplaced, kFailed, kFileChanged, kNoAnonymousFile };
+
+bool TakeOverAttributes(int fd, const Snapshot& old) {
+  if (!old.exists) return true;
+  if (::fchmod(fd, old.status.st_mode & 07777) != 0) return false;
+  if (::geteuid() == 0 && ::fchown(fd, old.status.st_uid, old.status.st_gid) != 0) {
+    // Ownership is kept where the process may keep it; the bytes matter more.
+  }
+  return true;
+}
+
+Outcome Replace(const std::string& target, const Snapshot& old, const std::string& bytes,
+                bool anonymous) {
+  const std::string directory = DirectoryOf(target);
+  const std::string name = NameOf(target);
+  const mode_t mode = old.exists ? (old.status.st_mode & 07777) : 0666;
+  TerminationSignalsHeld held;
+  std::optional<TemporaryFile> temporary = anonymous ? TemporaryFile::Anonymous(directory, mode)
+                                                     : TemporaryFile::Named(directory, name, mode);
+  if (!temporary) return anonymous ? Outcome::kNoAnonymousFile : Outcome::kFailed;
+  if (!WriteAll(temporary->Fd(), bytes) || !TakeOverAttributes(temporary->Fd(), old)) {
+    return Outcome::kFailed;
+  }
+  if (!StillAsRead(target, old)) return Outcome::kFileChanged;
+  if (!temporary->Name(directory, name)) {
+    return anonymous ? Outcome::kNoAnonymousFile : Outcome::kFailed;
+  }
+  return temporary->RenameOver(target) ? Outcome::kReplaced : Outcome::kFailed;
+}
+
+}  // namespace
+
+bool WritePrivateProfileString(const std::u16string& section, const std::u16string& key,
+                               const std::u16string& value, const std::u16string& path) {
+  const std::optional<std::string> target = ResolveTarget(ToUtf8(path));
+  if (!target) return false;
+  for (int attempt = 0; attempt < kWriteAttempts; ++attempt) {
+    const std::optional<Snapshot> old = ReadSnapshot(*target);
+    if (!old || !MayReplace(*target, *old)) return false;
+    const std::string bytes = ApplyProfileWrite(old->bytes, section, key, value);
+    Outcome outcome = Replace(*target, *old, bytes, true);
+    if (outcome == Outcome::kNoAnonymousFile) outcome = Replace(*target, *old, bytes, false);
+    if (outcome != Outcome::kFileChanged) return outcome == Outcome::kReplaced;
+  }
+  return false;
+}
+
+void FlushPrivateProfile(const std::u16string& path) {
+  const std::optional<std::string> target = ResolveTarget(ToUtf8(path));
+  if (!target) return;
+  const FileDescriptor file(::open(target->c_str(), O_RDONLY | O_CLOEXEC));
+  if (file.Valid()) ::fsync(file.Get());
+  const FileDescriptor directory(
+      ::open(DirectoryOf(*target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (directory.Valid()) ::fsync(directory.Get());
+}
+
+}  // namespace qelo::platform

@@ -1,0 +1,48 @@
+// The private-profile service of the Windows build: WritePrivateProfileStringW itself.
+#include <windows.h>
+
+// windows.h maps the name to its W variant; ours is the portable function of that name.
+#undef WritePrivateProfileString
+
+#include "platform/private_profile.h"
+
+namespace qelo::platform {
+namespace {
+
+const wchar_t* Wide(const std::u16string& text) {
+  return reinterpret_cast<const wchar_t*>(text.c_str());
+}
+
+// WritePrivateProfileStringW writes a new file in the ANSI code page, where Chinese text does
+// not survive; a file that begins with the UTF-16LE byte-order mark is kept in UTF-16LE. So a
+// missing file is first created holding only that mark. CREATE_NEW never touches an existing
+// file, which keeps whatever encoding it has.
+bool CreateUnicodeFileIfMissing(const std::u16string& path) {
+  HANDLE file = CreateFileW(Wide(path), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    // An existing file is the usual case; any other refusal is left to the write to report.
+    return true;
+  }
+  static const unsigned char kByteOrderMark[] = {0xFF, 0xFE};
+  DWORD written = 0;
+  const bool complete = WriteFile(file, kByteOrderMark, sizeof kByteOrderMark, &written, nullptr) &&
+                        written == sizeof kByteOrderMark;
+  CloseHandle(file);
+  if (!complete) DeleteFileW(Wide(path));
+  return complete;
+}
+
+}  // namespace
+
+bool WritePrivateProfileString(const std::u16string& section, const std::u16string& key,
+                               const std::u16string& value, const std::u16string& path) {
+  if (!CreateUnicodeFileIfMissing(path)) return false;
+  return WritePrivateProfileStringW(Wide(section), Wide(key), Wide(value), Wide(path)) != FALSE;
+}
+
+void FlushPrivateProfile(const std::u16string& path) {
+  WritePrivateProfileStringW(nullptr, nullptr, nullptr, Wide(path));
+}
+
+}  // namespace qelo::platform

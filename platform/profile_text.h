@@ -1,0 +1,33 @@
+#pragma once
+// One private-profile write applied to the bytes of an INI file, for platforms whose
+// private-profile service is our own. The file is UTF-8; a leading byte-order mark is kept.
+//
+// How the file is read:
+// - Lines end with LF or CR LF. A new line takes the style of the file's first line end
+//   (LF when the file has none).
+// - A section begins at a line whose first non-blank character is '[' and that holds a ']';
+//   its name is the text between the '[' and the last ']', blanks around it ignored.
+// - In a section, a line that is blank or whose first non-blank character is ';' is kept but
+//   is no entry. Every other line is an entry; its name is the text before its first '=' (the
+//   whole line when it has none), blanks around it ignored.
+// - Section and key names compare case-insensitively for the ASCII letters, exactly otherwise.
+//   The first section of a name and its first entry of a name are the ones that count.
+//
+// How the write changes it:
+// - A matching entry keeps everything up to and including its '=' (its own spelling and
+//   blanks); the rest of the line becomes the value (an entry without '=' gets "=value").
+// - A missing key goes right after the section's last entry, or right after the section line
+//   when it has none: blank lines and comments that follow stay below it, with the next section.
+// - A missing section is appended at the end of the file as "[section]" and "key=value".
+// - A last line without a line end gets one before anything is put after it.
+// Every other byte stays as it was.
+
+#include <string>
+#include <string_view>
+
+namespace qelo::platform {
+
+std::string ApplyProfileWrite(std::string_view fileBytes, std::u16string_view section,
+                              std::u16string_view key, std::u16string_view value);
+
+}  // namespace qelo::platform
