@@ -46,11 +46,13 @@ for name in "${targets[@]}"; do
   [ -d "$seeds" ] || seeds=""
   find "$artifacts" -type f | sort >"$build/before-${name}.lst"
   log="$build/run-${name}.log"
+  dict=()
+  [ -f "fuzz/${name}.dict" ] && dict=(-dict="fuzz/${name}.dict")
   # detect_leaks stays on: a leak is a finding like any other.
   ASAN_OPTIONS="detect_leaks=1:allocator_may_return_null=1" \
   UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
     "$build/fuzz/fuzz_${name}" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=1024 \
-      -max_len=65536 -print_final_stats=1 -artifact_prefix="$artifacts/" \
+      -max_len=65536 -print_final_stats=1 "${dict[@]}" -artifact_prefix="$artifacts/" \
       "$work" $seeds >"$log" 2>&1
   rc=$?
   execs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | tail -1 | grep -o '[0-9]*$')
