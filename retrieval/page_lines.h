@@ -1,8 +1,10 @@
 #pragma once
 // The downloaded page as numbered lines (held by the main window's text box mmow).
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace qelo {
@@ -12,6 +14,9 @@ inline constexpr std::size_t kMaxLineReadLength = 4096;
 class PageLines {
  public:
   PageLines();  // holds the text box's stored line "mmow"
+  // A store that takes at most `capacity` code units of line text (line breaks not counted);
+  // the default store's limit is that of its 32-bit offsets.
+  explicit PageLines(std::size_t capacity);
   // Replaces the whole content by `text`: CR LF, lone CR and lone LF each break a line, the text
   // ends at its first NUL. Throws platform::Failure(u"Text exceeds memo capacity") when the text
   // cannot be stored.
@@ -20,9 +25,16 @@ class PageLines {
   std::int32_t GetLineCount() const;
   // Line `index` cut to its first 4096 code units; empty at or past the end. Never fails.
   std::u16string GetLine(std::int32_t index) const;
+  // The same text as GetLine, without a copy; valid until the next SetPageText.
+  std::u16string_view GetLineView(std::int32_t index) const;
 
  private:
-  std::vector<std::u16string> lines_;
+  // All lines back to back without their breaks; line i is [lineStarts_[i], lineStarts_[i + 1]).
+  // One allocation for the text and one for the offsets, however many lines the page has.
+  std::size_t capacity_;
+  std::u16string text_;
+  std::vector<std::uint32_t> lineStarts_;
+  std::int32_t lineCount_;
 };
 
 }  // namespace qelo

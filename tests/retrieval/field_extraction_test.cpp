@@ -1,0 +1,224 @@
+#include "retrieval/field_extraction.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "forecastfile/forecast_keys.h"
+#include "platform/failure.h"
+#include "retrieval/page_lines.h"
+#include "retrieval/page_markers.h"
+#include "tests/support/recording_string_writer.h"
+
+namespace qelo {
+namespace {
+
+using testing::RecordedWrite;
+using testing::RecordingStringWriter;
+using namespace page_markers;
+
+constexpr char16_t kCity[] = u"福州";
+
+// One day as the page shows it, and as the forecast file must receive it.
+struct Day {
+  std::u16string heading, weather, first, second, windDirection, windForce;
+};
+
+struct Page {
+  std::vector<std::u16string> lines;
+
+  explicit Page(std::size_t count) : lines(count) {}
+  void Set(std::size_t line, std::u16string_view text) { lines.at(line) = std::u16string(text); }
+  std::u16string Text() const {
+    std::u16string text;
+    for (const auto& line : lines) text += line + u"\r\n";
+    return text;
+  }
+
+  static std::u16string Weather(const std::u16string& w) {
+    return std::u16string(kWeatherStart) + w + u"\">" + w + u"</p>";
+  }
+  static std::u16string Temperature(const std::u16string& t) {
+    return u"<p class=\"tem\"><span>" + t + u"</span><i>°C</i></p>";
+  }
+  static std::u16string Wind(const std::u16string& direction, const std::u16string& force) {
+    return std::u16string(kWindStart) + direction + u"\">" + force + u"</span></p>";
+  }
+
+  void PutToday(std::size_t t, const Day& day) {
+    Set(t, u"<!-- 今天明天预报 begin-->");
+    Set(t + 2, u"<h1>" + day.heading + u"</h1>");
+    Set(t + 5, Weather(day.weather));
+    Set(t + 7, Temperature(day.first));
+    Set(t + 9, Wind(day.windDirection, day.windForce));
+    Set(t + 21, Temperature(day.second));
+  }
+  void PutTomorrow(std::size_t m, const Day& day) {
+    Set(m, u"<!-- 明天后天预报 begin-->");
+    Set(m + 3, u"<h2>" + day.heading + u"</h2>");
+    Set(m + 8, Weather(day.weather));
+    Set(m + 10, Temperature(day.first));
+    Set(m + 12, Wind(day.windDirection, day.windForce));
+    Set(m + 22, Temperature(day.second));
+  }
+  void PutDayAfter(std::size_t d, const Day& day) {
+    Set(d, u"<h2>" + day.heading + u"</h2>");
+    Set(d + 5, Weather(day.weather));
+    Set(d + 7, Temperature(day.first));
+    Set(d + 9, Wind(day.windDirection, day.windForce));
+    Set(d + 19, Temperature(day.second));
+  }
+};
+
+const Day kToday{u"18日（今天）", u"多云", u"28", u"19", u"东南风", u"3-4级"};
+const Day kTomorrow{u"19日（明天）", u"小雨", u"26", u"18", u"东风", u"微风"};
+const Day kDayAfter{u"20日（后天）", u"阴", u"25", u"17", u"北风", u"3-4级"};
+const Day kNoDay{};
+
+// The worked layout: t = 10, m = 35, d = 61.
+Page WorkedExample() {
+  Page page(90);
+  page.PutToday(10, kToday);
+  page.PutTomorrow(35, kTomorrow);
+  page.PutDayAfter(61, kDayAfter);
+  return page;
+}
+
+std::u16string Temperatures(const Day& day) {
+  return day.second + u"\u00B0C~" + day.first + u"\u00B0C";
+}
+
+std::vector<RecordedWrite> ExpectedWrites(const Day& today, const Day& tomorrow,
+                                          const Day& dayAfter) {
+  const std::array<std::u16string, 13> values = {today.heading,      kCity,
+                                                 today.weather,      Temperatures(today),
+                                                 today.windForce,    tomorrow.heading,
+                                                 tomorrow.weather,   Temperatures(tomorrow),
+                                                 tomorrow.windForce, dayAfter.heading,
+                                                 dayAfter.weather,   Temperatures(dayAfter),
+                                                 dayAfter.windForce};
+  std::vector<RecordedWrite> writes;
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    writes.push_back({kForecastSection, std::u16string(kForecastKeys[4 + i]), values[i]});
+  }
+  return writes;
+}
+
+std::vector<RecordedWrite> Extract(const std::u16string& text, FieldExtraction& extraction) {
+  PageLines lines;
+  lines.SetPageText(text);
+  RecordingStringWriter file;
+  extraction.Run(
+      lines, [] { return std::u16string(kCity); }, file);
+  return file.writes;
+}
+
+std::vector<RecordedWrite> Extract(const std::u16string& text) {
+  FieldExtraction extraction;
+  return Extract(text, extraction);
+}
+
+TEST(FieldExtractionTest, WorkedExampleGivesEveryValueInOrder) {
+  FieldExtraction extraction;
+  const std::u16string text = WorkedExample().Text();
+  EXPECT_EQ(Extract(text, extraction), ExpectedWrites(kToday, kTomorrow, kDayAfter));
+  EXPECT_EQ(extraction.LineCursor, 80);
+  EXPECT_EQ(extraction.SearchIndex, 61);
+  // A second run starts from line 0 again.
+  EXPECT_EQ(Extract(text, extraction), ExpectedWrites(kToday, kTomorrow, kDayAfter));
+}
+
+TEST(FieldExtractionTest, EmptyPageWritesEveryKeyWithEmptyValues) {
+  FieldExtraction extraction;
+  EXPECT_EQ(Extract(u"", extraction), ExpectedWrites(kNoDay, kNoDay, kNoDay));
+  EXPECT_EQ(extraction.SearchIndex, 38);
+  EXPECT_EQ(extraction.LineCursor, 57);
+}
+
+TEST(FieldExtractionTest, WithoutTodayMarkerTodayIsCutFromTheFirstLines) {
+  Page page(100);
+  page.Set(0, u"<h1>页首</h1>");
+  page.Set(3, Page::Weather(u"晴"));
+  page.Set(5, Page::Temperature(u"9"));
+  page.Set(9, Page::Wind(u"西风", u"4-5级"));  // not read: the search stopped past the end
+  page.Set(19, Page::Temperature(u"-1"));
+  page.PutTomorrow(25, kTomorrow);
+  page.PutDayAfter(60, kDayAfter);
+  const Day today{u"页首", u"晴", u"9", u"-1", u"", u""};
+  EXPECT_EQ(Extract(page.Text()), ExpectedWrites(today, kTomorrow, kDayAfter));
+}
+
+TEST(FieldExtractionTest, TodayMarkerOnTheLastLineLeavesEveryValueEmpty) {
+  Page page(91);
+  page.PutTomorrow(35, kTomorrow);
+  page.PutDayAfter(61, kDayAfter);
+  page.Set(90, u"<!-- 今天明天预报 begin-->");
+  FieldExtraction extraction;
+  EXPECT_EQ(Extract(page.Text(), extraction), ExpectedWrites(kNoDay, kNoDay, kNoDay));
+  EXPECT_EQ(extraction.SearchIndex, 130);
+}
+
+TEST(FieldExtractionTest, FirstTodayMarkerCountsAndEarlyTomorrowMarkerIsNotSeen) {
+  Page page(130);
+  page.PutToday(10, kToday);
+  const Day stale{u"17日（今天）", u"晴", u"30", u"20", u"南风", u"微风"};
+  page.PutToday(40, stale);
+  page.Set(30, u"<!-- 明天后天预报 begin-->");  // t + 20: before the tomorrow search starts
+  page.PutTomorrow(70, kTomorrow);
+  page.PutDayAfter(100, kDayAfter);
+  EXPECT_EQ(Extract(page.Text()), ExpectedWrites(kToday, kTomorrow, kDayAfter));
+}
+
+TEST(FieldExtractionTest, FirstDayAfterWordFromTomorrowsLastLineIsTheAnchor) {
+  Page page = WorkedExample();
+  page.Set(56, u"<a href=\"#\">后天</a>");             // m + 21: before the search starts
+  page.Set(58, u"<li><h2>周日</h2><a>后天</a></li>");  // m + 23: taken for the heading
+  const Day early{u"周日", u"", u"", u"", u"", u""};
+  FieldExtraction extraction;
+  EXPECT_EQ(Extract(page.Text(), extraction), ExpectedWrites(kToday, kTomorrow, early));
+  EXPECT_EQ(extraction.SearchIndex, 58);
+}
+
+TEST(FieldExtractionTest, WindCutWithoutValueStartMarker) {
+  Page page = WorkedExample();
+  page.Set(47, std::u16string(kWindStart) + u"微风</span></p>");
+  Day tomorrow = kTomorrow;
+  tomorrow.windForce = u"风";
+  EXPECT_EQ(Extract(page.Text()), ExpectedWrites(kToday, tomorrow, kDayAfter));
+}
+
+TEST(FieldExtractionTest, RefusedWriteStopsTheExtractionAtThatKey) {
+  const std::u16string text = WorkedExample().Text();
+  const auto all = ExpectedWrites(kToday, kTomorrow, kDayAfter);
+  for (std::size_t refused = 0; refused < all.size(); ++refused) {
+    PageLines lines;
+    lines.SetPageText(text);
+    RecordingStringWriter file(all[refused].key);
+    FieldExtraction extraction;
+    EXPECT_THROW(extraction.Run(
+                     lines, [] { return std::u16string(kCity); }, file),
+                 platform::Failure);
+    EXPECT_EQ(file.writes, std::vector<RecordedWrite>(all.begin(), all.begin() + refused));
+  }
+}
+
+TEST(FieldExtractionTest, CityFieldIsReadWhenItsKeyIsWritten) {
+  PageLines lines;
+  lines.SetPageText(WorkedExample().Text());
+  RecordingStringWriter file;
+  std::vector<std::size_t> writesBeforeRead;
+  FieldExtraction().Run(
+      lines,
+      [&] {
+        writesBeforeRead.push_back(file.writes.size());
+        return std::u16string(u"厦门");
+      },
+      file);
+  EXPECT_EQ(writesBeforeRead, std::vector<std::size_t>{1});
+  EXPECT_EQ(file.writes.at(1).value, u"厦门");
+}
+
+}  // namespace
+}  // namespace qelo
