@@ -1,0 +1,19 @@
+#include "app/application.h"
+
+#include "platform/message_loop.h"
+
+namespace qelo {
+
+TApplication::TApplication() = default;
+
+TApplication::~TApplication() = default;
+
+void TApplication::CreateForm(const platform::DateTimeFormat& dateTimeFormat) {
+  mainForm_ = std::make_unique<TFrmMain>(services_, dateTimeFormat);
+  mainFormWindow_ = std::make_unique<platform::FormWindow>(
+      TFrmMain::kCaption, TFrmMain::kClientWidth, TFrmMain::kClientHeight);
+}
+
+void TApplication::Run() { platform::RunMessageLoop(); }
+
+}  // namespace qelo

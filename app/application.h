@@ -1,0 +1,30 @@
+#pragma once
+// The application object: its hidden window, the main window it owns, and the message loop.
+
+#include <memory>
+
+#include "app/frm_main.h"
+#include "app/platform_run_services.h"
+#include "platform/application_window.h"
+#include "platform/clock.h"
+
+namespace qelo {
+
+class TApplication {
+ public:
+  TApplication();
+  ~TApplication();
+
+  // Creates FrmMain, and with it the whole run; then completes its native window, hidden.
+  void CreateForm(const platform::DateTimeFormat& dateTimeFormat);
+  // Dispatches the thread's messages until the quit message.
+  void Run();
+
+ private:
+  PlatformRunServices services_;  // outlives the main window, whose timer it runs
+  platform::ApplicationWindow window_;
+  std::unique_ptr<TFrmMain> mainForm_;
+  std::unique_ptr<platform::FormWindow> mainFormWindow_;
+};
+
+}  // namespace qelo

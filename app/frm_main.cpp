@@ -1,0 +1,101 @@
+#include "app/frm_main.h"
+
+#include <new>
+#include <utility>
+
+#include "app/command_line_argument.h"
+#include "app/failure_report.h"
+#include "citydir/unit_china_weather.h"
+#include "forecastfile/forecast_header.h"
+#include "platform/failure.h"
+#include "platform/text.h"
+
+#ifndef QELO_WATCHDOG_MS
+#define QELO_WATCHDOG_MS 300000
+#endif
+
+namespace qelo {
+
+const std::uint32_t kWatchdogInterval = QELO_WATCHDOG_MS;
+
+TFrmMain::TFrmMain(RunServices& services, platform::DateTimeFormat dateTimeFormat)
+    : btn1(u"btn1"),
+      mmow(),
+      edtCityName(u"福州"),
+      idhtpClient(),
+      edtJsonURL(u""),
+      tmr1(services),
+      services_(services),
+      dateTimeFormat_(std::move(dateTimeFormat)) {
+  tmr1.OnTimer = [this](TObject* sender) { tmr1Timer(sender); };
+  DoCreate();
+}
+
+void TFrmMain::btn1Click(TObject*) { UpdateWeather(); }
+
+void TFrmMain::tmr1Timer(TObject*) { services_.RequestEnd(); }
+
+void TFrmMain::FormCreate(TObject*) {
+  edtCityName.SetText(GetCommandLineArgument(services_.CommandLine(), 1));
+  if (edtCityName.GetText().empty()) {
+    services_.RequestEnd();
+    return;
+  }
+  btn1Click(&btn1);
+}
+
+void TFrmMain::UpdateWeather() {
+  // 1. Look the city up; the address field is read back for every later use.
+  edtJsonURL.SetText(UnitChinaWeather::CityToWeatherPageUrl(edtCityName.GetText()));
+  // 2. A city that is not in the table: nothing is fetched or written.
+  if (edtJsonURL.GetText().empty()) {
+    edtJsonURL.SetText(kUnknownCity);
+    services_.RequestEnd();
+    return;
+  }
+  // 3.
+  responseBuffer_ = std::make_unique<ResponseBuffer>(kCodePageUtf8);
+  // 4. Arm the watchdog: from here on it ends the program after any failure.
+  tmr1.SetInterval(kWatchdogInterval);
+  tmr1.SetEnabled(true);
+  // 5.
+  services_.FetchPage(idhtpClient, edtJsonURL.GetText(), *responseBuffer_);
+  // 6.
+  mmow.SetPageText(responseBuffer_->Text());
+  // 7.
+  extraction_.LineCursor = 0;
+  // 8.
+  const std::unique_ptr<ForecastFile> file = services_.OpenForecastFile(
+      ForecastFilePath(services_.ExecutablePath(), services_.PathSeparator()));
+  // 9.
+  WriteHeader(*file, FormatUpdateTime(services_.LocalNow(), dateTimeFormat_));
+  // 10.
+  extraction_.Run(
+      mmow, [this] { return edtCityName.GetText(); }, *file);
+  // 11.
+  file->Close();
+  // 12.
+  services_.RequestEnd();
+}
+
+void TFrmMain::DoCreate() {
+  try {
+    FormCreate(this);
+  } catch (const platform::Failure& failure) {
+    ReportFailure(failure.Message());
+  } catch (const std::bad_alloc&) {
+    ReportFailure(u"Out of memory");
+  } catch (const std::exception& failure) {
+    ReportFailure(platform::FromUtf8(failure.what()));
+  }
+}
+
+void TFrmMain::ReportFailure(const std::u16string& message) {
+  services_.ShowFailureReport(
+      ReportText(message), ApplicationTitle(services_.ExecutablePath(), services_.PathSeparator()));
+  // Before the watchdog runs nothing would ever end the program; a hidden process that never
+  // ends helps no host, so it ends once the report is done.
+  if (!tmr1.Running()) services_.RequestEnd();
+}
+
+}  // namespace qelo

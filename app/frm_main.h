@@ -1,0 +1,58 @@
+#pragma once
+// The main window FrmMain: the holder of the run's working data, created hidden and never shown.
+// The whole run takes place while it is being created.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "app/components.h"
+#include "app/run_services.h"
+#include "platform/clock.h"
+#include "retrieval/field_extraction.h"
+#include "retrieval/http_client.h"
+#include "retrieval/page_lines.h"
+#include "retrieval/response_buffer.h"
+
+namespace qelo {
+
+// The watchdog's interval; a test build of the program may compile in a shorter one.
+extern const std::uint32_t kWatchdogInterval;
+inline constexpr char16_t kUnknownCity[] = u"(未知城市)";
+
+class TFrmMain {
+ public:
+  static constexpr char16_t kName[] = u"FrmMain";
+  static constexpr char16_t kCaption[] = u"FrmMain";
+  static constexpr int kClientWidth = 635;
+  static constexpr int kClientHeight = 336;
+
+  // Loads the components from the stored description, then runs FormCreate; a failure that
+  // escapes it is reported here, and the creation goes on.
+  TFrmMain(RunServices& services, platform::DateTimeFormat dateTimeFormat);
+  TFrmMain(const TFrmMain&) = delete;
+  TFrmMain& operator=(const TFrmMain&) = delete;
+
+  TButton btn1;
+  PageLines mmow;
+  TEdit edtCityName;
+  HttpClient idhtpClient;
+  TEdit edtJsonURL;
+  TTimer tmr1;
+
+  void btn1Click(TObject* sender);
+  void tmr1Timer(TObject* sender);
+  void FormCreate(TObject* sender);
+
+ private:
+  void UpdateWeather();
+  void DoCreate();
+  void ReportFailure(const std::u16string& message);
+
+  RunServices& services_;
+  const platform::DateTimeFormat dateTimeFormat_;   // read once at program start
+  std::unique_ptr<ResponseBuffer> responseBuffer_;  // lives until the program ends
+  FieldExtraction extraction_;
+};
+
+}  // namespace qelo
