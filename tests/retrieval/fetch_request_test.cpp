@@ -1,0 +1,110 @@
+// What the client puts on the wire: the address taken apart and the request head byte for byte.
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "platform/socket.h"
+#include "platform/text.h"
+#include "retrieval/page_address.h"
+#include "retrieval/request_head.h"
+#include "tests/retrieval/fetch_testing.h"
+
+namespace qelo::testing {
+namespace {
+
+constexpr char kOk[] = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok";
+
+TEST(FetchRequest, HeadForTheForecastAddressNamesTheHostAsWritten) {
+  const PageAddress page = ParsePageAddress(u"http://www.weather.com.cn/weather/101230101.shtml");
+  EXPECT_EQ(page.host, u"www.weather.com.cn");
+  EXPECT_EQ(page.port, 80);
+  EXPECT_EQ(BuildRequestHead(page), ExpectedHead("/weather/101230101.shtml", "www.weather.com.cn"));
+}
+
+struct AddressCase {
+  const char* name;
+  std::u16string prefix;  // scheme and host; the server's port follows
+  std::u16string rest;
+  std::string target;
+  std::string hostBeforePort;
+};
+
+class FetchRequestHead : public ::testing::TestWithParam<AddressCase> {};
+
+TEST_P(FetchRequestHead, ArrivesExactlyOnce) {
+  const AddressCase& c = GetParam();
+  ScriptServer server(Answer(kOk));
+  std::u16string port;
+  for (char digit : std::to_string(server.Port())) port.push_back(char16_t(digit));
+
+  const FetchOutcome outcome = Fetch(c.prefix + u":" + port + c.rest);
+
+  ASSERT_FALSE(outcome.failure.has_value());
+  EXPECT_EQ(outcome.body, "ok");
+  ASSERT_TRUE(server.WaitFinished());
+  EXPECT_EQ(server.Record(0).received,
+            ExpectedHead(c.target, c.hostBeforePort + ":" + std::to_string(server.Port())));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Addresses, FetchRequestHead,
+    ::testing::Values(
+        AddressCase{"ForecastPage", u"http://127.0.0.1", u"/weather/101230101.shtml",
+                    "/weather/101230101.shtml", "127.0.0.1"},
+        AddressCase{"SchemeAndLocalhostInAnyCase", u"HTTP://LocalHost", u"/a/b/c.html?x=1",
+                    "/a/b/c.html?x=1", "LocalHost"},
+        AddressCase{"NoPathAsksForTheRoot", u"http://127.0.0.1", u"", "/", "127.0.0.1"},
+        AddressCase{"NonAsciiGoesOutAsQuestionMarks", u"http://127.0.0.1", u"/天气/页\U0001F600",
+                    "/?"
+                    "?/???",
+                    "127.0.0.1"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct RejectedAddress {
+  std::u16string address;
+  std::u16string message;
+};
+
+class FetchRejectsAddress : public ::testing::TestWithParam<RejectedAddress> {};
+
+TEST_P(FetchRejectsAddress, BeforeTouchingTheNetwork) {
+  ScriptServer server(Answer(kOk));
+  std::u16string address = GetParam().address;
+  std::u16string port;
+  for (char digit : std::to_string(server.Port())) port.push_back(char16_t(digit));
+  if (auto at = address.find(u"PORT"); at != std::u16string::npos) address.replace(at, 4, port);
+
+  const FetchOutcome outcome = Fetch(address);
+
+  EXPECT_EQ(outcome.failure, GetParam().message);
+  std::this_thread::sleep_for(50ms);
+  EXPECT_EQ(server.AcceptedCount(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Addresses, FetchRejectsAddress,
+    ::testing::Values(RejectedAddress{u"https://127.0.0.1:PORT/x", kNotHttpAddressMessage},
+                      RejectedAddress{u"ftp://127.0.0.1:PORT/x", kNotHttpAddressMessage},
+                      RejectedAddress{u"127.0.0.1:PORT/x", kNotHttpAddressMessage},
+                      RejectedAddress{u"", kNotHttpAddressMessage},
+                      RejectedAddress{u"http:///x", kMalformedAddressMessage},
+                      RejectedAddress{u"http://:PORT/x", kMalformedAddressMessage},
+                      RejectedAddress{u"http://127.0.0.1:/x", kMalformedAddressMessage},
+                      RejectedAddress{u"http://127.0.0.1:PORTx/x", kMalformedAddressMessage},
+                      RejectedAddress{u"http://127.0.0.1:99999/x", kMalformedAddressMessage},
+                      RejectedAddress{u"http://127.0.0.1:0/x", kMalformedAddressMessage}));
+
+TEST(FetchRequest, DottedQuadMustBeFourNumbersUpTo255) {
+  platform::Ipv4Address address;
+  EXPECT_TRUE(platform::ParseDottedQuad(u"127.0.0.1", address));
+  EXPECT_EQ(address.bytes[0], 127);
+  EXPECT_TRUE(platform::ParseDottedQuad(u"255.255.255.255", address));
+  for (const char16_t* text : {u"256.0.0.1", u"1.2.3", u"1.2.3.4.5", u"1..2.3", u"1.2.3.4 ",
+                               u"a.b.c.d", u"", u"-1.2.3.4"}) {
+    EXPECT_FALSE(platform::ParseDottedQuad(text, address)) << platform::ToUtf8(text);
+  }
+}
+
+}  // namespace
+}  // namespace qelo::testing
