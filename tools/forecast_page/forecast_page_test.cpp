@@ -1,0 +1,123 @@
+#include "tools/forecast_page/forecast_page.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "citydir/unit_china_weather.h"
+#include "platform/text.h"
+#include "retrieval/field_extraction.h"
+#include "retrieval/page_lines.h"
+#include "retrieval/utf8.h"
+#include "tests/support/recording_string_writer.h"
+
+namespace qelo {
+namespace {
+
+std::vector<std::u16string> ExtractedValues(const std::string& html, std::u16string_view city) {
+  PageLines lines;
+  lines.SetPageText(DecodeUtf8Strict(html));
+  testing::RecordingStringWriter file;
+  FieldExtraction().Run(
+      lines, [&] { return std::u16string(city); }, file);
+  std::vector<std::u16string> values;
+  for (const auto& write : file.writes) values.push_back(write.value);
+  return values;
+}
+
+std::vector<std::u16string> Expected(const ExpectedForecast& expected, std::u16string_view city) {
+  const auto values = InWritingOrder(expected, city);
+  return {values.begin(), values.end()};
+}
+
+std::size_t Occurrences(std::string_view text, std::string_view marker) {
+  std::size_t count = 0;
+  for (auto at = text.find(marker); at != std::string_view::npos; at = text.find(marker, at + 1)) {
+    ++count;
+  }
+  return count;
+}
+
+std::int32_t LineHolding(const PageLines& lines, std::u16string_view marker) {
+  for (std::int32_t i = 0; i < lines.GetLineCount(); ++i) {
+    if (lines.GetLineView(i).find(marker) != std::u16string_view::npos) return i;
+  }
+  return -1;
+}
+
+TEST(ForecastPageTest, EveryCityPageGivesItsExpectedValues) {
+  std::set<std::int32_t> todayLines;
+  std::set<std::size_t> sizes;
+  int crlfPages = 0;
+  for (int row = 1; row <= UnitChinaWeather::CityCount; ++row) {
+    const std::string code = platform::ToUtf8(UnitChinaWeather::CityCodes[row]);
+    const std::u16string city(UnitChinaWeather::CityNames[row]);
+    const ForecastPage page = MakeForecastPage(code);
+    ASSERT_EQ(ExtractedValues(page.html, city), Expected(page.expected, city)) << code;
+    ASSERT_GE(page.html.size(), 80u * 1024u) << code;
+    ASSERT_LE(page.html.size(), 120u * 1000u) << code;
+    ASSERT_EQ(Occurrences(page.html, "<!-- 今天明天预报 begin-->"), 1u) << code;
+    ASSERT_EQ(Occurrences(page.html, "<!-- 明天后天预报 begin-->"), 1u) << code;
+    ASSERT_FALSE(page.expected.todayWeather.empty()) << code;
+    PageLines lines;
+    lines.SetPageText(DecodeUtf8Strict(page.html));
+    todayLines.insert(LineHolding(lines, u"<!-- 今天明天预报 begin-->"));
+    sizes.insert(page.html.size());
+    if (page.html.find("\r\n") != std::string::npos) ++crlfPages;
+  }
+  EXPECT_GT(todayLines.size(), 500u);
+  EXPECT_GT(sizes.size(), 2000u);
+  EXPECT_GT(crlfPages, 1000);
+  EXPECT_LT(crlfPages, 1586);
+}
+
+TEST(ForecastPageTest, SameCodeGivesTheSamePage) {
+  const ForecastPage first = MakeForecastPage("101230101");
+  const ForecastPage second = MakeForecastPage("101230101");
+  EXPECT_EQ(first.html, second.html);
+  EXPECT_EQ(first.expected, second.expected);
+  EXPECT_NE(first.html, MakeForecastPage("101230201").html);
+}
+
+TEST(ForecastPageTest, CodeOutsideTheTableGetsAPageToo) {
+  const ForecastPage page = MakeForecastPage("999999999");
+  EXPECT_NE(page.html.find("<title>999999999天气预报"), std::string::npos);
+  EXPECT_EQ(ExtractedValues(page.html, u"某地"), Expected(page.expected, u"某地"));
+}
+
+TEST(ForecastPageTest, VariantPagesGiveTheirDocumentedValues) {
+  const ForecastPage base = MakeForecastPage(kVariantBaseCode);
+  for (std::string_view name : kVariantNames) {
+    const ForecastPage page = MakeVariantPage(name);
+    EXPECT_EQ(ExtractedValues(page.html, u"福州"), Expected(page.expected, u"福州")) << name;
+  }
+  const std::u16string none = u"\u00B0C~\u00B0C";
+  const ExpectedForecast nothing{u"", u"", none, u"", u"", u"", none, u"", u"", u"", none, u""};
+  EXPECT_EQ(MakeVariantPage("empty").expected, nothing);
+  EXPECT_EQ(MakeVariantPage("not-utf8").expected, nothing);
+  EXPECT_EQ(MakeVariantPage("today-marker-last-line").expected, nothing);
+  const std::string notUtf8 = MakeVariantPage("not-utf8").html;
+  ASSERT_EQ(notUtf8.size(), base.html.size());
+  std::size_t differentBytes = 0;
+  for (std::size_t i = 0; i < notUtf8.size(); ++i) differentBytes += notUtf8[i] != base.html[i];
+  EXPECT_EQ(differentBytes, 1u);
+
+  const ExpectedForecast noToday = MakeVariantPage("no-today-marker").expected;
+  EXPECT_EQ(noToday.todayTemps, none);
+  EXPECT_EQ(noToday.tomorrow, base.expected.tomorrow);
+  EXPECT_EQ(noToday.dayAfterWind, base.expected.dayAfterWind);
+
+  const ExpectedForecast doubled = MakeVariantPage("doubled-marker").expected;
+  EXPECT_NE(doubled.today, base.expected.today);
+  EXPECT_EQ(doubled.tomorrowTemps, base.expected.tomorrowTemps);
+}
+
+TEST(ForecastPageTest, UnknownVariantIsRefused) {
+  EXPECT_THROW(MakeVariantPage("no-such-page"), std::invalid_argument);
+}
+
+}  // namespace
+}  // namespace qelo
