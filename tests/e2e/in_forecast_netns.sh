@@ -1,0 +1,147 @@
+#!/usr/bin/env bash
+# Runs a command in a private network namespace in which www.weather.com.cn is 127.0.0.1 and the
+# forecast-site emulator answers on port 80, so that the real program can be run end to end
+# without leaving the machine.
+#
+#   in_forecast_netns.sh [runner options] [emulator options] -- command [arguments...]
+#
+# Runner options:
+#   --emulator PATH   the forecast_emulator executable (default: $QELO_EMULATOR)
+#   --no-emulator     nothing listens on port 80 (a refused connection)
+#   --wine            give Wine a private copy-on-write view of the project prefix, so that a
+#                     fresh wineserver starts inside the namespace (QELO_WINEPREFIX is set)
+# Every other option before "--" goes to the emulator (--mode, --once, --request-log ...).
+#
+# The command's exit code is passed on. Exit code 77 (and a reason on stderr) means that this
+# machine cannot make such a namespace; tests treat it as a skip.
+set -euo pipefail
+[ -n "${QELO_RUNNER_TRACE:-}" ] && set -x
+
+readonly kSkip=77
+readonly kHost=www.weather.com.cn
+
+fail_setup() {
+  echo "in_forecast_netns: $*" >&2
+  exit 125
+}
+
+# ---- outside: enter the namespaces ---------------------------------------------------------
+if [ "${1:-}" != "--inside" ]; then
+  if ! command -v unshare >/dev/null || ! command -v ip >/dev/null; then
+    echo "SKIP: unshare (util-linux) and ip (iproute2) are needed for a private network namespace" >&2
+    exit $kSkip
+  fi
+  # A user namespace lets an ordinary user do this; plain root may do without one where user
+  # namespaces are switched off.
+  namespaces=(--net --mount --pid --fork --kill-child)
+  if unshare --user --map-root-user "${namespaces[@]}" true 2>/dev/null; then
+    exec unshare --user --map-root-user "${namespaces[@]}" bash "$0" --inside "$@"
+  elif [ "$(id -u)" = 0 ] && unshare "${namespaces[@]}" true 2>/dev/null; then
+    exec unshare "${namespaces[@]}" bash "$0" --inside "$@"
+  fi
+  reason=$(unshare --user --map-root-user --net --mount true 2>&1 || true)
+  echo "SKIP: this machine cannot create a private network and mount namespace (${reason:-unshare failed})" >&2
+  exit $kSkip
+fi
+shift
+
+# ---- inside: loopback, host name, emulator, command ----------------------------------------
+emulator="${QELO_EMULATOR:-}"
+start_emulator=1
+wine=0
+emulator_args=()
+while [ $# -gt 0 ] && [ "$1" != "--" ]; do
+  case "$1" in
+    --emulator) emulator="$2"; shift 2 ;;
+    --no-emulator) start_emulator=0; shift ;;
+    --wine) wine=1; shift ;;
+    *) emulator_args+=("$1"); shift ;;
+  esac
+done
+[ "${1:-}" = "--" ] || fail_setup "missing -- before the command"
+shift
+[ $# -gt 0 ] || fail_setup "no command given"
+
+ip link set lo up || fail_setup "cannot bring up the loopback interface"
+
+# Private scratch space that disappears with the namespace.
+scratch=$(mktemp -d /tmp/qelo-netns.XXXXXX)
+mount -t tmpfs -o size=256m tmpfs "$scratch" || fail_setup "cannot mount a tmpfs"
+cleanup() {
+  set +e
+  if [ -n "${emulator_pid:-}" ]; then
+    kill "$emulator_pid" 2>/dev/null
+    wait "$emulator_pid" 2>/dev/null
+  fi
+  umount -l "$scratch" 2>/dev/null
+  rmdir "$scratch" 2>/dev/null
+}
+trap cleanup EXIT
+
+# Puts our own version of /etc/<name> in place for this namespace only: a bind mount over the
+# file (or over the file a symlink points to), or, where the file is missing, an overlay of /etc.
+etc_overlay=""
+place_etc_file() {
+  local name=$1 content=$2
+  printf '%s' "$content" >"$scratch/$name"
+  if [ -e "/etc/$name" ]; then
+    mount --bind "$scratch/$name" "$(readlink -f "/etc/$name")" ||
+      fail_setup "cannot bind-mount over /etc/$name"
+    return
+  fi
+  if [ -z "$etc_overlay" ]; then
+    etc_overlay="$scratch/etc"
+    mkdir -p "$etc_overlay/upper" "$etc_overlay/work"
+    mount -t overlay overlay -o "lowerdir=/etc,upperdir=$etc_overlay/upper,workdir=$etc_overlay/work" /etc ||
+      fail_setup "/etc/$name is missing and /etc cannot be overlaid"
+  fi
+  cp "$scratch/$name" "/etc/$name"
+}
+
+place_etc_file hosts "127.0.0.1 localhost
+::1 localhost ip6-localhost ip6-loopback
+127.0.0.1 $kHost
+"
+# The resolver must consult the hosts file for host names.
+if [ ! -e /etc/nsswitch.conf ] || ! grep -Eq '^hosts:.*\bfiles\b' /etc/nsswitch.conf; then
+  place_etc_file nsswitch.conf "hosts: files
+"
+fi
+
+if [ "$wine" = 1 ]; then
+  prefix="${QELO_WINEPREFIX:-${HOME:-/root}/.local/share/qelo-wine}"
+  [ -f "$prefix/system.reg" ] || fail_setup "no Wine prefix at $prefix (run scripts/wine-run once)"
+  mkdir -p "$scratch/wine/upper" "$scratch/wine/work" "$scratch/wine/prefix"
+  mount -t overlay overlay \
+    -o "lowerdir=$prefix,upperdir=$scratch/wine/upper,workdir=$scratch/wine/work" \
+    "$scratch/wine/prefix" || fail_setup "cannot overlay the Wine prefix $prefix"
+  # The overlay has its own device and inode, so Wine looks for the wineserver of a prefix that
+  # no process outside uses; hiding the socket directory makes sure of it.
+  server_dir="/tmp/.wine-$(id -u)"
+  mkdir -p "$server_dir" 2>/dev/null || true
+  [ -d "$server_dir" ] && mount -t tmpfs -o mode=0700 tmpfs "$server_dir"
+  export QELO_WINEPREFIX="$scratch/wine/prefix"
+fi
+
+if [ "$start_emulator" = 1 ]; then
+  [ -n "$emulator" ] && [ -x "$emulator" ] ||
+    fail_setup "no forecast emulator (give --emulator PATH or set QELO_EMULATOR)"
+  "$emulator" --port 80 --ready-file "$scratch/ready" "${emulator_args[@]}" \
+    >"$scratch/emulator.log" 2>&1 &
+  emulator_pid=$!
+  for _ in $(seq 1 200); do
+    [ -s "$scratch/ready" ] && break
+    kill -0 "$emulator_pid" 2>/dev/null || break
+    sleep 0.025
+  done
+  if [ ! -s "$scratch/ready" ]; then
+    cat "$scratch/emulator.log" >&2
+    fail_setup "the forecast emulator did not start"
+  fi
+fi
+
+set +e
+"$@"
+status=$?
+set -e
+exit $status

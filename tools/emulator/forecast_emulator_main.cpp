@@ -1,0 +1,110 @@
+// forecast_emulator: the forecast web site as the program sees it, on 127.0.0.1, for the
+// end-to-end tests and the main job's demonstration run. Not part of the shipped program.
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <mutex>
+#include <stdexcept>
+#include <string>
+
+#include "citydir/unit_china_weather.h"
+#include "platform/text.h"
+#include "tools/emulator/emulator_options.h"
+#include "tools/emulator/forecast_replies.h"
+#include "tools/emulator/loopback_http_server.h"
+#include "tools/emulator/served_pages.h"
+
+namespace qelo::emulator {
+namespace {
+
+struct City {
+  std::string name;
+  std::string code;
+};
+
+// A city name (the first row with that name, as the program looks it up) or a city code.
+City FindCity(const std::string& nameOrCode) {
+  const std::u16string wanted = platform::FromUtf8(nameOrCode);
+  for (int i = 1; i <= UnitChinaWeather::CityCount; ++i) {
+    if (UnitChinaWeather::CityNames[i] == wanted || UnitChinaWeather::CityCodes[i] == wanted) {
+      return {platform::ToUtf8(UnitChinaWeather::CityNames[i]),
+              platform::ToUtf8(UnitChinaWeather::CityCodes[i])};
+    }
+  }
+  throw std::invalid_argument("'" + nameOrCode + "' is neither a city name nor a city code");
+}
+
+int PrintExpected(const Options& options) {
+  const City city = FindCity(*options.printExpected);
+  for (const std::string& line : ExpectedForecastLines(options.mode, city.code, city.name)) {
+    std::cout << line << '\n';
+  }
+  return 0;
+}
+
+void WriteReadyFile(const std::string& path, int port) {
+  const std::string partial = path + ".partial";
+  {
+    std::ofstream file(partial, std::ios::trunc);
+    file << port << '\n';
+    if (!file) throw std::runtime_error("cannot write " + partial);
+  }
+  if (std::rename(partial.c_str(), path.c_str()) != 0) {
+    throw std::runtime_error("cannot rename " + partial);
+  }
+}
+
+class RequestLog {
+ public:
+  explicit RequestLog(const std::string& path) {
+    if (!path.empty()) file_.open(path, std::ios::binary | std::ios::app);
+  }
+  void Add(const std::string& head) {
+    if (!file_.is_open()) return;
+    const std::lock_guard lock(mutex_);
+    file_ << head << std::flush;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::ofstream file_;
+};
+
+int Serve(const Options& options) {
+  LoopbackHttpServer server(options.port);
+  RequestLog log(options.requestLog);
+  const auto handler = [&](const Request& request) {
+    log.Add(request.head);
+    const auto code = CityCodeOfTarget(request.target);
+    if (request.method != "GET" || !code || options.mode == Mode::kNotFound) {
+      return NotFoundReply();
+    }
+    return PageReply(options.mode, ServedPage(options.mode, *code));
+  };
+  if (!options.readyFile.empty()) WriteReadyFile(options.readyFile, server.Port());
+  ServeLimits limits;
+  limits.deadline = std::chrono::steady_clock::now() + options.lifetime;
+  limits.maxRequests = options.maxRequests;
+  limits.closeOnAccept = options.mode == Mode::kCloseAtOnce;
+  server.Serve(handler, limits);
+  return 0;
+}
+
+}  // namespace
+}  // namespace qelo::emulator
+
+int main(int argc, char** argv) {
+  using namespace qelo::emulator;
+  try {
+    const Options options = ParseOptions(argc, argv);
+    return options.printExpected ? PrintExpected(options) : Serve(options);
+  } catch (const std::invalid_argument& error) {
+    std::cerr << "forecast_emulator: " << error.what() << '\n' << Usage();
+    return 2;
+  } catch (const std::exception& error) {
+    std::cerr << "forecast_emulator: " << error.what() << '\n';
+    return 1;
+  }
+}

@@ -1,0 +1,20 @@
+#pragma once
+// The emulator's answers: the HTTP reply of each mode for a forecast page or an unknown path.
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "tools/emulator/emulator_options.h"
+#include "tools/emulator/loopback_http_server.h"
+
+namespace qelo::emulator {
+
+// The city code of a request target "/weather/<code>.shtml" when the code is in the city table.
+std::optional<std::string> CityCodeOfTarget(std::string_view target);
+
+// 200 with `page` in the framing of `mode` (normal, chunked, until-close or slow).
+Reply PageReply(Mode mode, const std::string& page);
+Reply NotFoundReply();
+
+}  // namespace qelo::emulator
