@@ -1,0 +1,38 @@
+#pragma once
+// Reading one scripted response in the response-reader tests.
+
+#include <optional>
+#include <string>
+
+#include "platform/failure.h"
+#include "retrieval/http_response.h"
+#include "tests/support/scripted_byte_source.h"
+
+namespace qelo::testing {
+
+struct ReadOutcome {
+  HttpResponse response;
+  std::string body;                       // what the response buffer holds afterwards
+  std::optional<std::u16string> failure;  // the message when the reader threw
+};
+
+inline ReadOutcome ReadScripted(ScriptedByteSource& source,
+                                std::size_t maxBytes = kMaxResponseBytes) {
+  ReadOutcome outcome;
+  ResponseBuffer buffer(kCodePageUtf8, maxBytes);
+  try {
+    ReadResponse(source, buffer, outcome.response);
+  } catch (const platform::Failure& failure) {
+    outcome.failure = failure.Message();
+  }
+  outcome.body.assign(buffer.Bytes().begin(), buffer.Bytes().end());
+  return outcome;
+}
+
+inline ReadOutcome ReadScripted(std::string_view response) {
+  ScriptedByteSource source;
+  source.Bytes(response);
+  return ReadScripted(source);
+}
+
+}  // namespace qelo::testing
