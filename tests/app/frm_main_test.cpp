@@ -1,0 +1,245 @@
+// The run of the main window through a recording stand-in for its environment: which steps
+// happen, in which order, and how each path ends.
+
+#include "app/frm_main.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "forecastfile/forecast_keys.h"
+#include "platform/failure.h"
+#include "platform/text.h"
+
+namespace qelo {
+namespace {
+
+using platform::Failure;
+using platform::ToUtf8;
+
+const std::u16string kFuzhouAddress = u"http://www.weather.com.cn/weather/101230101.shtml";
+
+class FakeRunServices final : public RunServices {
+ public:
+  std::u16string commandLine = u"qeloweather.exe";
+  std::u16string executablePath = u"C:\\Plugins\\QeloWeather.EXE";
+  std::function<void(const std::u16string& address, ResponseBuffer&)> fetch =
+      [](const std::u16string&, ResponseBuffer& buffer) {
+        const std::string page = "<html>\n</html>\n";
+        buffer.Append(reinterpret_cast<const std::uint8_t*>(page.data()), page.size());
+      };
+  std::function<void()> startTimer = [] {};
+  std::function<void(const std::u16string& key)> write = [](const std::u16string&) {};
+  std::function<void()> whileReportIsUp = [] {};
+  platform::LocalDateTime now{2014, 9, 16, 8, 5, 9, 0};
+
+  std::vector<std::string> log;  // every call, in order
+  std::function<void()> timer;   // the running timer's handler, empty when stopped
+  std::uint32_t timerInterval = 0;
+
+  void StartTimer(std::uint32_t intervalMs, std::function<void()> onTimer) override {
+    startTimer();
+    log.push_back("start timer " + std::to_string(intervalMs));
+    timerInterval = intervalMs;
+    timer = std::move(onTimer);
+  }
+  void StopTimer() noexcept override {
+    log.push_back("stop timer");
+    timer = nullptr;
+  }
+  std::u16string CommandLine() override { return commandLine; }
+  void RequestEnd() noexcept override { log.push_back("end"); }
+  void FetchPage(HttpClient&, const std::u16string& address, ResponseBuffer& buffer) override {
+    log.push_back("fetch " + ToUtf8(address));
+    fetch(address, buffer);
+  }
+  std::u16string ExecutablePath() override { return executablePath; }
+  char16_t PathSeparator() override { return u'\\'; }
+  std::unique_ptr<ForecastFile> OpenForecastFile(const std::u16string& path) override {
+    log.push_back("open " + ToUtf8(path));
+    return std::make_unique<File>(*this);
+  }
+  platform::LocalDateTime LocalNow() override { return now; }
+  void ShowFailureReport(const std::u16string& text, const std::u16string& title) override {
+    log.push_back("report " + ToUtf8(title) + " | " + ToUtf8(text));
+    whileReportIsUp();
+  }
+
+  void FireTimer() {
+    ASSERT_TRUE(timer) << "the watchdog is not running";
+    timer();
+  }
+
+ private:
+  class File final : public ForecastFile {
+   public:
+    explicit File(FakeRunServices& services) : services_(services) {}
+    void WriteString(const std::u16string& section, const std::u16string& key,
+                     const std::u16string& value) override {
+      services_.write(key);
+      services_.log.push_back("write [" + ToUtf8(section) + "] " + ToUtf8(key) + "=" +
+                              ToUtf8(value));
+    }
+    void Close() override { services_.log.push_back("close"); }
+
+   private:
+    FakeRunServices& services_;
+  };
+};
+
+using Log = std::vector<std::string>;
+
+std::vector<std::string> Writes(const Log& log) {
+  std::vector<std::string> writes;
+  for (const auto& entry : log) {
+    if (entry.rfind("write ", 0) == 0) writes.push_back(entry);
+  }
+  return writes;
+}
+
+TEST(FrmMainRun, WithoutCityEndsAtOnceWithEmptyCityField) {
+  for (const std::u16string commandLine :
+       {u"qeloweather.exe", u"qeloweather.exe   ", u"\"C:\\Program Files\\qeloweather.exe\"",
+        u"qeloweather.exe \"\"", u""}) {
+    SCOPED_TRACE(ToUtf8(commandLine));
+    FakeRunServices services;
+    services.commandLine = commandLine;
+    TFrmMain form(services, {});
+    EXPECT_EQ(form.edtCityName.GetText(), u"");  // the stored 福州 is no default
+    EXPECT_EQ(form.edtJsonURL.GetText(), u"");
+    EXPECT_EQ(form.mmow.GetLine(0), u"mmow");
+    EXPECT_EQ(form.mmow.GetLineCount(), 1);
+    EXPECT_FALSE(form.tmr1.Enabled());
+    EXPECT_EQ(services.log, Log({"end"}));
+  }
+}
+
+TEST(FrmMainRun, UnknownCityEndsWithoutFetchOrFile) {
+  for (const auto& [commandLine, city] : std::vector<std::pair<std::u16string, std::u16string>>{
+           {u"qeloweather.exe 火星", u"火星"},
+           {u"qeloweather.exe \"福 州\"", u"福 州"},
+           {u"qeloweather.exe a\"b c\"d", u"ab cd"},
+       }) {
+    SCOPED_TRACE(ToUtf8(commandLine));
+    FakeRunServices services;
+    services.commandLine = commandLine;
+    TFrmMain form(services, {});
+    EXPECT_EQ(form.edtCityName.GetText(), city);
+    EXPECT_EQ(form.edtJsonURL.GetText(), u"(未知城市)");
+    EXPECT_EQ(form.mmow.GetLine(0), u"mmow");
+    EXPECT_FALSE(form.tmr1.Running());
+    EXPECT_EQ(services.log, Log({"end"}));
+  }
+}
+
+TEST(FrmMainRun, FoundCityRunsEveryStepInOrderAndEndsAfterClosing) {
+  FakeRunServices services;
+  services.commandLine = u"\"C:\\Program Files\\qeloweather.exe\" \"\" 福州 厦门";
+  TFrmMain form(services, {});
+
+  EXPECT_EQ(form.edtCityName.GetText(), u"福州");
+  EXPECT_EQ(form.edtJsonURL.GetText(), kFuzhouAddress);
+  EXPECT_EQ(form.tmr1.Interval(), 300000u);
+  EXPECT_TRUE(form.tmr1.Running());
+  EXPECT_EQ(form.mmow.GetLineCount(), 2);
+  EXPECT_EQ(form.mmow.GetLine(0), u"<html>");
+
+  ASSERT_GE(services.log.size(), 5u);
+  EXPECT_EQ(services.log[0], "start timer 300000");
+  EXPECT_EQ(services.log[1], "fetch " + ToUtf8(kFuzhouAddress));
+  EXPECT_EQ(services.log[2], "open C:\\Plugins\\qeloweather.ini");
+  EXPECT_EQ(services.log[3], "write [qelo] 更新时间=2014/9/16 8:05:09");
+  EXPECT_EQ(services.log[services.log.size() - 2], "close");
+  EXPECT_EQ(services.log.back(), "end");
+
+  const auto writes = Writes(services.log);
+  ASSERT_EQ(writes.size(), kForecastKeys.size());
+  for (std::size_t i = 0; i < writes.size(); ++i) {
+    EXPECT_EQ(writes[i].rfind("write [qelo] " + ToUtf8(kForecastKeys[i]) + "=", 0), 0u)
+        << writes[i];
+  }
+  EXPECT_EQ(writes[5], "write [qelo] 城市=福州");
+  EXPECT_EQ(services.log.size(), 3 + writes.size() + 2);
+}
+
+struct FailureAfterArming {
+  const char* name;
+  std::u16string message;
+  std::u16string shown;
+  bool failInFetch;  // else the first write fails
+};
+
+TEST(FrmMainRun, FailureAfterArmingIsReportedAndTheWatchdogEndsTheProgram) {
+  for (const auto& c : std::vector<FailureAfterArming>{
+           {"host not found", u"Socket Error # 11001\r\nHost not found.",
+            u"Socket Error # 11001\r\nHost not found.", true},
+           {"status", u"HTTP/1.1 404 Not Found", u"HTTP/1.1 404 Not Found.", true},
+           {"empty", u"", u"", true},
+           {"write refused", u"Unable to write to C:\\Plugins\\qeloweather.ini",
+            u"Unable to write to C:\\Plugins\\qeloweather.ini.", false},
+       }) {
+    SCOPED_TRACE(c.name);
+    FakeRunServices services;
+    services.commandLine = u"qeloweather.exe 福州";
+    if (c.failInFetch) {
+      services.fetch = [&](const std::u16string&, ResponseBuffer&) { throw Failure(c.message); };
+    } else {
+      services.write = [&](const std::u16string&) { throw Failure(c.message); };
+    }
+    TFrmMain form(services, {});
+
+    EXPECT_EQ(services.log.front(), "start timer 300000");
+    EXPECT_EQ(services.log.back(), "report Qeloweather | " + ToUtf8(c.shown));
+    for (const auto& entry : services.log) {
+      EXPECT_NE(entry, "end");  // only the watchdog ends this run
+      EXPECT_NE(entry, "close");
+    }
+    if (c.failInFetch) {
+      EXPECT_EQ(form.mmow.GetLine(0), u"mmow");
+      EXPECT_TRUE(Writes(services.log).empty());
+    }
+    EXPECT_TRUE(form.tmr1.Running());
+    services.FireTimer();
+    EXPECT_EQ(services.log.back(), "end");
+    services.FireTimer();  // it keeps firing; asking again is harmless
+    EXPECT_EQ(services.log.back(), "end");
+  }
+}
+
+TEST(FrmMainRun, WatchdogDueWhileTheReportIsUpEndsFromWithinIt) {
+  FakeRunServices services;
+  services.commandLine = u"qeloweather.exe 福州";
+  services.fetch = [](const std::u16string&, ResponseBuffer&) {
+    throw Failure(u"Connection Closed Gracefully.");
+  };
+  services.whileReportIsUp = [&] { services.FireTimer(); };
+  TFrmMain form(services, {});
+  EXPECT_EQ(services.log, Log({"start timer 300000", "fetch " + ToUtf8(kFuzhouAddress),
+                               "report Qeloweather | Connection Closed Gracefully.", "end"}));
+}
+
+TEST(FrmMainRun, FailureBeforeArmingEndsOnceReported) {
+  FakeRunServices services;
+  services.commandLine = u"qeloweather.exe 福州";
+  services.startTimer = [] { throw Failure(u"Not enough timers available"); };
+  TFrmMain form(services, {});
+  EXPECT_EQ(form.edtJsonURL.GetText(), kFuzhouAddress);
+  EXPECT_FALSE(form.tmr1.Running());
+  EXPECT_EQ(services.log, Log({"report Qeloweather | Not enough timers available.", "end"}));
+}
+
+TEST(FrmMainRun, DestroyingTheWindowKillsTheWatchdog) {
+  FakeRunServices services;
+  services.commandLine = u"qeloweather.exe 福州";
+  {
+    TFrmMain form(services, {});
+  }
+  EXPECT_EQ(services.log.back(), "stop timer");
+  EXPECT_FALSE(services.timer);
+}
+
+}  // namespace
+}  // namespace qelo
