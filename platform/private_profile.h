@@ -3,6 +3,11 @@
 
 #include <string>
 
+// windows.h maps this name to WritePrivateProfileStringW; here it names the function below.
+#ifdef WritePrivateProfileString
+#undef WritePrivateProfileString
+#endif
+
 namespace qelo::platform {
 
 // Sets `key` to `value` in `section` of the file at `path`, creating the file and the section

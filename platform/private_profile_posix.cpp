@@ -2,6 +2,7 @@
 // the new bytes go into a temporary file in the file's own directory, which is then renamed
 // over the file, so a reader, a crash or a kill sees the old file or the new one, never a mix.
 // Writes are not synced one by one; the flush syncs the file and its directory.
+#include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
 #include <pthread.h>
@@ -14,6 +15,7 @@
 #include <cstdlib>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "platform/private_profile.h"
@@ -282,6 +284,25 @@ Outcome Replace(const std::string& target, const Snapshot& old, const std::strin
   return temporary->RenameOver(target) ? Outcome::kReplaced : Outcome::kFailed;
 }
 
+// A SIGKILL in the instant between naming a temporary file and renaming it leaves the file
+// behind; the next run's flush removes those whose writer no longer lives.
+void RemoveAbandonedTemporaryFiles(const std::string& directory, const std::string& name) {
+  DIR* listing = ::opendir(directory.c_str());
+  if (listing == nullptr) return;
+  const std::string prefix = "." + name + ".";
+  while (const dirent* entry = ::readdir(listing)) {
+    const std::string_view entryName = entry->d_name;
+    if (!entryName.starts_with(prefix) || !entryName.ends_with(".tmp")) continue;
+    const std::string_view rest = entryName.substr(prefix.size());
+    const pid_t writer =
+        static_cast<pid_t>(std::atol(std::string(rest.substr(0, rest.find('-'))).c_str()));
+    if (writer > 0 && writer != ::getpid() && ::kill(writer, 0) != 0 && errno == ESRCH) {
+      ::unlinkat(::dirfd(listing), entry->d_name, 0);
+    }
+  }
+  ::closedir(listing);
+}
+
 }  // namespace
 
 bool WritePrivateProfileString(const std::u16string& section, const std::u16string& key,
@@ -306,6 +327,7 @@ void FlushPrivateProfile(const std::u16string& path) {
   if (file.Valid()) ::fsync(file.Get());
   const FileDescriptor directory(
       ::open(DirectoryOf(*target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  RemoveAbandonedTemporaryFiles(DirectoryOf(*target), NameOf(*target));
   if (directory.Valid()) ::fsync(directory.Get());
 }
 

@@ -1,9 +1,6 @@
 // The private-profile service of the Windows build: WritePrivateProfileStringW itself.
 #include <windows.h>
 
-// windows.h maps the name to its W variant; ours is the portable function of that name.
-#undef WritePrivateProfileString
-
 #include "platform/private_profile.h"
 
 namespace qelo::platform {
@@ -33,11 +30,18 @@ bool CreateUnicodeFileIfMissing(const std::u16string& path) {
   return complete;
 }
 
+// Windows refuses to write a file with the read-only attribute; Wine run by root would write it
+// anyway, so the attribute is looked at first and both refuse alike.
+bool ReadOnly(const std::u16string& path) {
+  const DWORD attributes = GetFileAttributesW(Wide(path));
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+}
+
 }  // namespace
 
 bool WritePrivateProfileString(const std::u16string& section, const std::u16string& key,
                                const std::u16string& value, const std::u16string& path) {
-  if (!CreateUnicodeFileIfMissing(path)) return false;
+  if (ReadOnly(path) || !CreateUnicodeFileIfMissing(path)) return false;
   return WritePrivateProfileStringW(Wide(section), Wide(key), Wide(value), Wide(path)) != FALSE;
 }
 

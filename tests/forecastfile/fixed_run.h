@@ -1,0 +1,62 @@
+#pragma once
+// The seventeen values of one fixed run, written the way a run writes them: the header first,
+// then the forecast keys, then the close.
+
+#include <array>
+#include <string>
+
+#include "forecastfile/forecast_header.h"
+#include "forecastfile/forecast_keys.h"
+#include "forecastfile/ini_writer.h"
+
+namespace qelo::testing {
+
+using RunValues = std::array<std::u16string, 17>;
+
+inline RunValues FixedRun() {
+  return {u"2014/9/16 8:05:09",
+          kThanksText,
+          kVersionText,
+          kLatestVersionAddress,
+          u"16日（今天）",
+          u"福州",
+          u"多云转阵雨",
+          u"29\u00B0C~22\u00B0C",
+          u"微风",
+          u"17日（明天）",
+          u"阵雨",
+          u"27\u00B0C~21\u00B0C",
+          u"东北风3-4级",
+          u"18日（后天）",
+          u"晴",
+          u"30\u00B0C~20\u00B0C",
+          u"微风"};
+}
+
+// The fixed run with the values that a page of an unexpected shape leaves empty.
+inline RunValues FixedRunWithEmptyValues() {
+  RunValues values = FixedRun();
+  values[6] = u"";
+  values[12] = u"";
+  values[13] = u"";
+  return values;
+}
+
+// Writes keys 5 to 17 of `values` after the header, as the extraction does.
+inline void WriteForecastKeys(StringWriter& file, const RunValues& values) {
+  for (std::size_t i = 4; i < kForecastKeys.size(); ++i) {
+    file.WriteString(kForecastSection, std::u16string(kForecastKeys[i]), values[i]);
+  }
+}
+
+inline void WriteRun(StringWriter& file, const RunValues& values) {
+  WriteHeader(file, values[0]);
+  WriteForecastKeys(file, values);
+}
+
+inline void WriteRunAndClose(IniWriter& file, const RunValues& values) {
+  WriteRun(file, values);
+  file.Close();
+}
+
+}  // namespace qelo::testing

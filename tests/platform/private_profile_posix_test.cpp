@@ -1,0 +1,134 @@
+// The POSIX private-profile service on the file system: links, permissions, refusals and
+// temporary files.
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/private_profile.h"
+#include "tests/support/scratch_directory.h"
+
+namespace qelo::platform {
+namespace {
+
+using qelo::testing::PathText;
+using qelo::testing::ReadBytes;
+using qelo::testing::ScratchDirectory;
+using qelo::testing::WriteBytes;
+
+class PrivateProfileTest : public ::testing::Test {
+ protected:
+  bool Write(const std::filesystem::path& path, const std::u16string& key,
+             const std::u16string& value) {
+    return WritePrivateProfileString(u"qelo", key, value, PathText(path));
+  }
+
+  mode_t Mode(const std::filesystem::path& path) {
+    struct stat status {};
+    ::stat(path.c_str(), &status);
+    return status.st_mode & 07777;
+  }
+
+  ScratchDirectory scratch_;
+  std::filesystem::path file_ = scratch_.File("qeloweather.ini");
+};
+
+TEST_F(PrivateProfileTest, NewFileIsUtf8WithTheUsersDefaultPermissions) {
+  const mode_t mask = ::umask(022);
+  ASSERT_TRUE(Write(file_, u"城市", u"福州"));
+  ::umask(mask);
+  EXPECT_EQ(ReadBytes(file_), "[qelo]\n城市=福州\n");
+  EXPECT_EQ(Mode(file_), 0644u);
+  EXPECT_EQ(scratch_.Names(), std::vector<std::string>{"qeloweather.ini"});
+}
+
+TEST_F(PrivateProfileTest, ReplacingKeepsThePermissionBits) {
+  WriteBytes(file_, "[qelo]\n城市=北京\n");
+  ::chmod(file_.c_str(), 0640);
+  ASSERT_TRUE(Write(file_, u"城市", u"福州"));
+  EXPECT_EQ(Mode(file_), 0640u);
+}
+
+TEST_F(PrivateProfileTest, SymbolicLinkIsWrittenThroughToItsTarget) {
+  const std::filesystem::path target = scratch_.File("real.ini");
+  WriteBytes(target, "[qelo]\n城市=北京\n");
+  std::filesystem::create_symlink("real.ini", file_);
+  ASSERT_TRUE(Write(file_, u"城市", u"福州"));
+  EXPECT_TRUE(std::filesystem::is_symlink(file_));
+  EXPECT_EQ(ReadBytes(target), "[qelo]\n城市=福州\n");
+}
+
+TEST_F(PrivateProfileTest, DanglingSymbolicLinkCreatesItsTarget) {
+  std::filesystem::create_symlink("made.ini", file_);
+  ASSERT_TRUE(Write(file_, u"ver", u"1.0"));
+  EXPECT_TRUE(std::filesystem::is_symlink(file_));
+  EXPECT_EQ(ReadBytes(scratch_.File("made.ini")), "[qelo]\nver=1.0\n");
+}
+
+TEST_F(PrivateProfileTest, ReadOnlyFileIsRefusedAlsoForRoot) {
+  WriteBytes(file_, "[qelo]\n城市=北京\n");
+  ::chmod(file_.c_str(), 0444);
+  EXPECT_FALSE(Write(file_, u"城市", u"福州"));
+  EXPECT_EQ(ReadBytes(file_), "[qelo]\n城市=北京\n");
+  EXPECT_EQ(scratch_.Names(), std::vector<std::string>{"qeloweather.ini"});
+}
+
+TEST_F(PrivateProfileTest, ReadOnlyDirectoryIsRefused) {
+  WriteBytes(file_, "[qelo]\n城市=北京\n");
+  ::chmod(scratch_.Path().c_str(), 0555);
+  EXPECT_FALSE(Write(file_, u"城市", u"福州"));
+  EXPECT_FALSE(Write(scratch_.File("new.ini"), u"城市", u"福州"));
+  ::chmod(scratch_.Path().c_str(), 0755);
+  EXPECT_EQ(ReadBytes(file_), "[qelo]\n城市=北京\n");
+  EXPECT_EQ(scratch_.Names(), std::vector<std::string>{"qeloweather.ini"});
+}
+
+TEST_F(PrivateProfileTest, MissingDirectoryOrADirectoryAsTheFileIsRefused) {
+  EXPECT_FALSE(Write(scratch_.File("absent") / "qeloweather.ini", u"ver", u"1.0"));
+  std::filesystem::create_directory(file_);
+  EXPECT_FALSE(Write(file_, u"ver", u"1.0"));
+}
+
+// A file-size limit makes writing the temporary file fail half way, as a full disk does.
+TEST_F(PrivateProfileTest, FullDiskLeavesTheFileAndNoTemporaryFile) {
+  const std::string before = "[qelo]\n城市=北京\n";
+  WriteBytes(file_, before);
+  rlimit old{};
+  ::getrlimit(RLIMIT_FSIZE, &old);
+  const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = old;
+  small.rlim_cur = before.size();
+  ::setrlimit(RLIMIT_FSIZE, &small);
+  const bool written = Write(file_, u"城市", u"福州" + std::u16string(100, u'x'));
+  ::setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, previousHandler);
+  EXPECT_FALSE(written);
+  EXPECT_EQ(ReadBytes(file_), before);
+  EXPECT_EQ(scratch_.Names(), std::vector<std::string>{"qeloweather.ini"});
+}
+
+TEST_F(PrivateProfileTest, SignalMaskIsRestoredAfterAWrite) {
+  sigset_t before;
+  sigset_t after;
+  pthread_sigmask(SIG_SETMASK, nullptr, &before);
+  ASSERT_TRUE(Write(file_, u"ver", u"1.0"));
+  pthread_sigmask(SIG_SETMASK, nullptr, &after);
+  for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+    EXPECT_EQ(sigismember(&after, signal), sigismember(&before, signal)) << signal;
+  }
+}
+
+TEST_F(PrivateProfileTest, FlushOfAMissingFileDoesNothing) {
+  FlushPrivateProfile(PathText(file_));
+  EXPECT_TRUE(scratch_.Names().empty());
+}
+
+}  // namespace
+}  // namespace qelo::platform

@@ -1,0 +1,85 @@
+// WritePrivateProfileString on Windows: the encoding of a new file, existing files, refusals.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "platform/private_profile.h"
+#include "tests/support/private_profile_reader_win32.h"
+#include "tests/support/scratch_directory.h"
+
+namespace qelo::platform {
+namespace {
+
+using qelo::testing::PathText;
+using qelo::testing::ReadBytes;
+using qelo::testing::ReadProfileString;
+using qelo::testing::ScratchDirectory;
+using qelo::testing::WriteBytes;
+
+std::string Utf16File(const std::u16string& text) {
+  return "\xFF\xFE" + std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2);
+}
+
+class PrivateProfileWindowsTest : public ::testing::Test {
+ protected:
+  std::u16string Path() const { return PathText(file_); }
+  ScratchDirectory scratch_;
+  std::filesystem::path file_ = scratch_.File("qeloweather.ini");
+};
+
+TEST_F(PrivateProfileWindowsTest, NewFileHoldsChineseTextAndTheDegreeMark) {
+  ASSERT_TRUE(WritePrivateProfileString(u"qelo", u"城市", u"福州", Path()));
+  ASSERT_TRUE(WritePrivateProfileString(u"qelo", u"今天度数", u"29\u00B0C~22\u00B0C", Path()));
+  ASSERT_TRUE(WritePrivateProfileString(u"qelo", u"今天情况", u"", Path()));
+  FlushPrivateProfile(Path());
+  EXPECT_EQ(ReadBytes(file_).substr(0, 2), "\xFF\xFE");
+  EXPECT_EQ(ReadProfileString(u"qelo", u"城市", Path()), u"福州");
+  EXPECT_EQ(ReadProfileString(u"qelo", u"今天度数", Path()), u"29\u00B0C~22\u00B0C");
+  EXPECT_EQ(ReadProfileString(u"qelo", u"今天情况", Path()), u"");
+}
+
+TEST_F(PrivateProfileWindowsTest, ExistingFileKeepsForeignLinesAndGetsValuesInPlace) {
+  WriteBytes(file_, Utf16File(u"[host]\r\n城市=上海\r\n[qelo]\r\n城市=北京\r\n皮肤=蓝色\r\n"
+                              u"; comment\r\nver=0.9\r\n[tail]\r\nx=1\r\n"));
+  ASSERT_TRUE(WritePrivateProfileString(u"qelo", u"城市", u"福州", Path()));
+  ASSERT_TRUE(WritePrivateProfileString(u"qelo", u"ver", u"1.0", Path()));
+  FlushPrivateProfile(Path());
+  EXPECT_EQ(ReadProfileString(u"host", u"城市", Path()), u"上海");
+  EXPECT_EQ(ReadProfileString(u"qelo", u"城市", Path()), u"福州");
+  EXPECT_EQ(ReadProfileString(u"qelo", u"皮肤", Path()), u"蓝色");
+  EXPECT_EQ(ReadProfileString(u"tail", u"x", Path()), u"1");
+  const std::string bytes = ReadBytes(file_);
+  const std::u16string text(reinterpret_cast<const char16_t*>(bytes.data() + 2),
+                            (bytes.size() - 2) / 2);
+  EXPECT_NE(text.find(u"; comment"), std::u16string::npos);
+  EXPECT_LT(text.find(u"城市=福州"), text.find(u"皮肤=蓝色"));
+  EXPECT_LT(text.find(u"皮肤=蓝色"), text.find(u"ver=1.0"));
+}
+
+TEST_F(PrivateProfileWindowsTest, ExistingAnsiFileKeepsItsEncoding) {
+  WriteBytes(file_, "[qelo]\r\nver=0.9\r\n");
+  ASSERT_TRUE(WritePrivateProfileString(u"qelo", u"ver", u"1.0", Path()));
+  FlushPrivateProfile(Path());
+  EXPECT_EQ(ReadBytes(file_).substr(0, 6), "[qelo]");
+  EXPECT_EQ(ReadProfileString(u"qelo", u"ver", Path()), u"1.0");
+}
+
+TEST_F(PrivateProfileWindowsTest, ReadOnlyFileIsRefused) {
+  const std::string before = Utf16File(u"[qelo]\r\nver=0.9\r\n");
+  WriteBytes(file_, before);
+  SetFileAttributesW(reinterpret_cast<const wchar_t*>(Path().c_str()), FILE_ATTRIBUTE_READONLY);
+  EXPECT_FALSE(WritePrivateProfileString(u"qelo", u"ver", u"1.0", Path()));
+  SetFileAttributesW(reinterpret_cast<const wchar_t*>(Path().c_str()), FILE_ATTRIBUTE_NORMAL);
+  EXPECT_EQ(ReadBytes(file_), before);
+}
+
+TEST_F(PrivateProfileWindowsTest, MissingDirectoryIsRefused) {
+  const std::filesystem::path missing = scratch_.File("absent") / "qeloweather.ini";
+  EXPECT_FALSE(WritePrivateProfileString(u"qelo", u"ver", u"1.0", PathText(missing)));
+}
+
+}  // namespace
+}  // namespace qelo::platform
