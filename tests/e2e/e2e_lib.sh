@@ -19,7 +19,7 @@ skip() {
 # A private directory for one test, removed at the end.
 make_work_dir() {
   work=$(mktemp -d "${TMPDIR:-/tmp}/qelo-e2e.XXXXXX")
-  trap 'rm -rf "$work"' EXIT
+  [ -n "${QELO_E2E_KEEP:-}" ] || trap 'rm -rf "$work"' EXIT
 }
 
 # Copies the program into its own directory, so that its qeloweather.ini lands there.

@@ -10,6 +10,7 @@
 #   --no-emulator     nothing listens on port 80 (a refused connection)
 #   --wine            give Wine a private copy-on-write view of the project prefix, so that a
 #                     fresh wineserver starts inside the namespace (QELO_WINEPREFIX is set)
+#   --xvfb            start a virtual X server of the namespace's own (DISPLAY is set)
 # Every other option before "--" goes to the emulator (--mode, --once, --request-log ...).
 #
 # The command's exit code is passed on. Exit code 77 (and a reason on stderr) means that this
@@ -49,12 +50,14 @@ shift
 emulator="${QELO_EMULATOR:-}"
 start_emulator=1
 wine=0
+xvfb=0
 emulator_args=()
 while [ $# -gt 0 ] && [ "$1" != "--" ]; do
   case "$1" in
     --emulator) emulator="$2"; shift 2 ;;
     --no-emulator) start_emulator=0; shift ;;
     --wine) wine=1; shift ;;
+    --xvfb) xvfb=1; shift ;;
     *) emulator_args+=("$1"); shift ;;
   esac
 done
@@ -69,10 +72,14 @@ scratch=$(mktemp -d /tmp/qelo-netns.XXXXXX)
 mount -t tmpfs -o size=256m tmpfs "$scratch" || fail_setup "cannot mount a tmpfs"
 cleanup() {
   set +e
-  if [ -n "${emulator_pid:-}" ]; then
-    kill "$emulator_pid" 2>/dev/null
-    wait "$emulator_pid" 2>/dev/null
+  # Our own wineserver and its processes first, so that none of them outlives the X server.
+  if [ -n "${QELO_WINEPREFIX:-}" ] && [ "$wine" = 1 ]; then
+    WINEPREFIX="$QELO_WINEPREFIX" "${QELO_WINESERVER:-/usr/lib/wine/wineserver}" -k 2>/dev/null
   fi
+  for pid in ${emulator_pid:-} ${xvfb_pid:-}; do
+    kill "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null
+  done
   umount -l "$scratch" 2>/dev/null
   rmdir "$scratch" 2>/dev/null
 }
@@ -121,6 +128,24 @@ if [ "$wine" = 1 ]; then
   mkdir -p "$server_dir" 2>/dev/null || true
   [ -d "$server_dir" ] && mount -t tmpfs -o mode=0700 tmpfs "$server_dir"
   export QELO_WINEPREFIX="$scratch/wine/prefix"
+fi
+
+if [ "$xvfb" = 1 ]; then
+  command -v Xvfb >/dev/null || fail_setup "Xvfb is needed for --xvfb"
+  # The socket directory is private and abstract sockets belong to the network namespace, so a
+  # fixed display number cannot meet any other X server.
+  mkdir -p /tmp/.X11-unix 2>/dev/null || true
+  mount -t tmpfs -o mode=1777 tmpfs /tmp/.X11-unix || fail_setup "cannot mount a tmpfs on /tmp/.X11-unix"
+  Xvfb :99 -nolock -nolisten tcp -screen 0 1024x768x24 >"$scratch/xvfb.log" 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 1 400); do
+    [ -S /tmp/.X11-unix/X99 ] && break
+    kill -0 "$xvfb_pid" 2>/dev/null || break
+    sleep 0.025
+  done
+  [ -S /tmp/.X11-unix/X99 ] || { cat "$scratch/xvfb.log" >&2; fail_setup "Xvfb did not start"; }
+  export DISPLAY=:99
+  unset XAUTHORITY
 fi
 
 if [ "$start_emulator" = 1 ]; then

@@ -1,0 +1,139 @@
+#!/usr/bin/env bash
+# End-to-end tests of qeloweather.exe under Wine: the real Windows program against the
+# forecast-site emulator, with a fresh wineserver and X server of the namespace's own. The
+# Win32 calls that matter are read from Wine's relay trace of the program's own thread.
+#
+#   windows_e2e.sh SCENARIO [argument]
+# Environment: QELO_EMULATOR (a native build's forecast_emulator), QELO_EXE,
+# QELO_SHORT_WATCHDOG_EXE, QELO_SHORT_WATCHDOG_MS, QELO_WINE_RUN (scripts/wine-run).
+set -euo pipefail
+source "$(dirname "$0")/e2e_lib.sh"
+
+: "${QELO_EMULATOR:?}" "${QELO_EXE:?}" "${QELO_WINE_RUN:?}"
+[ -x "$QELO_EMULATOR" ] || skip "no native forecast_emulator at $QELO_EMULATOR (build the native tree first)"
+command -v Xvfb >/dev/null || skip "Xvfb is not installed"
+scenario=$1
+make_work_dir
+# Wine's start in a fresh prefix view takes a few seconds; the real watchdog is 300 s.
+readonly kPromptExitMs=60000
+
+city_code() {
+  awk -F'\t' -v city="$1" '$1 == city { print $2; exit }' "$E2E_DIR/../../citydir/cities.tsv"
+}
+
+# The program under Wine with a relay trace of the calls below only (the full relay trace is
+# large and slow); the registry setting goes into the private prefix view of this run.
+cat >"$work/wine-program.sh" <<'SCRIPT'
+#!/usr/bin/env bash
+cat >>"$QELO_WINEPREFIX/user.reg" <<'REG'
+
+[Software\\Wine\\Debug] 1700000000
+"RelayInclude"="user32.MessageBoxW;user32.ShowWindow;user32.CreateWindowExW"
+REG
+WINEDEBUG=-all,+relay,+loaddll exec "$QELO_WINE_RUN" "$@" 2>"$TRACE"
+SCRIPT
+chmod +x "$work/wine-program.sh"
+export TRACE="$work/trace"
+
+run_exe() {
+  local limit=$1
+  shift
+  run_timed "$limit" --wine --xvfb "$@"
+}
+
+# The relay lines of the program's main thread: the thread that loaded the executable.
+program_calls() {
+  local exe_name=$1
+  local thread
+  thread=$(grep -a -m 1 "trace:loaddll:.*Loaded L\".*\\\\$exe_name\"" "$TRACE" | cut -d: -f1)
+  [ -n "$thread" ] || fail "the trace does not show $exe_name being loaded"
+  grep -a "^$thread:Call " "$TRACE" || true
+}
+
+# No window of the program becomes visible: no ShowWindow other than SW_HIDE, no window
+# created with WS_VISIBLE.
+check_no_window_shown() {
+  local calls=$1
+  local line arguments
+  while IFS= read -r line; do
+    arguments=${line#*(}
+    IFS=, read -r -a fields <<<"$arguments"
+    case "$line" in
+      *user32.ShowWindow*)
+        local command=${fields[1]%%")"*}
+        [ $((16#$command)) = 0 ] || fail "the program showed a window: $line" ;;
+      *user32.CreateWindowExW*)
+        [ $((16#${fields[3]} & 0x10000000)) = 0 ] || fail "the program created a visible window: $line" ;;
+    esac
+  done <<<"$calls"
+}
+
+complete_run() {
+  local city=$1
+  local exe
+  exe=$(install_program "$QELO_EXE" "$work/app")
+  local expected
+  expected=$("$QELO_EMULATOR" --print-expected "$city")
+  run_exe 120 --request-log "$work/requests" -- "$work/wine-program.sh" "$exe" "$city"
+  [ "$run_status" = 0 ] || fail "exit code $run_status for $city"
+  [ "$run_ms" -lt $kPromptExitMs ] || fail "the run took $run_ms ms"
+  local ini="$work/app/qeloweather.ini"
+  [ "$(head -c 2 "$ini" | od -An -tx1 | tr -d ' \n')" = fffe ] || fail "the file is not UTF-16LE"
+  check_forecast_file "$ini" "$expected"
+  check_one_request_for "$work/requests" "$(city_code "$city")"
+  local calls
+  calls=$(program_calls qeloweather.exe)
+  ! grep -q 'MessageBoxW' <<<"$calls" || fail "a failure was reported: $(grep MessageBoxW <<<"$calls")"
+  check_no_window_shown "$calls"
+  echo "ok: $city in $run_ms ms under Wine"
+}
+
+unknown_city() {
+  local exe
+  exe=$(install_program "$QELO_EXE" "$work/app")
+  plant_old_file "$work/app/qeloweather.ini"
+  run_exe 120 --request-log "$work/requests" -- "$work/wine-program.sh" "$exe" 福州市
+  [ "$run_status" = 0 ] || fail "exit code $run_status"
+  [ "$run_ms" -lt $kPromptExitMs ] || fail "the run took $run_ms ms"
+  check_no_request "$work/requests"
+  check_file_untouched "$work/app/qeloweather.ini"
+  local calls
+  calls=$(program_calls qeloweather.exe)
+  ! grep -q 'MessageBoxW' <<<"$calls" || fail "a failure was reported"
+  check_no_window_shown "$calls"
+  echo "ok: unknown city, nothing fetched or written, ended in $run_ms ms"
+}
+
+# The box shows the report with the application title and MB_OK | MB_ICONERROR, and the short
+# watchdog closes it and ends the program without anybody pressing OK.
+failed_fetch() {
+  local relay_text=$1
+  shift
+  : "${QELO_SHORT_WATCHDOG_EXE:?}" "${QELO_SHORT_WATCHDOG_MS:?}"
+  local exe name
+  exe=$(install_program "$QELO_SHORT_WATCHDOG_EXE" "$work/app")
+  name=$(basename "$exe")
+  plant_old_file "$work/app/qeloweather.ini"
+  run_exe 120 "$@" -- "$work/wine-program.sh" "$exe" 福州
+  [ "$run_status" = 0 ] || fail "exit code $run_status (124: the watchdog did not end the program)"
+  [ "$run_ms" -ge "$QELO_SHORT_WATCHDOG_MS" ] || fail "ended after $run_ms ms, before the watchdog"
+  local calls
+  calls=$(program_calls "$name")
+  local box
+  box=$(grep 'user32.MessageBoxW(' <<<"$calls" || true)
+  [ "$(wc -l <<<"$box")" = 1 ] && [ -n "$box" ] || fail "expected one MessageBoxW call, got: $box"
+  local title=${name%%.*}
+  title="${title:0:1}${title:1}"
+  [[ "$box" == *" L\"$relay_text\","*" L\"$title\",00000010)"* ]] ||
+    fail "wrong box: $box (wanted text \"$relay_text\", title \"$title\", flags 00000010)"
+  check_file_untouched "$work/app/qeloweather.ini"
+  echo "ok: box \"$relay_text\", closed by the watchdog, ended after $run_ms ms"
+}
+
+case "$scenario" in
+  city) complete_run "$2" ;;
+  unknown-city) unknown_city ;;
+  not-found) failed_fetch "HTTP/1.1 404 Not Found." --mode not-found ;;
+  refused) failed_fetch 'Socket Error # 10061\r\nConnection refused.' --no-emulator ;;
+  *) fail "unknown scenario $scenario" ;;
+esac
