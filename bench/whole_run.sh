@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# Whole-run benchmark: inside a private network namespace with the forecast-site emulator on
+# port 80, N complete runs of the real program (process start to exit, forecast file written)
+# interleaved with N fetches of the same page by curl; prints min and median of each. Then the
+# instruction count of one complete run (valgrind callgrind) and its peak memory (max RSS from
+# /usr/bin/time -v, peak heap from valgrind massif).
+#
+#   bench/whole_run.sh [runs] [city]        (defaults: 200, 福州)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+runs="${1:-200}"
+city="${2:-福州}"
+build="${QELO_BENCH_BUILD:-build/native}"
+jobs="${QELO_JOBS:-2}"
+
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$build" -j"$jobs" --target qeloweather forecast_emulator >/dev/null
+for tool in curl valgrind /usr/bin/time; do
+  command -v "$tool" >/dev/null || { echo "whole_run: $tool is needed" >&2; exit 1; }
+done
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/qelo-bench.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+cp "$build/app/qeloweather" "$work/"
+code=$(awk -F'\t' -v city="$city" '$1 == city { print $2; exit }' citydir/cities.tsv)
+[ -n "$code" ] || { echo "whole_run: '$city' is not in the city table" >&2; exit 1; }
+url="http://www.weather.com.cn/weather/$code.shtml"
+
+# Everything below runs inside the namespace; times come from bash's EPOCHREALTIME, so that no
+# extra process is started between the two readings.
+cat >"$work/inside.sh" <<'INSIDE'
+set -euo pipefail
+work=$1 runs=$2 city=$3 url=$4
+micros() { local t=${1/./}; echo $((10#$t)); }
+: >"$work/program.us"
+: >"$work/curl.us"
+for ((i = 0; i < runs; i++)); do
+  t0=$EPOCHREALTIME
+  "$work/qeloweather" "$city"
+  t1=$EPOCHREALTIME
+  curl -s -o /dev/null "$url"
+  t2=$EPOCHREALTIME
+  echo $(($(micros "$t1") - $(micros "$t0"))) >>"$work/program.us"
+  echo $(($(micros "$t2") - $(micros "$t1"))) >>"$work/curl.us"
+done
+grep -q '^后天风力=' "$work/qeloweather.ini" || { echo "the program wrote no forecast" >&2; exit 1; }
+valgrind --tool=callgrind --callgrind-out-file="$work/callgrind.out" \
+  "$work/qeloweather" "$city" 2>"$work/callgrind.log"
+valgrind --tool=massif --massif-out-file="$work/massif.out" \
+  "$work/qeloweather" "$city" 2>"$work/massif.log"
+/usr/bin/time -v "$work/qeloweather" "$city" 2>"$work/time-program.log"
+/usr/bin/time -v curl -s -o /dev/null "$url" 2>"$work/time-curl.log"
+INSIDE
+
+echo "== $runs complete runs of qeloweather $city, interleaved with $runs curl fetches of $url"
+tests/e2e/in_forecast_netns.sh --emulator "$build/tools/emulator/forecast_emulator" \
+  --lifetime-seconds 1800 -- bash "$work/inside.sh" "$work" "$runs" "$city" "$url"
+
+summary() {
+  sort -n "$1" | awk -v label="$2" '{ v[NR] = $1 } END {
+    median = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2
+    printf "%-36s min %8.3f ms   median %8.3f ms   (%d runs)\n", label, v[1] / 1000, median / 1000, NR }'
+}
+summary "$work/program.us" "qeloweather (whole run, file written)"
+summary "$work/curl.us" "curl (fetch of the page alone)"
+instructions=$(awk '/^(summary|totals):/ { print $2; exit }' "$work/callgrind.out")
+peak_heap=$(awk -F= '/^mem_heap_B=/ { if ($2 > max) max = $2 } END { print max + 0 }' "$work/massif.out")
+rss_program=$(awk -F': ' '/Maximum resident set size/ { print $2 }' "$work/time-program.log")
+rss_curl=$(awk -F': ' '/Maximum resident set size/ { print $2 }' "$work/time-curl.log")
+printf 'instructions of one complete run (callgrind Ir): %s\n' "$instructions"
+printf 'peak heap of one complete run (massif): %s bytes\n' "$peak_heap"
+printf 'max RSS: qeloweather %s KiB, curl %s KiB\n' "$rss_program" "$rss_curl"
