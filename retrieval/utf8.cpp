@@ -21,8 +21,30 @@ bool AreContinuations(unsigned char a, unsigned char b) {
 
 bool IsContinuation(unsigned char b) { return (b ^ 0x80u) < 0x40u; }
 
-// Decodes into a pre-sized output; a UTF-16 text never has more code units than its UTF-8 form
-// has bytes. Returns the number of code units written, or -1 for ill-formed input.
+// The UTF-16 length of well-formed input: one unit per byte that is no continuation byte, and
+// a second one for each four-byte lead. For ill-formed input the decoder writes no more than
+// this before it stops, so the count is also a safe size for its output.
+std::size_t Utf16Length(const unsigned char* in, std::size_t count) {
+  constexpr std::uint64_t kLowBits = 0x0101010101010101ull;
+  std::size_t units = 0;
+  std::size_t i = 0;
+  for (; i + 8 <= count; i += 8) {
+    const std::uint64_t word = Load64(in + i);
+    // Bit 7 of each byte: set for a byte that begins a character (not 10xxxxxx) ...
+    const std::uint64_t begins = ~(word & ~(word << 1)) & kHighBits;
+    // ... and for a four-byte lead (11110xxx or above).
+    const std::uint64_t fourByteLeads = word & (word << 1) & (word << 2) & (word << 3) & kHighBits;
+    // Adds up the flags of the eight bytes in the top byte.
+    units += (((begins >> 7) + (fourByteLeads >> 7)) * kLowBits) >> 56;
+  }
+  for (; i < count; ++i) {
+    units += static_cast<std::size_t>((in[i] & 0xC0u) != 0x80u) + (in[i] >= 0xF0u ? 1u : 0u);
+  }
+  return units;
+}
+
+// Decodes into an output sized by Utf16Length. Returns the number of code units written, or -1
+// for ill-formed input.
 std::ptrdiff_t Decode(const unsigned char* in, const unsigned char* end, char16_t* out) {
   char16_t* const first = out;
   while (in < end) {
@@ -69,11 +91,11 @@ std::ptrdiff_t Decode(const unsigned char* in, const unsigned char* end, char16_
 std::u16string DecodeUtf8Strict(std::string_view bytes) {
   std::u16string text;
   if (bytes.empty()) return text;
-  text.resize(bytes.size());
   const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
+  // Sized exactly: for Chinese text the output is two thirds of the input, not twice it.
+  text.resize(Utf16Length(in, bytes.size()));
   const std::ptrdiff_t written = Decode(in, in + bytes.size(), text.data());
-  if (written < 0) return {};
-  text.resize(static_cast<std::size_t>(written));
+  if (written < 0 || static_cast<std::size_t>(written) != text.size()) return {};
   return text;
 }
 
