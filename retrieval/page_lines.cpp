@@ -51,7 +51,7 @@ SplitPage Split(std::u16string_view page, std::size_t capacity) {
   const std::size_t size = page.size();
   for (std::size_t i = 0; i < size; ++i) {
     const char16_t c = page[i];
-    if (c != kCr && c != kLf) continue;
+    if (c > kCr || (c != kCr && c != kLf)) continue;  // one comparison for nearly every character
     AppendPiece(split, page.substr(pieceBegin, i - pieceBegin), capacity);
     if (c == kCr && i + 1 < size && page[i + 1] == kLf) ++i;
     pieceBegin = i + 1;
