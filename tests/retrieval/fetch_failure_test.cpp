@@ -58,9 +58,6 @@ INSTANTIATE_TEST_SUITE_P(
     Peers, FetchFailsWith,
     ::testing::Values(
         FailureCase{"AcceptAndClose", {Step::Close()}, u"Connection Closed Gracefully."},
-        FailureCase{"AcceptAndReset",
-                    {Step::Reset()},
-                    u"Socket Error # 10054\r\nConnection reset by peer."},
         FailureCase{"ResetInsideTheStatusLine",
                     {Step::Send("HTTP/1.1 20"), Step::Pause(50ms), Step::Reset()},
                     u"Connection Closed Gracefully."},

@@ -1,6 +1,7 @@
 #pragma once
 // Running one fetch against a scripted loopback server in the fetch tests.
 
+#include <gtest/gtest.h>
 #include <chrono>
 #include <optional>
 #include <string>
@@ -65,6 +66,13 @@ inline std::string LoopbackHost(const ScriptServer& server) {
 // A server that reads the request, answers with `response` and closes.
 inline std::vector<Step> Answer(std::string response) {
   return {Step::AwaitRequest(), Step::Send(std::move(response)), Step::Close()};
+}
+
+// A reset before the first byte of the response fails with the socket message for the reset.
+inline void ExpectResetBeforeAnyByteGivesItsSocketMessage() {
+  ScriptServer server({Step::AwaitRequest(), Step::Reset()});
+  const FetchOutcome outcome = Fetch(server.Address());
+  EXPECT_EQ(outcome.failure, u"Socket Error # 10054\r\nConnection reset by peer.");
 }
 
 }  // namespace qelo::testing
