@@ -8,15 +8,16 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 city="${1:-福州}"
-jobs="${QELO_JOBS:-2}"
+jobs="${QELO_JOBS:-$(nproc)}"
 build=build/native
 program="$build/app/qeloweather"
 emulator="$build/tools/emulator/forecast_emulator"
 ini="$build/app/qeloweather.ini"
 
-echo "== building the program and the emulator ($build, Release)"
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >"$build.configure.log" 2>&1 || {
-  cat "$build.configure.log" >&2
+echo "== building the program and the emulator ($build, Release; a few minutes on a fresh checkout)"
+mkdir -p "$build"
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >"$build/configure.log" 2>&1 || {
+  cat "$build/configure.log" >&2
   exit 1
 }
 cmake --build "$build" -j"$jobs" --target qeloweather forecast_emulator | grep -E '^\[100%\]|error|warning' || true
@@ -52,5 +53,6 @@ cat <<MSG
 On a machine with internet access the program is used as it stands:
   $program 福州
 fetches the real forecast page of www.weather.com.cn and writes qeloweather.ini beside the
-executable ($ini). It shows nothing and always exits with 0; a failure is reported on stderr.
+executable ($ini). It shows no window and always exits with 0;
+a failure is reported on stderr, and the program then ends when its five-minute watchdog fires.
 MSG
