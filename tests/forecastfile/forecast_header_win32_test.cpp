@@ -1,0 +1,38 @@
+// The update time as the user's locale writes it: the formats read from the locale give the
+// same date and time as the system's own formatting.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "forecastfile/forecast_header.h"
+#include "platform/clock.h"
+
+namespace qelo {
+namespace {
+
+std::u16string SystemText(const SYSTEMTIME& time, bool date) {
+  wchar_t buffer[128] = {};
+  const int length =
+      date ? GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &time, nullptr, buffer, 128,
+                             nullptr)
+           : GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &time, nullptr, buffer, 128);
+  return length > 1 ? std::u16string(reinterpret_cast<const char16_t*>(buffer), length - 1)
+                    : std::u16string();
+}
+
+TEST(UpdateTimeWindowsTest, MatchesTheSystemsShortDateAndLongTime) {
+  const platform::DateTimeFormat format = platform::ReadDateTimeFormat();
+  for (const SYSTEMTIME& time :
+       {SYSTEMTIME{2014, 9, 2, 16, 8, 5, 9, 0}, SYSTEMTIME{2014, 12, 3, 31, 23, 59, 59, 999},
+        SYSTEMTIME{2009, 1, 5, 2, 0, 30, 0, 0}}) {
+    const platform::LocalDateTime local{time.wYear,   time.wMonth,  time.wDay,         time.wHour,
+                                        time.wMinute, time.wSecond, time.wMilliseconds};
+    EXPECT_EQ(FormatUpdateTime(local, format),
+              SystemText(time, true) + u" " + SystemText(time, false));
+  }
+}
+
+}  // namespace
+}  // namespace qelo
