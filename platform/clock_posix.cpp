@@ -36,6 +36,8 @@ std::string ToUtf8Bytes(const char* text, const char* codeset) {
 LocalDateTime LocalNow() {
   timespec now{};
   clock_gettime(CLOCK_REALTIME, &now);
+  // The time zone as the environment names it now, not as it was at an earlier call.
+  tzset();
   tm local{};
   localtime_r(&now.tv_sec, &local);
   return LocalDateTime{local.tm_year + 1900,
