@@ -102,6 +102,7 @@ place_etc_file() {
     mount -t overlay overlay -o "lowerdir=/etc,upperdir=$etc_overlay/upper,workdir=$etc_overlay/work" /etc ||
       fail_setup "/etc/$name is missing and /etc cannot be overlaid"
   fi
+  rm -f "/etc/$name"  # a dangling symlink must not lead the copy out of the overlay
   cp "$scratch/$name" "/etc/$name"
 }
 
@@ -114,6 +115,13 @@ if [ ! -e /etc/nsswitch.conf ] || ! grep -Eq '^hosts:.*\bfiles\b' /etc/nsswitch.
   place_etc_file nsswitch.conf "hosts: files
 "
 fi
+
+# A name service cache daemon outside would answer with the outside's view of host names.
+for nscd_dir in /var/run/nscd /run/nscd; do
+  if [ -d "$nscd_dir" ] && [ ! -L "$nscd_dir" ]; then
+    mount -t tmpfs tmpfs "$nscd_dir" || fail_setup "cannot hide $nscd_dir"
+  fi
+done
 
 if [ "$wine" = 1 ]; then
   prefix="${QELO_WINEPREFIX:-${HOME:-/root}/.local/share/qelo-wine}"
