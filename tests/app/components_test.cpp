@@ -35,8 +35,7 @@ TEST(TimerComponent, StartsOnlyWhenEnabledWithIntervalAndHandler) {
   timer.SetInterval(500);  // running: restarted with the new interval
   timer.SetInterval(0);    // zero stops it
   EXPECT_FALSE(timer.Running());
-  EXPECT_EQ(backend.calls,
-            (std::vector<std::string>{"start 300000", "stop", "start 500", "stop"}));
+  EXPECT_EQ(backend.calls, (std::vector<std::string>{"start 300000", "stop", "start 500", "stop"}));
 }
 
 TEST(TimerComponent, DisablingAndDestroyingStopTheRunningTimer) {
@@ -48,8 +47,7 @@ TEST(TimerComponent, DisablingAndDestroyingStopTheRunningTimer) {
     timer.SetEnabled(false);
     timer.SetEnabled(true);
   }
-  EXPECT_EQ(backend.calls,
-            (std::vector<std::string>{"start 1000", "stop", "start 1000", "stop"}));
+  EXPECT_EQ(backend.calls, (std::vector<std::string>{"start 1000", "stop", "start 1000", "stop"}));
 }
 
 }  // namespace

@@ -234,9 +234,7 @@ TEST(FrmMainRun, FailureBeforeArmingEndsOnceReported) {
 TEST(FrmMainRun, DestroyingTheWindowKillsTheWatchdog) {
   FakeRunServices services;
   services.commandLine = u"qeloweather.exe 福州";
-  {
-    TFrmMain form(services, {});
-  }
+  { TFrmMain form(services, {}); }
   EXPECT_EQ(services.log.back(), "stop timer");
   EXPECT_FALSE(services.timer);
 }

@@ -144,8 +144,8 @@ std::vector<std::string> Isolated(std::vector<std::string> command) {
 }
 
 TEST(QeloweatherProgram, EndsAtOnceWithoutFetchOrFile) {
-  for (const auto& arguments : std::vector<std::vector<std::string>>{
-           {}, {""}, {"火星"}, {"福 州"}, {"火星", "福州"}}) {
+  for (const auto& arguments :
+       std::vector<std::vector<std::string>>{{}, {""}, {"火星"}, {"福 州"}, {"火星", "福州"}}) {
     SCOPED_TRACE(arguments.empty() ? "(none)" : arguments.front());
     const ProgramCopy program(QELOWEATHER_PROGRAM);
     std::vector<std::string> argv{program.Path().string()};

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 
 namespace qelo::platform {
@@ -26,6 +27,16 @@ TEST(HiddenWindows, ApplicationWindowIsAHiddenToolWindowWithoutCaption) {
   EXPECT_EQ(Caption(window), L"");
   // Logging off may go ahead.
   EXPECT_EQ(SendMessageW(window, WM_QUERYENDSESSION, 0, 0), TRUE);
+}
+
+TEST(HiddenWindowsDeathTest, EndOfTheSessionEndsTheProgramAtOnceWithZero) {
+  EXPECT_EXIT(
+      {
+        ApplicationWindow application;
+        SendMessageW(static_cast<HWND>(ApplicationWindow::Handle()), WM_ENDSESSION, TRUE, 0);
+        std::exit(3);
+      },
+      ::testing::ExitedWithCode(0), "");
 }
 
 TEST(HiddenWindows, FormWindowIsCreatedHiddenWithItsCaptionAndClientSize) {
