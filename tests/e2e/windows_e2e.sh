@@ -14,6 +14,16 @@ source "$(dirname "$0")/e2e_lib.sh"
 command -v Xvfb >/dev/null || skip "Xvfb is not installed"
 scenario=$1
 make_work_dir
+
+# The namespace gets a copy-on-write view of the project's Wine prefix; on a fresh machine the
+# prefix is made first, once, outside (tests running in parallel wait for each other).
+prefix="${QELO_WINEPREFIX:-${HOME:-/root}/.local/share/qelo-wine}"
+if [ ! -f "$prefix/system.reg" ]; then
+  mkdir -p "$(dirname "$prefix")"
+  flock "$prefix.lock" bash -c '[ -f "$1/system.reg" ] || "$2" cmd /c exit 0' _ "$prefix" "$QELO_WINE_RUN" \
+    >/dev/null 2>&1 || true
+  [ -f "$prefix/system.reg" ] || fail "cannot make the Wine prefix $prefix"
+fi
 # Wine's start in a fresh prefix view takes a few seconds; the real watchdog is 300 s.
 readonly kPromptExitMs=60000
 
