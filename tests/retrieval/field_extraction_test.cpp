@@ -171,6 +171,20 @@ TEST(FieldExtractionTest, FirstTodayMarkerCountsAndEarlyTomorrowMarkerIsNotSeen)
   EXPECT_EQ(Extract(page.Text()), ExpectedWrites(kToday, kTomorrow, kDayAfter));
 }
 
+TEST(FieldExtractionTest, MarkerOnlyCountsWhenItLiesWithinTheFirst4096CodeUnits) {
+  const Day early{u"17日（今天）", u"晴", u"30", u"20", u"南风", u"微风"};
+  for (const std::size_t prefix : {4076u, 4077u}) {
+    Page page(130);
+    page.PutToday(10, early);
+    page.Set(10, std::u16string(prefix, u'x') + u"<!-- 今天明天预报 begin-->");
+    page.PutToday(40, kToday);
+    page.PutTomorrow(65, kTomorrow);
+    page.PutDayAfter(95, kDayAfter);
+    const Day& today = prefix + kTodayBlock.size() <= 4096 ? early : kToday;
+    EXPECT_EQ(Extract(page.Text()), ExpectedWrites(today, kTomorrow, kDayAfter)) << prefix;
+  }
+}
+
 TEST(FieldExtractionTest, FirstDayAfterWordFromTomorrowsLastLineIsTheAnchor) {
   Page page = WorkedExample();
   page.Set(56, u"<a href=\"#\">后天</a>");             // m + 21: before the search starts
