@@ -79,12 +79,12 @@ check_no_window_shown() {
 }
 
 complete_run() {
-  local city=$1
+  local city=$1 mode=${2:-normal}
   local exe
   exe=$(install_program "$QELO_EXE" "$work/app")
   local expected
-  expected=$("$QELO_EMULATOR" --print-expected "$city")
-  run_exe 120 --request-log "$work/requests" -- "$work/wine-program.sh" "$exe" "$city"
+  expected=$("$QELO_EMULATOR" --mode "$mode" --print-expected "$city")
+  run_exe 120 --mode "$mode" --request-log "$work/requests" -- "$work/wine-program.sh" "$exe" "$city"
   [ "$run_status" = 0 ] || fail "exit code $run_status for $city"
   [ "$run_ms" -lt $kPromptExitMs ] || fail "the run took $run_ms ms"
   local ini="$work/app/qeloweather.ini"
@@ -95,7 +95,7 @@ complete_run() {
   calls=$(program_calls qeloweather.exe)
   ! grep -q 'MessageBoxW' <<<"$calls" || fail "a failure was reported: $(grep MessageBoxW <<<"$calls")"
   check_no_window_shown "$calls"
-  echo "ok: $city in $run_ms ms under Wine"
+  echo "ok: $city ($mode) in $run_ms ms under Wine"
 }
 
 unknown_city() {
@@ -142,8 +142,11 @@ failed_fetch() {
 
 case "$scenario" in
   city) complete_run "$2" ;;
+  framing) complete_run 福州 "$2" ;;
+  not-utf8) complete_run 福州 not-utf8 ;;
   unknown-city) unknown_city ;;
   not-found) failed_fetch "HTTP/1.1 404 Not Found." --mode not-found ;;
   refused) failed_fetch 'Socket Error # 10061\r\nConnection refused.' --no-emulator ;;
+  closed-at-once) failed_fetch "Connection Closed Gracefully." --mode close-at-once ;;
   *) fail "unknown scenario $scenario" ;;
 esac
