@@ -1,5 +1,6 @@
 #include "app/frm_main.h"
 
+#include <exception>
 #include <new>
 #include <utility>
 
@@ -18,6 +19,8 @@ namespace qelo {
 
 const std::uint32_t kWatchdogInterval = QELO_WATCHDOG_MS;
 
+// The stored description, in its order. The city field's 福州 is a design-time text that every
+// run replaces; the text box holds its one line "mmow" until the page is loaded.
 TFrmMain::TFrmMain(RunServices& services, platform::DateTimeFormat dateTimeFormat)
     : btn1(u"btn1"),
       mmow(),
@@ -44,37 +47,28 @@ void TFrmMain::FormCreate(TObject*) {
   btn1Click(&btn1);
 }
 
+// Catches nothing: a failure leaves at once, and what was written stays written. Once the
+// watchdog is armed, it is the watchdog that ends the program after a failure.
 void TFrmMain::UpdateWeather() {
-  // 1. Look the city up; the address field is read back for every later use.
+  // The address field is read back for every later use of the address.
   edtJsonURL.SetText(UnitChinaWeather::CityToWeatherPageUrl(edtCityName.GetText()));
-  // 2. A city that is not in the table: nothing is fetched or written.
   if (edtJsonURL.GetText().empty()) {
     edtJsonURL.SetText(kUnknownCity);
     services_.RequestEnd();
     return;
   }
-  // 3.
   responseBuffer_ = std::make_unique<ResponseBuffer>(kCodePageUtf8);
-  // 4. Arm the watchdog: from here on it ends the program after any failure.
   tmr1.SetInterval(kWatchdogInterval);
   tmr1.SetEnabled(true);
-  // 5.
   services_.FetchPage(idhtpClient, edtJsonURL.GetText(), *responseBuffer_);
-  // 6.
   mmow.SetPageText(responseBuffer_->Text());
-  // 7.
   extraction_.LineCursor = 0;
-  // 8.
   const std::unique_ptr<ForecastFile> file = services_.OpenForecastFile(
       ForecastFilePath(services_.ExecutablePath(), services_.PathSeparator()));
-  // 9.
   WriteHeader(*file, FormatUpdateTime(services_.LocalNow(), dateTimeFormat_));
-  // 10.
   extraction_.Run(
       mmow, [this] { return edtCityName.GetText(); }, *file);
-  // 11.
   file->Close();
-  // 12.
   services_.RequestEnd();
 }
 
