@@ -342,8 +342,9 @@ std::string JsLine(Random& random) {
   }
 }
 
-void AddUntil(Lines& lines, std::size_t bytes, Random& random, std::string (*line)(Random&)) {
-  while (lines.Bytes() < bytes) lines.Add(line(random));
+template <class MakeLine>
+void AddUntil(Lines& lines, std::size_t bytes, MakeLine makeLine) {
+  while (lines.Bytes() < bytes) lines.Add(makeLine());
 }
 
 void AddStylesAndScripts(Lines& lines, Random& random, std::size_t bytes) {
@@ -352,7 +353,8 @@ void AddStylesAndScripts(Lines& lines, Random& random, std::size_t bytes) {
     lines.Add(style ? "<style type=\"text/css\">" : "<script type=\"text/javascript\">");
     const std::size_t blockEnd =
         lines.Bytes() + static_cast<std::size_t>(random.Between(500, 4000));
-    AddUntil(lines, std::min(blockEnd, bytes), random, style ? CssRule : JsLine);
+    AddUntil(lines, std::min(blockEnd, bytes),
+             [&] { return style ? CssRule(random) : JsLine(random); });
     lines.Add(style ? "</style>" : "</script>");
   }
 }
@@ -493,14 +495,20 @@ void AddDayAfterBlock(Lines& lines, const Day& day) {
 
 // Hourly lines hold neither a block marker nor the day-after word, so they may stand in the
 // gaps between the blocks.
-std::string HourLine(Random& random) {
+// The temperatures the page shows by the hour stay within the day's range.
+struct Climate {
+  int low, high;
+};
+
+std::string HourLine(Random& random, const Climate& climate) {
   return "<li><em>" + TwoDigits(random.Below(24)) + "时</em><i class=\"" +
          Icon(random.Pick({"晴", "多云", "阴", "小雨"}), 'd') + "\"></i><span>" +
-         Str(random.Between(-5, 35)) + "°C</span><b>" + std::string(WindDirection(random)) +
-         "</b><strong>" + std::string(WindForce(random)) + "</strong></li>";
+         Str(random.Between(climate.low, climate.high)) + "°C</span><b>" +
+         std::string(WindDirection(random)) + "</b><strong>" + std::string(WindForce(random)) +
+         "</strong></li>";
 }
 
-std::string GapLine(Random& random) {
+std::string GapLine(Random& random, const Climate& climate) {
   switch (random.Below(4)) {
     case 0:
       return "<div class=\"clear\"></div>";
@@ -508,12 +516,12 @@ std::string GapLine(Random& random) {
       return "<input type=\"hidden\" id=\"hidden_" + std::string(JsName(random)) + "\" value=\"" +
              Str(random.Below(100000)) + "\" />";
     default:
-      return HourLine(random);
+      return HourLine(random, climate);
   }
 }
 
-void AddGap(Lines& lines, Random& random, int count) {
-  for (int i = 0; i < count; ++i) lines.Add(GapLine(random));
+void AddGap(Lines& lines, Random& random, const Climate& climate, int count) {
+  for (int i = 0; i < count; ++i) lines.Add(GapLine(random, climate));
 }
 
 std::string LifeIndexLine(Random& random) {
@@ -530,39 +538,39 @@ std::string LifeIndexLine(Random& random) {
          "</p></li>";
 }
 
-std::string FooterLine(Random& random) {
+std::string FooterLine(Random& random, const Climate& climate) {
   switch (random.Below(6)) {
     case 0:
       return LifeIndexLine(random);
     case 1:
       return NavigationLine(random);
     case 2:
-      return HourLine(random);
+      return HourLine(random, climate);
     default:
       return JsLine(random);
   }
 }
 
 // The hourly data of the week as one long script line, as the site embeds it.
-std::string HourlyDataLine(Random& random, Date date) {
+std::string HourlyDataLine(Random& random, Date date, const Climate& climate) {
   std::string data = "var hour3data={\"7d\":[[";
   for (int i = random.Between(60, 150); i > 0; --i) {
     const std::string_view weather = random.Pick({"晴", "多云", "阴", "小雨"});
     data += "\"" + Str(date.day) + "日" + TwoDigits(random.Below(24)) + "时," + Icon(weather, 'd') +
-            "," + std::string(weather) + "," + Str(random.Between(-5, 35)) + "℃," +
-            std::string(WindDirection(random)) + "," + std::string(WindForce(random)) + ",0\"" +
-            (i > 1 ? "," : "");
+            "," + std::string(weather) + "," + Str(random.Between(climate.low, climate.high)) +
+            "℃," + std::string(WindDirection(random)) + "," + std::string(WindForce(random)) +
+            ",0\"" + (i > 1 ? "," : "");
   }
   return data + "]]};";
 }
 
-void AddFooter(Lines& lines, Random& random, Date date, std::size_t bytes) {
+void AddFooter(Lines& lines, Random& random, Date date, const Climate& climate, std::size_t bytes) {
   lines.Add("<div class=\"livezs\"><ul class=\"clearfix\">");
   for (int i = 0; i < 6; ++i) lines.Add(LifeIndexLine(random));
   lines.Add("</ul></div>");
   lines.Add("<script type=\"text/javascript\">");
-  lines.Add(HourlyDataLine(random, date));
-  AddUntil(lines, bytes > 200 ? bytes - 200 : 0, random, FooterLine);
+  lines.Add(HourlyDataLine(random, date, climate));
+  AddUntil(lines, bytes > 200 ? bytes - 200 : 0, [&] { return FooterLine(random, climate); });
   lines.Add("</script>");
   lines.Add("<div class=\"foot\"><p>中国气象局公共气象服务中心 版权所有</p></div>");
   lines.Add("</body>");
@@ -602,6 +610,8 @@ ForecastPage BuildPage(std::string_view code, const PageShape& shape) {
   const Day dayAfterDay =
       MakeDay(random, DayHeading(NextDay(NextDay(today)), "后天"), today.month, annualHigh);
 
+  const Climate climate{std::min({todayDay.low, tomorrowDay.low, dayAfterDay.low}),
+                        std::max({todayDay.high, tomorrowDay.high, dayAfterDay.high})};
   const std::size_t beforeBlocks = target * static_cast<std::size_t>(random.Between(40, 60)) / 100;
   AddFixedHead(lines, code, city, shape.invalidByte);
   AddStylesAndScripts(lines, random, beforeBlocks * 55 / 100);
@@ -616,7 +626,7 @@ ForecastPage BuildPage(std::string_view code, const PageShape& shape) {
     const Day stale =
         MakeDay(random, DayHeading(PreviousDay(today), "今天"), today.month, annualHigh);
     AddTodayBlock(lines, stale);
-    AddGap(lines, random, random.Between(1, 10));
+    AddGap(lines, random, climate, random.Between(1, 10));
     const ExpectedForecast staleValues = ExpectedFrom(stale, tomorrowDay, dayAfterDay);
     expected.today = staleValues.today;
     expected.todayWeather = staleValues.todayWeather;
@@ -624,13 +634,13 @@ ForecastPage BuildPage(std::string_view code, const PageShape& shape) {
     expected.todayWind = staleValues.todayWind;
   }
   AddTodayBlock(lines, todayDay);
-  AddGap(lines, random, random.Between(0, 40));
+  AddGap(lines, random, climate, random.Between(0, 40));
   AddTomorrowBlock(lines, tomorrowDay);
-  AddGap(lines, random, random.Between(0, 40));
+  AddGap(lines, random, climate, random.Between(0, 40));
   lines.Add("<div class=\"dayAfter\" id=\"dayAfter\">");
   lines.Add("<div class=\"t\">");
   AddDayAfterBlock(lines, dayAfterDay);
-  AddFooter(lines, random, today, target);
+  AddFooter(lines, random, today, climate, target);
 
   std::string html = lines.Join();
   if (shape.alteredTodayMarker) {
