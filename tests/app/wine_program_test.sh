@@ -59,6 +59,16 @@ for city in "" "火星"; do
   check "the hidden windows were created for '${city}'" logged 'CreateWindowExW.*L"FrmMain"' relay.log
 done
 
+# Whatever show mode the starter asks for (STARTUPINFO through start), nothing is shown.
+for mode in /max /min; do
+  WINEDEBUG=-all,+relay timeout 60 "$wine_run" start /wait "$mode" "$exe" 火星 2>relay.log
+  code=$?
+  check "started $mode: exit code 0" exit_code_was_zero "$code"
+  check "started $mode: the program itself calls no ShowWindow" no_own_show_window relay.log
+  check "started $mode: no window created visible" no_visible_window_created relay.log
+  check "started $mode: the hidden windows were created" logged 'L"FrmMain"' relay.log
+done
+
 if ! unshare --user --map-root-user --net true 2>/dev/null; then
   echo "SKIPPED: the failure report (unshare of user and network namespaces is not allowed here)"
 else
