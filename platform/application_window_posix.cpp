@@ -21,6 +21,8 @@ void HandleEndSignals() {
   }
   // A starter may hand its blocked signals down; these must reach the handler.
   sigprocmask(SIG_UNBLOCK, &ends, nullptr);
+  // A report to a standard error whose reader has gone is lost, and the program goes on.
+  signal(SIGPIPE, SIG_IGN);
 }
 
 }  // namespace

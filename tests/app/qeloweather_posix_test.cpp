@@ -74,6 +74,11 @@ class Child {
   }
 
   pid_t Pid() const { return pid_; }
+  // The host stops reading standard error.
+  void CloseStderr() {
+    close(stderr_);
+    stderr_ = -1;
+  }
 
   // The wait status once the child has ended, or nothing when it is still running after
   // `limit`.
@@ -110,6 +115,10 @@ class Child {
 
  private:
   void ReadStderr(std::chrono::milliseconds wait) {
+    if (stderr_ < 0) {
+      std::this_thread::sleep_for(wait);
+      return;
+    }
     pollfd descriptor{stderr_, POLLIN, 0};
     if (poll(&descriptor, 1, static_cast<int>(wait.count())) <= 0) return;
     char buffer[4096];
@@ -172,6 +181,14 @@ TEST(QeloweatherProgram, FailedFetchIsReportedAndTheWatchdogEndsTheProgram) {
   EXPECT_GE(child.Lifetime(), 1400ms);  // the variant's watchdog fires after 1500 ms
   EXPECT_LT(child.Lifetime(), 10s);
   EXPECT_FALSE(program.HasForecastFile());
+}
+
+TEST(QeloweatherProgram, ReportToAClosedStandardErrorIsLostAndTheProgramStillEndsWithZero) {
+  if (!CanIsolate()) GTEST_SKIP() << "unshare of user and network namespaces is not allowed here";
+  const ProgramCopy program(QELOWEATHER_SHORT_WATCHDOG_PROGRAM);
+  Child child(Isolated({program.Path().string(), "福州"}));
+  child.CloseStderr();
+  EXPECT_TRUE(ExitedWithZero(child.WaitForExit(20s)));
 }
 
 TEST(QeloweatherProgram, EndSignalEndsAProgramWaitingForItsWatchdogAtOnceWithZero) {
