@@ -234,6 +234,13 @@ TEST(RedirectBody, AlreadyReceivedBytesNeedNoWait) {
   EXPECT_EQ(source.WaitCalls(), 0);
 }
 
+TEST(RedirectBody, AnEmptyBodyNeedsNoWait) {
+  ScriptedByteSource source;
+  source.Bytes("HTTP/1.1 302 Found\r\nContent-Length: 0\r\n\r\n");
+  EXPECT_EQ(ReadScripted(source).response.statusCode, 302);
+  EXPECT_EQ(source.WaitCalls(), 0);
+}
+
 TEST(FailureBody, IsDroppedBlockByBlockNotKept) {
   // Four times the buffer's limit: were it kept, the reader would fail with "Response too large.".
   ScriptedByteSource source;
@@ -262,6 +269,15 @@ TEST(HeaderBlock, TakesAtMost255LinesAndReadsTheRestAsBody) {
   EXPECT_EQ(outcome.response.headerLines.back(), u"X-255: v");
   EXPECT_EQ(outcome.response.HeaderValue(u"X-256"), u"");
   EXPECT_EQ(outcome.body, "Content-Length: 1\r\n\r\ntail");
+}
+
+TEST(HeaderBlock, ATrailerTakesAtMost255LinesToo) {
+  const ReadOutcome outcome =
+      ReadScripted(std::string(kChunked) + "2\r\nok\r\n0\r\n" + HeaderLines(300) + "\r\n");
+  ASSERT_FALSE(outcome.failure.has_value());
+  EXPECT_EQ(outcome.body, "ok");
+  ASSERT_EQ(outcome.response.headerLines.size(), 1u + 255u);
+  EXPECT_EQ(outcome.response.headerLines.back(), u"X-255: v");
 }
 
 TEST(HeaderBlock, Exactly255LinesEndAtTheEmptyLine) {
