@@ -52,7 +52,11 @@ std::ptrdiff_t Decode(const unsigned char* in, const unsigned char* end, char16_
     if (lead < 0x80) {
       // Page text is mostly ASCII markup: copy it 16 bytes at a time.
       while (end - in >= 16 && ((Load64(in) | Load64(in + 8)) & kHighBits) == 0) {
-        for (int k = 0; k < 16; ++k) out[k] = in[k];
+        // A local copy tells the compiler that the stores cannot change the input, so that
+        // it widens all 16 bytes with vector instructions.
+        unsigned char block[16];
+        std::memcpy(block, in, sizeof block);
+        for (int k = 0; k < 16; ++k) out[k] = block[k];
         in += 16;
         out += 16;
       }
