@@ -33,8 +33,9 @@ if [ "${1:-}" != "--inside" ]; then
     exit $kSkip
   fi
   # A user namespace lets an ordinary user do this; plain root may do without one where user
-  # namespaces are switched off.
-  namespaces=(--net --mount --pid --fork --kill-child)
+  # namespaces are switched off. The pid namespace ends every process left behind with the
+  # command; its own /proc keeps tools that read /proc/<pid> (LeakSanitizer) working.
+  namespaces=(--net --mount --pid --fork --kill-child --mount-proc)
   if unshare --user --map-root-user "${namespaces[@]}" true 2>/dev/null; then
     exec unshare --user --map-root-user "${namespaces[@]}" bash "$0" --inside "$@"
   elif [ "$(id -u)" = 0 ] && unshare "${namespaces[@]}" true 2>/dev/null; then
@@ -172,6 +173,11 @@ if [ "$start_emulator" = 1 ]; then
     fail_setup "the forecast emulator did not start"
   fi
 fi
+
+# Process ids repeat from one namespace to the next, so temporary files named after them (for
+# instance valgrind's vgdb pipes) need a directory of the namespace's own.
+mkdir -p "$scratch/tmp"
+export TMPDIR="$scratch/tmp"
 
 set +e
 "$@"
