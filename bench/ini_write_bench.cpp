@@ -43,3 +43,18 @@ void BM_RunOverPreviousRun(benchmark::State& state) {
 BENCHMARK(BM_RunOverPreviousRun)->Unit(benchmark::kMillisecond);
 
 }  // namespace
+
+namespace {
+
+// The seventeen writes alone, without the closing flush and its syncs.
+void BM_WritesWithoutClose(benchmark::State& state) {
+  ScratchDirectory scratch;
+  const std::filesystem::path file = scratch.File("qeloweather.ini");
+  const qelo::testing::RunValues values = FixedRun();
+  IniWriter writer(PathText(file));
+  qelo::testing::WriteRunAndClose(writer, values);
+  for (auto _ : state) qelo::testing::WriteRun(writer, values);
+}
+BENCHMARK(BM_WritesWithoutClose)->Unit(benchmark::kMillisecond);
+
+}  // namespace
