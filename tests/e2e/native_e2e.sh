@@ -11,6 +11,8 @@ source "$(dirname "$0")/e2e_lib.sh"
 : "${QELO_EMULATOR:?}" "${QELO_PROGRAM:?}"
 scenario=$1
 make_work_dir
+# Where the program is installed; its forecast file lands beside it.
+app_dir="$work/app"
 # Well before the watchdog: a complete run over loopback takes milliseconds.
 readonly kPromptExitMs=5000
 
@@ -23,7 +25,7 @@ city_code() {
 complete_run() {
   local city=$1 mode=${2:-normal}
   local program
-  program=$(install_program "$QELO_PROGRAM" "$work/app")
+  program=$(install_program "$QELO_PROGRAM" "$app_dir")
   local expected
   expected=$("$QELO_EMULATOR" --mode "$mode" --print-expected "$city")
   run_timed 60 --mode "$mode" --request-log "$work/requests" -- "$program" "$city"
@@ -31,7 +33,7 @@ complete_run() {
   [ ! -s "$work/stderr" ] || fail "the program reported: $(cat "$work/stderr")"
   [ ! -s "$work/stdout" ] || fail "the program printed: $(cat "$work/stdout")"
   [ "$run_ms" -lt $kPromptExitMs ] || fail "the run took $run_ms ms; it must end once the file is closed"
-  check_forecast_file "$work/app/qeloweather.ini" "$expected"
+  check_forecast_file "$app_dir/qeloweather.ini" "$expected"
   check_one_request_for "$work/requests" "$(city_code "$city")"
   echo "ok: $city ($mode) in $run_ms ms"
 }
@@ -39,18 +41,18 @@ complete_run() {
 # A run that ends at once without touching the network or the file.
 no_run() {
   local program
-  program=$(install_program "$QELO_PROGRAM" "$work/app")
-  plant_old_file "$work/app/qeloweather.ini"
+  program=$(install_program "$QELO_PROGRAM" "$app_dir")
+  plant_old_file "$app_dir/qeloweather.ini"
   run_timed 30 --request-log "$work/requests" -- "$program" "$@"
   [ "$run_status" = 0 ] || fail "exit code $run_status"
   [ ! -s "$work/stderr" ] || fail "the program reported: $(cat "$work/stderr")"
   [ "$run_ms" -lt $kPromptExitMs ] || fail "the program took $run_ms ms to end"
   check_no_request "$work/requests"
-  check_file_untouched "$work/app/qeloweather.ini"
+  check_file_untouched "$app_dir/qeloweather.ini"
   # And with no file at all, none appears.
-  rm -f "$work/app/qeloweather.ini"
+  rm -f "$app_dir/qeloweather.ini"
   run_timed 30 -- "$program" "$@"
-  [ ! -e "$work/app/qeloweather.ini" ] || fail "a forecast file appeared"
+  [ ! -e "$app_dir/qeloweather.ini" ] || fail "a forecast file appeared"
   echo "ok: ended at once in $run_ms ms, nothing fetched or written"
 }
 
@@ -61,10 +63,10 @@ failed_fetch() {
   shift
   : "${QELO_SHORT_WATCHDOG_PROGRAM:?}" "${QELO_SHORT_WATCHDOG_MS:?}"
   local program title
-  program=$(install_program "$QELO_SHORT_WATCHDOG_PROGRAM" "$work/app")
+  program=$(install_program "$QELO_SHORT_WATCHDOG_PROGRAM" "$app_dir")
   title=$(basename "$program")
   title=${title%%.*}
-  plant_old_file "$work/app/qeloweather.ini"
+  plant_old_file "$app_dir/qeloweather.ini"
   run_timed 60 "$@" -- "$program" 福州
   [ "$run_status" = 0 ] || fail "exit code $run_status"
   local want
@@ -78,22 +80,27 @@ failed_fetch() {
     fail "ended after $run_ms ms, before the watchdog's $QELO_SHORT_WATCHDOG_MS ms"
   [ "$run_ms" -lt $((QELO_SHORT_WATCHDOG_MS + 3000)) ] ||
     fail "ended after $run_ms ms, long after the watchdog's $QELO_SHORT_WATCHDOG_MS ms"
-  check_file_untouched "$work/app/qeloweather.ini"
+  check_file_untouched "$app_dir/qeloweather.ini"
   echo "ok: reported and ended by the watchdog after $run_ms ms"
 }
 
 case "$scenario" in
   city) complete_run "$2" ;;
+  blank-directory)
+    # Installed where the path has blanks, as under "Program Files".
+    app_dir="$work/Program Files/qelo weather"
+    complete_run 福州
+    ;;
   framing) complete_run 福州 "$2" ;;
   not-utf8)
     # The page is not UTF-8: the text is empty, which is no failure; every key is written.
     complete_run 福州 not-utf8
-    grep -q '^今天度数=°C~°C$' <(ini_text "$work/app/qeloweather.ini") || fail "今天度数 is not °C~°C"
+    grep -q '^今天度数=°C~°C$' <(ini_text "$app_dir/qeloweather.ini") || fail "今天度数 is not °C~°C"
     ;;
   no-today-marker)
     # Today's values come from lines without value markers; tomorrow and the day after as usual.
     complete_run 福州 no-today-marker
-    grep -q '^今天度数=°C~°C$' <(ini_text "$work/app/qeloweather.ini") || fail "今天度数 is not °C~°C"
+    grep -q '^今天度数=°C~°C$' <(ini_text "$app_dir/qeloweather.ini") || fail "今天度数 is not °C~°C"
     ;;
   unknown-city) no_run 福州市 ;;
   empty-argument) no_run "" ;;
