@@ -4,10 +4,6 @@
 
 namespace qelo {
 
-TApplication::TApplication() = default;
-
-TApplication::~TApplication() = default;
-
 void TApplication::CreateForm(const platform::DateTimeFormat& dateTimeFormat) {
   mainForm_ = std::make_unique<TFrmMain>(services_, dateTimeFormat);
   mainFormWindow_ = std::make_unique<platform::FormWindow>(

@@ -12,9 +12,6 @@ namespace qelo {
 
 class TApplication {
  public:
-  TApplication();
-  ~TApplication();
-
   // Creates FrmMain, and with it the whole run; then completes its native window, hidden.
   void CreateForm(const platform::DateTimeFormat& dateTimeFormat);
   // Dispatches the thread's messages until the quit message.
