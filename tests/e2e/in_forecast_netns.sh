@@ -134,8 +134,8 @@ if [ "$wine" = 1 ]; then
   # The overlay has its own device and inode, so Wine looks for the wineserver of a prefix that
   # no process outside uses; hiding the socket directory makes sure of it.
   server_dir="/tmp/.wine-$(id -u)"
-  mkdir -p "$server_dir" 2>/dev/null || true
-  [ -d "$server_dir" ] && mount -t tmpfs -o mode=0700 tmpfs "$server_dir"
+  mkdir -p "$server_dir" || fail_setup "cannot make $server_dir"
+  mount -t tmpfs -o mode=0700 tmpfs "$server_dir" || fail_setup "cannot hide $server_dir"
   export QELO_WINEPREFIX="$scratch/wine/prefix"
 fi
 
