@@ -12,6 +12,14 @@ cmake --build build/native -j"$jobs"
 echo "== native tests"
 ctest --test-dir build/native --output-on-failure -j"$jobs"
 
+echo "== native sanitizer build (ASan + UBSan)"
+cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQELO_SANITIZE=ON -DQELO_BUILD_BENCHMARKS=OFF
+cmake --build build/asan -j"$jobs"
+echo "== native tests under ASan + UBSan (the leak checker on; canaries prove both report)"
+ASAN_OPTIONS="detect_leaks=1:check_initialization_order=1:strict_init_order=1" \
+UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
+  ctest --test-dir build/asan --output-on-failure -j2
+
 echo "== windows build (mingw-w64)"
 cmake -S . -B build/win64 -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake
 cmake --build build/win64 -j"$jobs"
