@@ -71,12 +71,13 @@ bool WaitReadable(int fd, milliseconds wait, const ServerState& state) {
   return false;
 }
 
+// The end of the request head: the first blank line, written CR LF CR LF or LF LF.
 std::size_t HeadEnd(const std::string& data) {
   const auto crlf = data.find("\r\n\r\n");
-  if (crlf != std::string::npos) return crlf + 4;
   const auto lf = data.find("\n\n");
-  if (lf != std::string::npos) return lf + 2;
-  return std::string::npos;
+  if (crlf == std::string::npos && lf == std::string::npos) return std::string::npos;
+  if (lf == std::string::npos || (crlf != std::string::npos && crlf < lf)) return crlf + 4;
+  return lf + 2;
 }
 
 // Reads one request head; bytes after it (a pipelined request) stay in `pending`.
