@@ -32,6 +32,11 @@ install_program() {
 
 now_ms() { date +%s%3N; }
 
+# The code the program looks up for a city name: that of the first row with the name.
+city_code() {
+  awk -F'\t' -v city="$1" '$1 == city { print $2; exit }' "$E2E_DIR/../../citydir/cities.tsv"
+}
+
 # in_netns [runner and emulator options] -- command...: as the runner, with its skip passed on.
 in_netns() {
   local status=0

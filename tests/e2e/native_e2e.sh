@@ -16,10 +16,6 @@ app_dir="$work/app"
 # Well before the watchdog: a complete run over loopback takes milliseconds.
 readonly kPromptExitMs=5000
 
-city_code() {
-  awk -F'\t' -v city="$1" '$1 == city { print $2; exit }' "$E2E_DIR/../../citydir/cities.tsv"
-}
-
 # A complete run: the exact 17 keys that the emulator says it served, one GET with the fixed
 # head, no report on stderr, and the end right after the file is written.
 complete_run() {

@@ -29,10 +29,6 @@ fi
 # Wine's start in a fresh prefix view takes a few seconds; the real watchdog is 300 s.
 readonly kPromptExitMs=60000
 
-city_code() {
-  awk -F'\t' -v city="$1" '$1 == city { print $2; exit }' "$E2E_DIR/../../citydir/cities.tsv"
-}
-
 # The program under Wine with a relay trace of the calls below only (the full relay trace is
 # large and slow); the registry setting goes into the private prefix view of this run.
 cat >"$work/wine-program.sh" <<'SCRIPT'
