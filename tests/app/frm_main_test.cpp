@@ -231,13 +231,5 @@ TEST(FrmMainRun, FailureBeforeArmingEndsOnceReported) {
   EXPECT_EQ(services.log, Log({"report Qeloweather | Not enough timers available.", "end"}));
 }
 
-TEST(FrmMainRun, DestroyingTheWindowKillsTheWatchdog) {
-  FakeRunServices services;
-  services.commandLine = u"qeloweather.exe 福州";
-  { TFrmMain form(services, {}); }
-  EXPECT_EQ(services.log.back(), "stop timer");
-  EXPECT_FALSE(services.timer);
-}
-
 }  // namespace
 }  // namespace qelo
