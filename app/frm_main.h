@@ -22,7 +22,6 @@ inline constexpr char16_t kUnknownCity[] = u"(未知城市)";
 
 class TFrmMain {
  public:
-  static constexpr char16_t kName[] = u"FrmMain";
   static constexpr char16_t kCaption[] = u"FrmMain";
   static constexpr int kClientWidth = 635;
   static constexpr int kClientHeight = 336;
