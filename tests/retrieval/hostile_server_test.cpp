@@ -203,11 +203,7 @@ INSTANTIATE_TEST_SUITE_P(
                     SendPauseReset(Ok("Transfer-Encoding: chunked\r\n") + "a\r\nonly"),
                     u"Connection Closed Gracefully.", ""},
         HostileCase{"InsideTheStatusLine", SendPauseReset("HTTP/1.1 2"),
-                    u"Connection Closed Gracefully.", ""},
-        HostileCase{"BeforeAnyByte",
-                    {Step::AwaitRequest(), Step::Reset()},
-                    u"Socket Error # 10054\r\nConnection reset by peer.",
-                    ""}),
+                    u"Connection Closed Gracefully.", ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(

@@ -1,6 +1,5 @@
-// The process's own peak memory while a server floods far more than the response buffer may
-// hold: the fetch must stop at the buffer's limit, not take everything in first. Natively each
-// test case runs in a process of its own, so the peak belongs to this case.
+// Hostile-server cases that only a native build can check: the process's own peak memory, and a
+// reset before the first byte, which Wine's sockets report as an orderly close.
 
 #include <gtest/gtest.h>
 
@@ -28,6 +27,9 @@ std::size_t PeakResidentBytes() {
   return 0;
 }
 
+// A server that floods far more than the response buffer may hold: the fetch must stop at the
+// buffer's limit, not take everything in first. Natively each test case runs in a process of
+// its own, so the peak belongs to this case.
 TEST(HostileServerMemory, AFloodFarBeyondTheLimitLeavesThePeakBelowIt) {
   constexpr std::size_t kFlood = 256u << 20;
   const std::size_t before = PeakResidentBytes();
@@ -49,6 +51,20 @@ TEST(HostileServerMemory, AFloodFarBeyondTheLimitLeavesThePeakBelowIt) {
   // stay well below what taking in the whole flood would cost.
   const std::size_t grown = PeakResidentBytes() - before;
   EXPECT_LT(grown, 128u << 20) << "peak grew by " << grown << " bytes";
+}
+
+// A reset while the status line is awaited and nothing of it has come: the socket message.
+TEST(HostileServerReset, BeforeAnyByteGivesTheSocketMessage) {
+  ScriptServer server({Step::AwaitRequest(), Step::Reset()});
+  ResponseBuffer buffer(kCodePageUtf8);
+  HttpClient client({.connect = 2s, .eachWait = 300ms, .exchange = 1500ms});
+  try {
+    client.FetchPage(server.Address(), buffer);
+    FAIL() << "a reset was taken for a response";
+  } catch (const platform::Failure& failure) {
+    EXPECT_EQ(failure.Message(), u"Socket Error # 10054\r\nConnection reset by peer.");
+  }
+  EXPECT_TRUE(buffer.Bytes().empty());
 }
 
 }  // namespace
