@@ -80,8 +80,38 @@ failed_fetch() {
   echo "ok: reported and ended by the watchdog after $run_ms ms"
 }
 
+# Every n-th row of the city table (a name's first row only, as the lookup takes it): one
+# emulator, one complete run per city, each file compared with what the emulator served. The
+# pages differ per code in line ends, block positions and values.
+sweep() {
+  local step=$1
+  local program
+  program=$(install_program "$QELO_PROGRAM" "$app_dir")
+  awk -F'\t' -v step="$step" '!seen[$1]++ && (NR - 1) % step == 0 { print $1 }' \
+    "$E2E_DIR/../../citydir/cities.tsv" >"$work/cities"
+  mkdir -p "$work/files"
+  cat >"$work/sweep.sh" <<'SCRIPT'
+program=$1 work=$2
+while IFS= read -r city; do
+  rm -f "${program%/*}/qeloweather.ini"
+  timeout -k 5 30 "$program" "$city" 2>>"$work/stderr" || echo "$city: exit code $?" >>"$work/stderr"
+  mv "${program%/*}/qeloweather.ini" "$work/files/$city.ini" 2>/dev/null || true
+done <"$work/cities"
+SCRIPT
+  : >"$work/stderr"
+  in_netns --lifetime-seconds 600 -- bash "$work/sweep.sh" "$program" "$work" || fail "the sweep did not run"
+  [ ! -s "$work/stderr" ] || fail "reports or exit codes: $(head -5 "$work/stderr")"
+  local count=0 city
+  while IFS= read -r city; do
+    check_forecast_file "$work/files/$city.ini" "$("$QELO_EMULATOR" --print-expected "$city")"
+    count=$((count + 1))
+  done <"$work/cities"
+  echo "ok: $count cities, each file as served"
+}
+
 case "$scenario" in
   city) complete_run "$2" ;;
+  sweep) sweep "${2:-23}" ;;
   blank-directory)
     # Installed where the path has blanks, as under "Program Files".
     app_dir="$work/Program Files/qelo weather"
