@@ -12,8 +12,9 @@ build="${QELO_BENCH_BUILD:-build/harden-bench}"
 jobs="${QELO_JOBS:-2}"
 out="$build/bench-results"
 
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DQELO_BUILD_BENCHMARKS=ON -DQELO_BUILD_TESTS=ON >"$build.configure.log" 2>&1 ||
-  { cat "$build.configure.log"; exit 1; }
+mkdir -p "$build"
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DQELO_BUILD_BENCHMARKS=ON -DQELO_BUILD_TESTS=ON >"$build/qelo-configure.log" 2>&1 ||
+  { cat "$build/qelo-configure.log"; exit 1; }
 mkdir -p "$out"
 benches=()
 for source in bench/*_bench.cpp; do
