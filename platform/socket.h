@@ -21,6 +21,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "platform/failure.h"
@@ -82,6 +83,11 @@ class Socket {
   // Receives at most min(capacity, kMaxReceiveBytes) bytes; 0 once the peer has closed.
   // Blocks when nothing is at hand: call WaitReadable first. Throws SocketError.
   std::size_t Receive(std::uint8_t* into, std::size_t capacity);
+  // Receive once data or the peer's close is at hand within `wait`; nothing when the wait runs
+  // out first. On POSIX the receive is tried at once and the wait only follows when it finds
+  // nothing, which spares a poll per block while data keeps coming.
+  std::optional<std::size_t> ReceiveWithin(std::uint8_t* into, std::size_t capacity,
+                                           std::chrono::milliseconds wait);
   // Shuts the send side down, then closes; never fails. Nothing happens when already closed.
   void Close() noexcept;
 

@@ -254,6 +254,21 @@ std::size_t Socket::Receive(std::uint8_t* into, std::size_t capacity) {
   }
 }
 
+std::optional<std::size_t> Socket::ReceiveWithin(std::uint8_t* into, std::size_t capacity,
+                                                 std::chrono::milliseconds wait) {
+  const auto deadline = Clock::now() + wait;
+  const std::size_t wanted = std::min(capacity, kMaxReceiveBytes);
+  for (;;) {
+    ssize_t received = ::recv(Fd(handle_), into, wanted, MSG_DONTWAIT);
+    if (received >= 0) return static_cast<std::size_t>(received);
+    if (errno == EINTR) continue;
+    if (errno != EAGAIN && errno != EWOULDBLOCK) ThrowLastError();
+    break;
+  }
+  if (!PollUntil(Fd(handle_), POLLIN, deadline)) return std::nullopt;
+  return Receive(into, capacity);
+}
+
 void Socket::Close() noexcept {
   if (handle_ == kNoHandle) return;
   ::shutdown(Fd(handle_), SHUT_WR);

@@ -172,6 +172,12 @@ std::size_t Socket::Receive(std::uint8_t* into, std::size_t capacity) {
   return static_cast<std::size_t>(received);
 }
 
+std::optional<std::size_t> Socket::ReceiveWithin(std::uint8_t* into, std::size_t capacity,
+                                                 std::chrono::milliseconds wait) {
+  if (!WaitReadable(wait)) return std::nullopt;
+  return Receive(into, capacity);
+}
+
 void Socket::Close() noexcept {
   if (handle_ == kNoHandle) return;
   ::shutdown(Native(handle_), SD_SEND);

@@ -17,10 +17,11 @@ std::chrono::milliseconds SocketByteSource::Left() const {
 
 std::size_t SocketByteSource::Read(std::uint8_t* into, std::size_t capacity) {
   const auto left = Left();
-  if (left.count() == 0 || !socket_.WaitReadable(std::min(eachWait_, left))) {
-    throw platform::Failure(kReadTimedOutMessage);
-  }
-  return socket_.Receive(into, capacity);
+  const auto received = left.count() == 0
+                            ? std::nullopt
+                            : socket_.ReceiveWithin(into, capacity, std::min(eachWait_, left));
+  if (!received) throw platform::Failure(kReadTimedOutMessage);
+  return *received;
 }
 
 bool SocketByteSource::WaitReadable(std::chrono::milliseconds wait) {
