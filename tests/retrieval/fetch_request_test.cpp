@@ -22,6 +22,11 @@ TEST(FetchRequest, HeadForTheForecastAddressNamesTheHostAsWritten) {
   EXPECT_EQ(BuildRequestHead(page), ExpectedHead("/weather/101230101.shtml", "www.weather.com.cn"));
 }
 
+TEST(FetchRequest, NonAsciiHostGoesOutAsQuestionMarks) {
+  const std::string head = BuildRequestHead(ParsePageAddress(u"http://天气.example/x"));
+  EXPECT_EQ(head.substr(0, head.find("\r\nAccept:")), "GET /x HTTP/1.1\r\nHost: ??.example");
+}
+
 struct AddressCase {
   const char* name;
   std::u16string prefix;  // scheme and host; the server's port follows
