@@ -18,8 +18,13 @@ struct HttpClient::Connection {
   platform::Socket idle;
 };
 
-HttpClient::HttpClient(FetchLimits limits)
-    : limits_(limits), connection_(std::make_unique<Connection>()) {}
+HttpClient::HttpClient(FetchLimits limits) : limits_(limits) {
+  try {
+    connection_ = std::make_unique<Connection>();
+  } catch (const platform::SocketError& error) {
+    throw platform::Failure(SocketErrorMessage(error.Code()));
+  }
+}
 
 HttpClient::~HttpClient() = default;
 
