@@ -2,6 +2,17 @@
 # which ends the test with exit code 1; `skip` ends it with 77, which ctest shows as skipped.
 
 readonly E2E_SKIP=77
+
+# Under `set -e` a failing command ends a script without a word; name the command and its line.
+# Only the script's own shell reports (command substitutions and subshells inherit the trap),
+# and only while errexit is on, so that a status a script looks at itself stays quiet.
+e2e_report_unexpected_exit() {
+  local status=$1 line=$2 command=$3
+  [ "$BASHPID" = "$$" ] && [[ $- == *e* ]] || return 0
+  echo "FAIL: ${BASH_SOURCE[1]##*/} line $line: $command (status $status)" >&2
+}
+set -E
+trap 'e2e_report_unexpected_exit $? $LINENO "$BASH_COMMAND"' ERR
 E2E_DIR="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 readonly E2E_DIR
 readonly E2E_RUNNER="$E2E_DIR/in_forecast_netns.sh"
@@ -31,6 +42,22 @@ install_program() {
 }
 
 now_ms() { date +%s%3N; }
+
+# wait_until SECONDS PID TEST...: polls `[ TEST ]` until it holds, the process PID has ended or
+# the time is up, and returns the outcome of the last test. A deadline, not a count of polls,
+# so that a busy machine gets the same time.
+wait_until() {
+  local seconds=$1 pid=$2
+  shift 2
+  local deadline=$((SECONDS + seconds))
+  until [ "$@" ]; do
+    if ! kill -0 "$pid" 2>/dev/null || [ $SECONDS -ge $deadline ]; then
+      [ "$@" ]
+      return
+    fi
+    sleep 0.025
+  done
+}
 
 # The code the program looks up for a city name: that of the first row with the name.
 city_code() {
@@ -68,12 +95,14 @@ check_forecast_file() {
   [ -f "$file" ] || fail "no forecast file $file"
   local actual
   actual=$(ini_text "$file")
-  [ "$(printf '%s\n' "$actual" | head -n 1)" = "[qelo]" ] ||
+  # First lines by expansion, not `printf | head -n 1`: bash's printf writes line by line, and
+  # when head has gone before the last line, printf dies of SIGPIPE and pipefail fails the
+  # assignment now and then.
+  [ "${actual%%$'\n'*}" = "[qelo]" ] ||
     fail "the file does not begin with [qelo]:"$'\n'"$actual"
   local keys
   keys=$(printf '%s\n' "$actual" | tail -n +2)
-  local first
-  first=$(printf '%s\n' "$keys" | head -n 1)
+  local first=${keys%%$'\n'*}
   local date_time='^更新时间=[0-9]{1,4}([/.-][0-9]{1,4}){2}( ([^ ]+ )?[0-9]{1,2}:[0-9]{2}:[0-9]{2}( [^ ]+)?)?$'
   [[ "$first" =~ $date_time ]] || fail "更新时间 is not a date and time: '$first'"
   local want got

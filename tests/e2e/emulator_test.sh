@@ -16,11 +16,7 @@ start_emulator() {
   rm -f "$work/ready"
   "$QELO_EMULATOR" --port 0 --ready-file "$work/ready" --lifetime-seconds 30 "$@" &
   pid=$!
-  for _ in $(seq 1 200); do
-    [ -s "$work/ready" ] && break
-    sleep 0.025
-  done
-  [ -s "$work/ready" ] || fail "the emulator did not start ($*)"
+  wait_until 30 "$pid" -s "$work/ready" || fail "the emulator did not start ($*)"
   port=$(cat "$work/ready")
 }
 

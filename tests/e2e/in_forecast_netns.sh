@@ -16,6 +16,7 @@
 # The command's exit code is passed on. Exit code 77 (and a reason on stderr) means that this
 # machine cannot make such a namespace; tests treat it as a skip.
 set -euo pipefail
+source "$(dirname "$0")/e2e_lib.sh"
 [ -n "${QELO_RUNNER_TRACE:-}" ] && set -x
 
 readonly kSkip=77
@@ -147,12 +148,8 @@ if [ "$xvfb" = 1 ]; then
   mount -t tmpfs -o mode=1777 tmpfs /tmp/.X11-unix || fail_setup "cannot mount a tmpfs on /tmp/.X11-unix"
   Xvfb :99 -nolock -nolisten tcp -screen 0 1024x768x24 >"$scratch/xvfb.log" 2>&1 &
   xvfb_pid=$!
-  for _ in $(seq 1 400); do
-    [ -S /tmp/.X11-unix/X99 ] && break
-    kill -0 "$xvfb_pid" 2>/dev/null || break
-    sleep 0.025
-  done
-  [ -S /tmp/.X11-unix/X99 ] || { cat "$scratch/xvfb.log" >&2; fail_setup "Xvfb did not start"; }
+  wait_until 30 "$xvfb_pid" -S /tmp/.X11-unix/X99 ||
+    { cat "$scratch/xvfb.log" >&2; fail_setup "Xvfb did not start"; }
   export DISPLAY=:99
   unset XAUTHORITY
 fi
@@ -163,12 +160,7 @@ if [ "$start_emulator" = 1 ]; then
   "$emulator" --port 80 --ready-file "$scratch/ready" "${emulator_args[@]}" \
     >"$scratch/emulator.log" 2>&1 &
   emulator_pid=$!
-  for _ in $(seq 1 200); do
-    [ -s "$scratch/ready" ] && break
-    kill -0 "$emulator_pid" 2>/dev/null || break
-    sleep 0.025
-  done
-  if [ ! -s "$scratch/ready" ]; then
+  if ! wait_until 30 "$emulator_pid" -s "$scratch/ready"; then
     cat "$scratch/emulator.log" >&2
     fail_setup "the forecast emulator did not start"
   fi

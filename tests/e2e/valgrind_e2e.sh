@@ -36,10 +36,6 @@ under_valgrind() {
   [ "$run_status" = 0 ] || fail "exit code $run_status"
 }
 
-city_code() {
-  awk -F'\t' -v city="$1" '$1 == city { print $2; exit }' "$E2E_DIR/../../citydir/cities.tsv"
-}
-
 complete() {
   local mode=$1 program expected
   program=$(install_program "$QELO_PROGRAM" "$work/app")
