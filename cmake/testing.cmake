@@ -29,7 +29,9 @@ function(qelo_add_test name)
     add_test(NAME ${name} COMMAND ${name})
     set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT} LABELS "windows;${ARG_LABELS}")
   else()
-    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
+    # Value-parameterised cases are named by their suites' name generators; without
+    # NO_PRETTY_VALUES every such ctest name would also carry a "# GetParam() = <bytes>" dump.
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 NO_PRETTY_VALUES
       PROPERTIES TIMEOUT ${ARG_TIMEOUT} LABELS "native;${ARG_LABELS}")
   endif()
 endfunction()
