@@ -105,41 +105,46 @@ bool Carriable(const std::string& section, const std::string& key, const std::st
   return value.empty() || value.back() != '\r';
 }
 
-// The write may replace one line, insert one line, or append a section line and its entry; a
-// last line without a line end may gain one. Nothing else changes.
-void CheckOtherLinesKept(std::string_view before, std::string_view after) {
-  if (before.starts_with(kBom) && !after.starts_with(kBom)) std::abort();
-  std::vector<FileLine> a = LinesOf(before);
-  const std::vector<FileLine> b = LinesOf(after);
-  // The line end added to an unfinished last line; a CR that ended it then reads as the first
-  // half of a CR LF, the line's bytes being unchanged.
-  if (!a.empty() && a.back().end.empty() && b.size() >= a.size()) {
-    const FileLine& gained = b[a.size() - 1];
-    if (gained.content == a.back().content ||
-        (gained.end == "\r\n" && gained.content + "\r" == a.back().content)) {
-      a.back() = gained;
-    }
-  }
-  if (b.size() < a.size()) std::abort();
+// The write may replace one line, insert one line, or append a section line and its entry.
+// Nothing else changes.
+bool OnlyOneChange(const std::vector<FileLine>& a, const std::vector<FileLine>& b) {
+  if (b.size() < a.size()) return false;
   std::size_t same = 0;
   while (same < a.size() && a[same] == b[same]) ++same;
   switch (b.size() - a.size()) {
     case 0:  // one line replaced, or the value was already there
       for (std::size_t i = same + 1; i < a.size(); ++i) {
-        if (a[i] != b[i]) std::abort();
+        if (a[i] != b[i]) return false;
       }
-      return;
+      return true;
     case 1:  // one line inserted
       for (std::size_t i = same; i < a.size(); ++i) {
-        if (a[i] != b[i + 1]) std::abort();
+        if (a[i] != b[i + 1]) return false;
       }
-      return;
+      return true;
     case 2:  // a new section and its entry, at the end
-      if (same != a.size()) std::abort();
-      return;
+      return same == a.size();
     default:
-      std::abort();
+      return false;
   }
+}
+
+void CheckOtherLinesKept(std::string_view before, std::string_view after) {
+  if (before.starts_with(kBom) && !after.starts_with(kBom)) std::abort();
+  std::vector<FileLine> a = LinesOf(before);
+  const std::vector<FileLine> b = LinesOf(after);
+  if (OnlyOneChange(a, b)) return;
+  // What goes after an unfinished last line gives it a line end first; a CR that ended it then
+  // reads as the first half of a CR LF, the line's bytes being unchanged.
+  if (!a.empty() && a.back().end.empty() && b.size() >= a.size()) {
+    const FileLine& gained = b[a.size() - 1];
+    if (gained.content == a.back().content ||
+        (gained.end == "\r\n" && gained.content + "\r" == a.back().content)) {
+      a.back() = gained;
+      if (OnlyOneChange(a, b)) return;
+    }
+  }
+  std::abort();
 }
 
 std::string Text(const std::uint8_t*& at, std::size_t length) {
