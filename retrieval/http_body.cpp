@@ -14,8 +14,10 @@ namespace {
   throw platform::Failure(u"Connection Closed Gracefully.");
 }
 
-void Keep(ResponseBuffer* keepInto, std::span<const std::uint8_t> bytes) {
-  if (keepInto) keepInto->Append(bytes.data(), bytes.size());
+// At most `most` body bytes, into the buffer or dropped; 0 once the peer has closed.
+std::size_t Take(LineReader& reader, std::size_t most, ResponseBuffer* keepInto) {
+  if (keepInto) return reader.ReadBodyInto(*keepInto, most);
+  return reader.ReadBody(most).size();
 }
 
 // Up to `length` bytes; returns how many came before the peer closed.
@@ -24,10 +26,9 @@ std::int64_t ReadUpTo(LineReader& reader, std::int64_t length, ResponseBuffer* k
   while (received < length) {
     const auto most = static_cast<std::size_t>(
         std::min<std::int64_t>(length - received, static_cast<std::int64_t>(kReceiveBlockBytes)));
-    const auto bytes = reader.ReadBody(most);
-    if (bytes.empty()) break;
-    Keep(keepInto, bytes);
-    received += static_cast<std::int64_t>(bytes.size());
+    const std::size_t taken = Take(reader, most, keepInto);
+    if (taken == 0) break;
+    received += static_cast<std::int64_t>(taken);
   }
   return received;
 }
@@ -51,14 +52,16 @@ void ReadChunked(LineReader& reader, ResponseBuffer* keepInto, HttpResponse& res
 }
 
 void ReadByLength(LineReader& reader, std::int64_t length, ResponseBuffer* keepInto) {
+  // Room for all of it at once, up to the limit: a larger length fails at the limit anyway.
+  if (keepInto)
+    keepInto->Reserve(static_cast<std::size_t>(
+        std::min<std::uint64_t>(static_cast<std::uint64_t>(length), keepInto->Room())));
   // A close before the end leaves a shorter body, which still counts.
   ReadUpTo(reader, length, keepInto);
 }
 
 void ReadUntilClose(LineReader& reader, ResponseBuffer* keepInto) {
-  for (auto bytes = reader.ReadBody(kReceiveBlockBytes); !bytes.empty();
-       bytes = reader.ReadBody(kReceiveBlockBytes)) {
-    Keep(keepInto, bytes);
+  while (Take(reader, kReceiveBlockBytes, keepInto) > 0) {
   }
 }
 
@@ -83,14 +86,20 @@ void ReadBody(LineReader& reader, const BodyPlan& plan, ResponseBuffer* keepInto
               HttpResponse& response) {
   switch (plan.framing) {
     case BodyFraming::kChunked:
-      return ReadChunked(reader, keepInto, response);
+      ReadChunked(reader, keepInto, response);
+      break;
     case BodyFraming::kLength:
-      return ReadByLength(reader, plan.length, keepInto);
+      ReadByLength(reader, plan.length, keepInto);
+      break;
     case BodyFraming::kUntilClose:
-      return ReadUntilClose(reader, keepInto);
+      ReadUntilClose(reader, keepInto);
+      break;
     case BodyFraming::kNone:
-      return;
+      break;
   }
+  // A body well short of its announced length, or of the last growth step, keeps no more
+  // memory than it fills.
+  if (keepInto) keepInto->ReleaseSpare();
 }
 
 }  // namespace qelo

@@ -32,8 +32,14 @@ LineReader::LineReader(ByteSource& source, std::size_t maxLineBytes)
 bool LineReader::Fill(ResetMeans reset) {
   if (peerClosed_) return false;
   begin_ = end_ = 0;
+  end_ = Receive(block_.data(), block_.size(), reset);
+  return end_ > 0;
+}
+
+std::size_t LineReader::Receive(std::uint8_t* into, std::size_t capacity, ResetMeans reset) {
+  std::size_t received = 0;
   try {
-    end_ = source_.Read(block_.data(), block_.size());
+    received = source_.Read(into, capacity);
   } catch (const platform::SocketError& error) {
     if (!IsResetOrAbort(error.Code())) throw platform::Failure(SocketErrorMessage(error.Code()));
     peerClosed_ = true;
@@ -43,10 +49,10 @@ bool LineReader::Fill(ResetMeans reset) {
     if (reset == ResetMeans::kGracefulClose) {
       throw platform::Failure(u"Connection Closed Gracefully.");
     }
-    return false;
+    return 0;
   }
-  if (end_ == 0) peerClosed_ = true;
-  return end_ > 0;
+  if (received == 0) peerClosed_ = true;
+  return received;
 }
 
 std::optional<std::u16string> LineReader::ReadLine() {
@@ -86,6 +92,21 @@ std::span<const std::uint8_t> LineReader::ReadBody(std::size_t most) {
   const std::span<const std::uint8_t> bytes(block_.data() + begin_, taken);
   begin_ += taken;
   return bytes;
+}
+
+std::size_t LineReader::ReadBodyInto(ResponseBuffer& buffer, std::size_t most) {
+  // With the limit reached, a read through the block tells whether another byte comes, which
+  // Append then refuses.
+  if (HasBufferedBytes() || buffer.Room() == 0) {
+    const auto bytes = ReadBody(most);
+    buffer.Append(bytes.data(), bytes.size());
+    return bytes.size();
+  }
+  if (peerClosed_) return 0;
+  const std::size_t wanted = std::min({most, buffer.Room(), kReceiveBlockBytes});
+  return buffer.AppendInPlace(wanted, [this](std::uint8_t* into, std::size_t capacity) {
+    return Receive(into, capacity, ResetMeans::kClose);
+  });
 }
 
 }  // namespace qelo

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "retrieval/byte_source.h"
+#include "retrieval/response_buffer.h"
 
 namespace qelo {
 
@@ -30,6 +31,10 @@ class LineReader {
   // Body bytes: at most `most` bytes, taken from what is at hand or from one new read; the
   // empty span once the peer has closed. A reset counts as a close here.
   std::span<const std::uint8_t> ReadBody(std::size_t most);
+  // The same, appended to `buffer`: with nothing at hand, the one read goes straight into the
+  // buffer's end. Returns how many bytes were appended, 0 once the peer has closed. Throws
+  // "Response too large." as Append does.
+  std::size_t ReadBodyInto(ResponseBuffer& buffer, std::size_t most);
 
   // True when at least one byte is at hand within `wait` (a close or reset is not a byte).
   bool AwaitByte(std::chrono::milliseconds wait);
@@ -44,6 +49,8 @@ class LineReader {
   enum class ResetMeans { kSocketMessage, kGracefulClose, kClose };
   // Refills the empty block with one read; false when the peer closed.
   bool Fill(ResetMeans reset);
+  // One read of at most `capacity` bytes into `into`; 0 when the peer closed.
+  std::size_t Receive(std::uint8_t* into, std::size_t capacity, ResetMeans reset);
 
   ByteSource& source_;
   std::size_t maxLineBytes_;

@@ -16,12 +16,23 @@ void ResponseBuffer::Append(const std::uint8_t* bytes, std::size_t count) {
     std::vector<std::uint8_t>().swap(bytes_);
     throw platform::Failure(u"Response too large.");
   }
-  const std::size_t needed = bytes_.size() + count;
-  if (needed > bytes_.capacity()) {
-    // Grow by doubling, but never reserve beyond the limit.
-    bytes_.reserve(std::min(std::max(needed, 2 * bytes_.capacity()), maxBytes_));
-  }
+  GrowFor(bytes_.size() + count);
   bytes_.insert(bytes_.end(), bytes, bytes + count);
+}
+
+void ResponseBuffer::Reserve(std::size_t bytes) {
+  bytes_.reserve(bytes_.size() + std::min(bytes, Room()));
+}
+
+void ResponseBuffer::ReleaseSpare() {
+  if (bytes_.capacity() - bytes_.size() > bytes_.size()) bytes_.shrink_to_fit();
+}
+
+void ResponseBuffer::GrowFor(std::size_t needed) {
+  constexpr std::size_t kFirstBlock = 64u * 1024u;
+  if (needed <= bytes_.capacity()) return;
+  const std::size_t grown = std::max({needed, 2 * bytes_.capacity(), kFirstBlock});
+  bytes_.reserve(std::min(grown, maxBytes_));
 }
 
 void ResponseBuffer::Clear() { std::vector<std::uint8_t>().swap(bytes_); }
