@@ -394,12 +394,8 @@ void AddBodyTop(Lines& lines, Random& random, std::string_view code, std::string
   lines.Add("<div class=\"c7d\" id=\"7d\">");
 }
 
-// The today block: heading at +2, weather +5, first temperature +7, wind +9, second
-// temperature +21.
-void AddTodayBlock(Lines& lines, const Day& day) {
-  lines.Add(kTodayMarker);
-  lines.Add("<div class=\"t\"><ul class=\"clearfix\"><li>");
-  lines.Add("<h1>" + day.heading + "</h1>");
+// A day's half of a block: icons, weather, the day's temperature and wind.
+void AddDayHalf(Lines& lines, const Day& day) {
   lines.Add("<big class=\"jpg80 " + Icon(day.weather, 'd') + "\"></big>");
   lines.Add("<big class=\"jpg80 " + Icon(day.nightWeather, 'n') + "\"></big>");
   lines.Add(WeatherLine(day.weather));
@@ -407,24 +403,58 @@ void AddTodayBlock(Lines& lines, const Day& day) {
   lines.Add(TemperatureLine(day.high));
   lines.Add("</p>");
   lines.Add(WindLine(day.windDirection, day.windForce));
-  lines.Add("<p class=\"sun sunUp\"><i></i><span>日出 06:12</span></p>");
-  lines.Add("<div class=\"slid\"></div>");
-  lines.Add("</li>");
-  lines.Add("<li>");
-  lines.Add("<h1>" + day.heading.substr(0, day.heading.find("（")) + "夜间</h1>");
+}
+
+constexpr std::string_view kPaleSky = "<span class=\"txt lv2\">天空淡蓝</span>";
+constexpr std::string_view kDeepSky = "<span class=\"txt lv1\">天空蔚蓝</span>";
+
+// A night's half of a block: icon, weather, sky, the night's temperature and wind.
+void AddNightHalf(Lines& lines, const Day& day, std::string_view sky) {
   lines.Add("<big class=\"jpg80 " + Icon(day.nightWeather, 'n') + "\"></big>");
   lines.Add(WeatherLine(day.nightWeather));
   lines.Add("<div class=\"sky\">");
-  lines.Add("<span class=\"txt lv2\">天空淡蓝</span>");
+  lines.Add(std::string(sky));
   lines.Add("</div>");
   lines.Add("<p class=\"tem\">");
   lines.Add(TemperatureLine(day.low));
   lines.Add("</p>");
   lines.Add(WindLine(day.nightWindDirection, day.nightWindForce));
+}
+
+// The today block: heading at +2, weather +5, first temperature +7, wind +9, second
+// temperature +21.
+void AddTodayBlock(Lines& lines, const Day& day) {
+  lines.Add(kTodayMarker);
+  lines.Add("<div class=\"t\"><ul class=\"clearfix\"><li>");
+  lines.Add("<h1>" + day.heading + "</h1>");
+  AddDayHalf(lines, day);
+  lines.Add("<p class=\"sun sunUp\"><i></i><span>日出 06:12</span></p>");
+  lines.Add("<div class=\"slid\"></div>");
+  lines.Add("</li>");
+  lines.Add("<li>");
+  lines.Add("<h1>" + day.heading.substr(0, day.heading.find("（")) + "夜间</h1>");
+  AddNightHalf(lines, day, kPaleSky);
   lines.Add("<p class=\"sun sunDown\"><i></i><span>日落 17:45</span></p>");
   lines.Add("</li>");
   lines.Add("</ul></div>");
   lines.Add("<!-- 今天明天预报 end-->");
+}
+
+// Tomorrow's and the day after's blocks from their heading line: weather at +5, first
+// temperature +7, wind +9, second temperature +19.
+void AddHeadedDay(Lines& lines, const Day& day, std::string_view sky) {
+  lines.Add("<h2>" + day.heading + "</h2>");
+  lines.Add("<ul class=\"clearfix\">");
+  lines.Add("<li>");
+  AddDayHalf(lines, day);
+  lines.Add("<div class=\"slid\"></div>");
+  lines.Add("</li>");
+  lines.Add("<li>");
+  AddNightHalf(lines, day, sky);
+  lines.Add("</li>");
+  lines.Add("</ul>");
+  lines.Add("</div>");
+  lines.Add("</div>");
 }
 
 // Tomorrow's block: heading at +3, weather +8, first temperature +10, wind +12, second
@@ -433,63 +463,12 @@ void AddTomorrowBlock(Lines& lines, const Day& day) {
   lines.Add(kTomorrowMarker);
   lines.Add("<div class=\"tomorrow\" id=\"tomorrow\">");
   lines.Add("<div class=\"t\">");
-  lines.Add("<h2>" + day.heading + "</h2>");
-  lines.Add("<ul class=\"clearfix\">");
-  lines.Add("<li>");
-  lines.Add("<big class=\"jpg80 " + Icon(day.weather, 'd') + "\"></big>");
-  lines.Add("<big class=\"jpg80 " + Icon(day.nightWeather, 'n') + "\"></big>");
-  lines.Add(WeatherLine(day.weather));
-  lines.Add("<p class=\"tem\">");
-  lines.Add(TemperatureLine(day.high));
-  lines.Add("</p>");
-  lines.Add(WindLine(day.windDirection, day.windForce));
-  lines.Add("<div class=\"slid\"></div>");
-  lines.Add("</li>");
-  lines.Add("<li>");
-  lines.Add("<big class=\"jpg80 " + Icon(day.nightWeather, 'n') + "\"></big>");
-  lines.Add(WeatherLine(day.nightWeather));
-  lines.Add("<div class=\"sky\">");
-  lines.Add("<span class=\"txt lv1\">天空蔚蓝</span>");
-  lines.Add("</div>");
-  lines.Add("<p class=\"tem\">");
-  lines.Add(TemperatureLine(day.low));
-  lines.Add("</p>");
-  lines.Add(WindLine(day.nightWindDirection, day.nightWindForce));
-  lines.Add("</li>");
-  lines.Add("</ul>");
-  lines.Add("</div>");
-  lines.Add("</div>");
+  AddHeadedDay(lines, day, kDeepSky);
 }
 
-// The day after's block, from its heading line: weather at +5, first temperature +7, wind +9,
-// second temperature +19.
+// The day after's block, from its heading line.
 void AddDayAfterBlock(Lines& lines, const Day& day) {
-  lines.Add("<h2>" + day.heading + "</h2>");
-  lines.Add("<ul class=\"clearfix\">");
-  lines.Add("<li>");
-  lines.Add("<big class=\"jpg80 " + Icon(day.weather, 'd') + "\"></big>");
-  lines.Add("<big class=\"jpg80 " + Icon(day.nightWeather, 'n') + "\"></big>");
-  lines.Add(WeatherLine(day.weather));
-  lines.Add("<p class=\"tem\">");
-  lines.Add(TemperatureLine(day.high));
-  lines.Add("</p>");
-  lines.Add(WindLine(day.windDirection, day.windForce));
-  lines.Add("<div class=\"slid\"></div>");
-  lines.Add("</li>");
-  lines.Add("<li>");
-  lines.Add("<big class=\"jpg80 " + Icon(day.nightWeather, 'n') + "\"></big>");
-  lines.Add(WeatherLine(day.nightWeather));
-  lines.Add("<div class=\"sky\">");
-  lines.Add("<span class=\"txt lv2\">天空淡蓝</span>");
-  lines.Add("</div>");
-  lines.Add("<p class=\"tem\">");
-  lines.Add(TemperatureLine(day.low));
-  lines.Add("</p>");
-  lines.Add(WindLine(day.nightWindDirection, day.nightWindForce));
-  lines.Add("</li>");
-  lines.Add("</ul>");
-  lines.Add("</div>");
-  lines.Add("</div>");
+  AddHeadedDay(lines, day, kPaleSky);
   lines.Add("<!-- 明天后天预报 end-->");
 }
 
