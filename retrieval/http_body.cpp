@@ -52,16 +52,26 @@ void ReadChunked(LineReader& reader, ResponseBuffer* keepInto, HttpResponse& res
 }
 
 void ReadByLength(LineReader& reader, std::int64_t length, ResponseBuffer* keepInto) {
-  // Room for all of it at once, up to the limit: a larger length fails at the limit anyway.
-  if (keepInto)
-    keepInto->Reserve(static_cast<std::size_t>(
-        std::min<std::uint64_t>(static_cast<std::uint64_t>(length), keepInto->Room())));
   // A close before the end leaves a shorter body, which still counts.
   ReadUpTo(reader, length, keepInto);
 }
 
 void ReadUntilClose(LineReader& reader, ResponseBuffer* keepInto) {
   while (Take(reader, kReceiveBlockBytes, keepInto) > 0) {
+  }
+}
+
+// Room for the whole body before its first byte, so that it is neither copied nor faulted in
+// twice while it grows: its announced length, or the limit when none is announced; never more
+// than the limit, which a longer body fails at anyway. Reserved pages that no byte touches cost
+// address space only, and a body that ends short gives the spare back (ReleaseSpare).
+void ReserveFor(const BodyPlan& plan, ResponseBuffer& buffer) {
+  const std::size_t room = buffer.Room();
+  if (plan.framing == BodyFraming::kLength) {
+    const auto length = static_cast<std::uint64_t>(plan.length);
+    buffer.Reserve(static_cast<std::size_t>(std::min<std::uint64_t>(length, room)));
+  } else if (plan.framing != BodyFraming::kNone) {
+    buffer.Reserve(room);
   }
 }
 
@@ -84,6 +94,7 @@ BodyPlan PlanBody(const HttpResponse& response) {
 
 void ReadBody(LineReader& reader, const BodyPlan& plan, ResponseBuffer* keepInto,
               HttpResponse& response) {
+  if (keepInto) ReserveFor(plan, *keepInto);
   switch (plan.framing) {
     case BodyFraming::kChunked:
       ReadChunked(reader, keepInto, response);
@@ -97,8 +108,7 @@ void ReadBody(LineReader& reader, const BodyPlan& plan, ResponseBuffer* keepInto
     case BodyFraming::kNone:
       break;
   }
-  // A body well short of its announced length, or of the last growth step, keeps no more
-  // memory than it fills.
+  // A body well short of what was reserved for it keeps no more memory than it fills.
   if (keepInto) keepInto->ReleaseSpare();
 }
 
