@@ -55,13 +55,11 @@ struct Page {
     Set(t + 9, Wind(day.windDirection, day.windForce));
     Set(t + 21, Temperature(day.second));
   }
+  // Tomorrow's heading stands three lines after its marker, and its values as the day after's
+  // stand after that heading.
   void PutTomorrow(std::size_t m, const Day& day) {
     Set(m, u"<!-- 明天后天预报 begin-->");
-    Set(m + 3, u"<h2>" + day.heading + u"</h2>");
-    Set(m + 8, Weather(day.weather));
-    Set(m + 10, Temperature(day.first));
-    Set(m + 12, Wind(day.windDirection, day.windForce));
-    Set(m + 22, Temperature(day.second));
+    PutDayAfter(m + 3, day);
   }
   void PutDayAfter(std::size_t d, const Day& day) {
     Set(d, u"<h2>" + day.heading + u"</h2>");
