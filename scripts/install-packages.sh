@@ -6,4 +6,4 @@ apt-get update -q
 apt-get install -y -q \
   cmake make g++ libgtest-dev libgmock-dev googletest libbenchmark-dev \
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 xvfb xauth \
-  iproute2 util-linux curl valgrind clang libclang-rt-14-dev ca-certificates
+  iproute2 util-linux curl valgrind clang libclang-rt-14-dev ca-certificates python3

@@ -197,7 +197,7 @@ TEST(FieldExtractionTest, WindCutWithoutValueStartMarker) {
   Page page = WorkedExample();
   page.Set(47, std::u16string(kWindStart) + u"微风</span></p>");
   Day tomorrow = kTomorrow;
-  tomorrow.windForce = u"风";
+  tomorrow.windForce = std::u16string(1, u'风');
   EXPECT_EQ(Extract(page.Text()), ExpectedWrites(kToday, tomorrow, kDayAfter));
 }
 
