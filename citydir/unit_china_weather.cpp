@@ -1,10 +1,8 @@
 #include "citydir/unit_china_weather.h"
 
-#include <utility>
-
 namespace qelo::UnitChinaWeather {
 
-std::u16string GetCityCode(std::u16string cityName) {
+std::u16string GetCityCode(const std::u16string& cityName) {
   // A plain scan in table order, so that of two rows with one name the first is returned.
   for (int i = 1; i <= CityCount; ++i) {
     if (CityNames[i] == cityName) return std::u16string(CityCodes[i]);
@@ -12,7 +10,7 @@ std::u16string GetCityCode(std::u16string cityName) {
   return {};
 }
 
-std::u16string GetWeatherPageUrl(std::u16string cityCode) {
+std::u16string GetWeatherPageUrl(const std::u16string& cityCode) {
   std::u16string url = u"http://";
   url += WeatherSiteHost;
   url += u"/weather/";
@@ -21,10 +19,10 @@ std::u16string GetWeatherPageUrl(std::u16string cityCode) {
   return url;
 }
 
-std::u16string CityToWeatherPageUrl(std::u16string cityName) {
-  std::u16string code = GetCityCode(std::move(cityName));
+std::u16string CityToWeatherPageUrl(const std::u16string& cityName) {
+  std::u16string code = GetCityCode(cityName);
   if (code.empty()) return {};
-  return GetWeatherPageUrl(std::move(code));
+  return GetWeatherPageUrl(code);
 }
 
 }  // namespace qelo::UnitChinaWeather

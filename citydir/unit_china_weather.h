@@ -20,10 +20,10 @@ inline constexpr std::u16string_view WeatherSiteHost = u"www.weather.com.cn";
 
 // The code of the first row whose name equals `cityName` code unit for code unit; empty when
 // no row does.
-std::u16string GetCityCode(std::u16string cityName);
+std::u16string GetCityCode(const std::u16string& cityName);
 // "http://" host "/weather/" code ".shtml"; the code goes in as it is, even when empty.
-std::u16string GetWeatherPageUrl(std::u16string cityCode);
+std::u16string GetWeatherPageUrl(const std::u16string& cityCode);
 // The page address of the city, or empty when the name is not in the table.
-std::u16string CityToWeatherPageUrl(std::u16string cityName);
+std::u16string CityToWeatherPageUrl(const std::u16string& cityName);
 
 }  // namespace qelo::UnitChinaWeather

@@ -60,9 +60,8 @@ std::u16string FormatTime(const platform::LocalDateTime& time,
                           const platform::DateTimeFormat& format) {
   int hours = time.hour;
   if (format.twelveHourClock) hours = hours % 12 == 0 ? 12 : hours % 12;
-  const std::u16string clock = Number(hours, format.hoursLeadingZero ? 2 : 1) +
-                               format.timeSeparator + Number(time.minute, 2) +
-                               format.timeSeparator + Number(time.second, 2);
+  std::u16string clock = Number(hours, format.hoursLeadingZero ? 2 : 1) + format.timeSeparator +
+                         Number(time.minute, 2) + format.timeSeparator + Number(time.second, 2);
   if (!format.twelveHourClock) return clock;
   const std::u16string& designator = time.hour < 12 ? format.amDesignator : format.pmDesignator;
   if (designator.empty()) return clock;

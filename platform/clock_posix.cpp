@@ -14,10 +14,11 @@ namespace {
 
 // The locale's text as UTF-8; texts of other code sets are converted with iconv.
 std::string ToUtf8Bytes(const char* text, const char* codeset) {
-  const std::string bytes = text ? text : "";
+  std::string bytes = text ? text : "";
   const std::string_view set = codeset ? codeset : "";
   if (bytes.empty() || set == "UTF-8" || set == "ANSI_X3.4-1968") return bytes;
   iconv_t converter = iconv_open("UTF-8", codeset);
+  // NOLINTNEXTLINE(performance-no-int-to-ptr): (iconv_t)-1 is iconv_open's failure value.
   if (converter == reinterpret_cast<iconv_t>(-1)) return bytes;
   std::string out(bytes.size() * 4 + 4, '\0');
   char* in = const_cast<char*>(bytes.data());
@@ -51,13 +52,13 @@ LocalDateTime LocalNow() {
 
 DateTimeFormat ReadDateTimeFormat() {
   // A locale object of its own leaves the process's global locale as it is.
-  locale_t user = newlocale(LC_TIME_MASK | LC_CTYPE_MASK, "", static_cast<locale_t>(0));
-  if (user == static_cast<locale_t>(0))
-    user = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
-  if (user == static_cast<locale_t>(0)) return DateTimeFormat{};
+  locale_t user = newlocale(LC_TIME_MASK | LC_CTYPE_MASK, "", static_cast<locale_t>(nullptr));
+  if (user == static_cast<locale_t>(nullptr))
+    user = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+  if (user == static_cast<locale_t>(nullptr)) return DateTimeFormat{};
   const char* codeset = nl_langinfo_l(CODESET, user);
   const auto item = [&](nl_item name) { return ToUtf8Bytes(nl_langinfo_l(name, user), codeset); };
-  const DateTimeFormat format =
+  DateTimeFormat format =
       MapStrftimeFormats(item(D_FMT), item(T_FMT), item(T_FMT_AMPM), item(AM_STR), item(PM_STR));
   freelocale(user);
   return format;

@@ -57,7 +57,7 @@ int MillisecondsToNextTimer() {
   auto next = Clock::time_point::max();
   for (const auto& entry : queue.timers) next = std::min(next, entry.second.due);
   const auto wait = std::chrono::ceil<std::chrono::milliseconds>(next - Clock::now()).count();
-  return static_cast<int>(std::clamp<std::int64_t>(wait, 0, 24 * 60 * 60 * 1000));
+  return static_cast<int>(std::clamp<std::int64_t>(wait, 0, std::int64_t{24} * 60 * 60 * 1000));
 }
 
 }  // namespace

@@ -85,7 +85,6 @@ int WsaCodeFromErrno(int error) {
     case ENOTCONN:
       return 10057;
     case EPIPE:
-      return 10058;
     case ESHUTDOWN:
       return 10058;
     case ETOOMANYREFS:

@@ -29,7 +29,7 @@ void ResponseBuffer::ReleaseSpare() {
 }
 
 void ResponseBuffer::GrowFor(std::size_t needed) {
-  constexpr std::size_t kFirstBlock = 64u * 1024u;
+  constexpr std::size_t kFirstBlock = std::size_t{64} * 1024u;
   if (needed <= bytes_.capacity()) return;
   const std::size_t grown = std::max({needed, 2 * bytes_.capacity(), kFirstBlock});
   bytes_.reserve(std::min(grown, maxBytes_));

@@ -11,6 +11,7 @@ namespace qelo {
 inline constexpr std::uint32_t kCodePageUtf8 = 65001;
 // A body that would grow the buffer past this fails the fetch: memory stays bounded whatever
 // the server sends.
+// NOLINTNEXTLINE(bugprone-implicit-widening-of-multiplication-result): 16 MiB fits in 32 bits.
 inline constexpr std::size_t kMaxResponseBytes = 16u * 1024u * 1024u;
 
 class ResponseBuffer {
