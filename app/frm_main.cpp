@@ -7,8 +7,9 @@
 #include "app/command_line_argument.h"
 #include "app/failure_report.h"
 #include "citydir/unit_china_weather.h"
+#include "core/failure.h"
+#include "core/messages.h"
 #include "forecastfile/forecast_header.h"
-#include "platform/failure.h"
 #include "platform/text.h"
 
 #ifndef QELO_WATCHDOG_MS
@@ -62,7 +63,6 @@ void TFrmMain::UpdateWeather() {
   tmr1.SetEnabled(true);
   services_.FetchPage(idhtpClient, edtJsonURL.GetText(), *responseBuffer_);
   mmow.SetPageText(responseBuffer_->Text());
-  extraction_.LineCursor = 0;
   const std::unique_ptr<ForecastFile> file = services_.OpenForecastFile(
       ForecastFilePath(services_.ExecutablePath(), services_.PathSeparator()));
   WriteHeader(*file, FormatUpdateTime(services_.LocalNow(), dateTimeFormat_));
@@ -75,10 +75,10 @@ void TFrmMain::UpdateWeather() {
 void TFrmMain::DoCreate() {
   try {
     FormCreate(this);
-  } catch (const platform::Failure& failure) {
+  } catch (const Failure& failure) {
     ReportFailure(failure.Message());
   } catch (const std::bad_alloc&) {
-    ReportFailure(u"Out of memory");
+    ReportFailure(messages::kOutOfMemory);
   } catch (const std::exception& failure) {
     ReportFailure(platform::FromUtf8(failure.what()));
   }

@@ -7,22 +7,6 @@
 #include "platform/module_path.h"
 
 namespace qelo {
-namespace {
-
-class IniForecastFile final : public ForecastFile {
- public:
-  explicit IniForecastFile(const std::u16string& path) : writer_(path) {}
-  void WriteString(const std::u16string& section, const std::u16string& key,
-                   const std::u16string& value) override {
-    writer_.WriteString(section, key, value);
-  }
-  void Close() override { writer_.Close(); }
-
- private:
-  IniWriter writer_;
-};
-
-}  // namespace
 
 PlatformRunServices::PlatformRunServices() = default;
 PlatformRunServices::~PlatformRunServices() = default;
@@ -51,7 +35,7 @@ std::u16string PlatformRunServices::ExecutablePath() { return platform::Executab
 char16_t PlatformRunServices::PathSeparator() { return platform::PathSeparator(); }
 
 std::unique_ptr<ForecastFile> PlatformRunServices::OpenForecastFile(const std::u16string& path) {
-  return std::make_unique<IniForecastFile>(path);
+  return std::make_unique<IniWriter>(path);
 }
 
 platform::LocalDateTime PlatformRunServices::LocalNow() { return platform::LocalNow(); }

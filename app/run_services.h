@@ -8,18 +8,12 @@
 #include <string>
 
 #include "app/components.h"
-#include "forecastfile/string_writer.h"
+#include "forecastfile/forecast_file.h"
 #include "platform/clock.h"
 #include "retrieval/http_client.h"
 #include "retrieval/response_buffer.h"
 
 namespace qelo {
-
-// The open forecast file: string writes, then the closing flush.
-class ForecastFile : public StringWriter {
- public:
-  virtual void Close() = 0;
-};
 
 class RunServices : public TimerBackend {
  public:

@@ -11,20 +11,20 @@
 namespace {
 
 using qelo::IniWriter;
-using qelo::testing::FixedRun;
-using qelo::testing::PathText;
-using qelo::testing::ScratchDirectory;
+using qelo::test::FixedRun;
+using qelo::test::PathText;
+using qelo::test::ScratchDirectory;
 
 void BM_RunIntoFreshFile(benchmark::State& state) {
   ScratchDirectory scratch;
   const std::filesystem::path file = scratch.File("qeloweather.ini");
-  const qelo::testing::RunValues values = FixedRun();
+  const qelo::test::RunValues values = FixedRun();
   for (auto _ : state) {
     state.PauseTiming();
     std::filesystem::remove(file);
     state.ResumeTiming();
     IniWriter writer(PathText(file));
-    qelo::testing::WriteRunAndClose(writer, values);
+    qelo::test::WriteRunAndClose(writer, values);
   }
 }
 BENCHMARK(BM_RunIntoFreshFile)->Unit(benchmark::kMillisecond);
@@ -32,12 +32,12 @@ BENCHMARK(BM_RunIntoFreshFile)->Unit(benchmark::kMillisecond);
 void BM_RunOverPreviousRun(benchmark::State& state) {
   ScratchDirectory scratch;
   const std::filesystem::path file = scratch.File("qeloweather.ini");
-  const qelo::testing::RunValues values = FixedRun();
+  const qelo::test::RunValues values = FixedRun();
   IniWriter previous(PathText(file));
-  qelo::testing::WriteRunAndClose(previous, values);
+  qelo::test::WriteRunAndClose(previous, values);
   for (auto _ : state) {
     IniWriter writer(PathText(file));
-    qelo::testing::WriteRunAndClose(writer, values);
+    qelo::test::WriteRunAndClose(writer, values);
   }
 }
 BENCHMARK(BM_RunOverPreviousRun)->Unit(benchmark::kMillisecond);
@@ -50,10 +50,10 @@ namespace {
 void BM_WritesWithoutClose(benchmark::State& state) {
   ScratchDirectory scratch;
   const std::filesystem::path file = scratch.File("qeloweather.ini");
-  const qelo::testing::RunValues values = FixedRun();
+  const qelo::test::RunValues values = FixedRun();
   IniWriter writer(PathText(file));
-  qelo::testing::WriteRunAndClose(writer, values);
-  for (auto _ : state) qelo::testing::WriteRun(writer, values);
+  qelo::test::WriteRunAndClose(writer, values);
+  for (auto _ : state) qelo::test::WriteRun(writer, values);
 }
 BENCHMARK(BM_WritesWithoutClose)->Unit(benchmark::kMillisecond);
 

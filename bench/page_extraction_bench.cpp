@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "forecastfile/string_writer.h"
+#include "forecastfile/forecast_file.h"
 #include "retrieval/field_extraction.h"
 #include "retrieval/page_lines.h"
 #include "retrieval/utf8.h"
@@ -15,12 +15,13 @@
 namespace qelo {
 namespace {
 
-class DiscardingWriter final : public StringWriter {
+class DiscardingWriter final : public ForecastFile {
  public:
   void WriteString(const std::u16string&, const std::u16string&,
                    const std::u16string& value) override {
     benchmark::DoNotOptimize(value.data());
   }
+  void Close() override {}
 };
 
 const std::u16string& OrdinaryPage() {

@@ -87,7 +87,7 @@ std::u16string FormatUpdateTime(const platform::LocalDateTime& time,
   return IsMidnight(time) ? date : date + u' ' + FormatTime(time, format);
 }
 
-void WriteHeader(StringWriter& file, const std::u16string& updateTime) {
+void WriteHeader(ForecastFile& file, const std::u16string& updateTime) {
   file.WriteString(kForecastSection, kUpdateTimeKey, updateTime);
   file.WriteString(kForecastSection, kThanksKey, kThanksText);
   file.WriteString(kForecastSection, kVersionKey, kVersionText);

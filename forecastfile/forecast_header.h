@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "forecastfile/string_writer.h"
+#include "forecastfile/forecast_file.h"
 #include "platform/clock.h"
 
 namespace qelo {
@@ -18,6 +18,6 @@ std::u16string FormatUpdateTime(const platform::LocalDateTime& time,
                                 const platform::DateTimeFormat& format);
 
 // Writes "更新时间", "感谢", "ver" and "获取最新版", in that order.
-void WriteHeader(StringWriter& file, const std::u16string& updateTime);
+void WriteHeader(ForecastFile& file, const std::u16string& updateTime);
 
 }  // namespace qelo

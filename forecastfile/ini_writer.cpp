@@ -2,7 +2,8 @@
 
 #include <utility>
 
-#include "platform/failure.h"
+#include "core/failure.h"
+#include "core/messages.h"
 #include "platform/private_profile.h"
 
 namespace qelo {
@@ -11,8 +12,8 @@ IniWriter::IniWriter(std::u16string path) : path_(std::move(path)) {}
 
 void IniWriter::WriteString(const std::u16string& section, const std::u16string& key,
                             const std::u16string& value) {
-  if (!platform::WritePrivateProfileString(section, key, value, path_)) {
-    throw platform::Failure(u"Unable to write to " + path_);
+  if (!platform::WriteProfileEntry(section, key, value, path_)) {
+    throw Failure(messages::kUnableToWriteTo + path_);
   }
 }
 

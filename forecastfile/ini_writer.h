@@ -3,20 +3,20 @@
 
 #include <string>
 
-#include "forecastfile/string_writer.h"
+#include "forecastfile/forecast_file.h"
 
 namespace qelo {
 
-class IniWriter final : public StringWriter {
+class IniWriter final : public ForecastFile {
  public:
   // Holds the full path of the file; touches nothing and cannot fail.
   explicit IniWriter(std::u16string path);
   // One call of the platform's private-profile write; a refusal throws
-  // platform::Failure(u"Unable to write to " + path). No retry.
+  // Failure(messages::kUnableToWriteTo + path). No retry.
   void WriteString(const std::u16string& section, const std::u16string& key,
                    const std::u16string& value) override;
   // Asks the service to flush the file; its result is not looked at.
-  void Close();
+  void Close() override;
   const std::u16string& Path() const { return path_; }
 
  private:

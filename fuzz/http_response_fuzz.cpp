@@ -4,7 +4,7 @@
 //           another socket error, a read time-out), bit 5 what WaitReadable answers
 //   bytes 1-4: the sizes of the Read() chunks, used in turn (0 means: everything that is left)
 // With the peer's close as the end, a reference reader must agree on the outcome, status, head
-// and body. Checked for every ending: only platform::Failure escapes and its message is one the
+// and body. Checked for every ending: only Failure escapes and its message is one the
 // reader gives; the buffer never holds more than its cap nor anything after a failure or for a
 // failure status; lines hold no line feed, no more than 16384 bytes, and only ASCII or U+FFFD; the
 // reader stops reading once it has seen the end.
@@ -18,11 +18,12 @@
 #include <string>
 #include <vector>
 
-#include "platform/failure.h"
+#include "core/failure.h"
 #include "platform/socket_error.h"
 #include "retrieval/byte_source.h"
 #include "retrieval/http_response.h"
 #include "retrieval/response_buffer.h"
+#include "retrieval/socket_messages.h"
 
 namespace {
 
@@ -62,7 +63,7 @@ class FuzzByteSource : public qelo::ByteSource {
       case Ending::kOtherError:
         throw qelo::platform::SocketError(10060);
       case Ending::kTimeOut:
-        throw qelo::platform::Failure(u"Read timed out.");
+        throw qelo::Failure(u"Read timed out.");
     }
     return 0;
   }
@@ -308,8 +309,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   qelo::HttpResponse response;
   std::optional<std::u16string> failure;
   try {
-    qelo::ReadResponse(source, buffer, response, std::chrono::milliseconds(0));
-  } catch (const qelo::platform::Failure& thrown) {
+    qelo::WithSocketMessages(
+        [&] { qelo::ReadResponse(source, buffer, response, std::chrono::milliseconds(0)); });
+  } catch (const qelo::Failure& thrown) {
     if (!IsReaderMessage(thrown.Message())) std::abort();
     failure = thrown.Message();
   }

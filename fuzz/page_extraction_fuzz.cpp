@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/failure.h"
+#include "core/failure.h"
 #include "platform/text.h"
 #include "retrieval/field_extraction.h"
 #include "retrieval/page_lines.h"
-#include "tests/support/recording_string_writer.h"
+#include "tests/support/recording_forecast_file.h"
 
 namespace {
 
@@ -146,7 +146,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   try {
     store.SetPageText(page);
     if (limited && TextLength(expected) > kCapacities[mode & 3]) std::abort();
-  } catch (const qelo::platform::Failure& failure) {
+  } catch (const qelo::Failure& failure) {
     if (failure.Message() != u"Text exceeds memo capacity") std::abort();
     if (!limited || TextLength(expected) <= kCapacities[mode & 3]) std::abort();
     expected = initial;  // a refused text leaves the old content
@@ -154,7 +154,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   CheckLines(store, expected);
 
   const std::u16string city = (mode & 8) ? u"福州" : u"";
-  qelo::testing::RecordingStringWriter writer;
+  qelo::test::RecordingForecastFile writer;
   qelo::FieldExtraction extraction;
   extraction.Run(
       store, [&] { return city; }, writer);

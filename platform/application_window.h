@@ -21,6 +21,10 @@ class ApplicationWindow {
   // The window that owns the failure report when no window of the thread is active
   // (an HWND on Windows; nullptr where there is none).
   static void* Handle() noexcept;
+
+ private:
+  struct Native;  // the platform's own window, if it has one
+  std::unique_ptr<Native> native_;
 };
 
 // The main window's native window, created hidden with the given caption and client size.
@@ -36,7 +40,8 @@ class FormWindow {
   void* Handle() const noexcept;
 
  private:
-  void* handle_ = nullptr;
+  struct Native;
+  std::unique_ptr<Native> native_;
 };
 
 }  // namespace qelo::platform

@@ -27,6 +27,10 @@ void HandleEndSignals() {
 
 }  // namespace
 
+// POSIX has no native windows: neither class holds anything of its own.
+struct ApplicationWindow::Native {};
+struct FormWindow::Native {};
+
 ApplicationWindow::ApplicationWindow() { HandleEndSignals(); }
 ApplicationWindow::~ApplicationWindow() = default;
 void* ApplicationWindow::Handle() noexcept { return nullptr; }
@@ -34,6 +38,6 @@ void* ApplicationWindow::Handle() noexcept { return nullptr; }
 FormWindow::FormWindow(const std::u16string&, int, int) {}
 FormWindow::~FormWindow() = default;
 bool FormWindow::IsVisible() const noexcept { return false; }
-void* FormWindow::Handle() const noexcept { return handle_; }
+void* FormWindow::Handle() const noexcept { return nullptr; }
 
 }  // namespace qelo::platform

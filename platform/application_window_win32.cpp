@@ -1,15 +1,18 @@
-#include <windows.h>
+#include <cwchar>
+#include <iterator>
 
+#include "core/failure.h"
+#include "core/messages.h"
 #include "platform/application_window.h"
-#include "platform/failure.h"
+#include "platform/win32_handles.h"
+#include "platform/win32_text.h"
+#include "platform/win32_window_class.h"
 
 namespace qelo::platform {
 namespace {
 
 constexpr wchar_t kApplicationClass[] = L"QeloApplication";
 constexpr wchar_t kFormClass[] = L"TFrmMain";
-
-HWND applicationWindow = nullptr;
 
 LRESULT CALLBACK ApplicationWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
@@ -24,57 +27,67 @@ LRESULT CALLBACK ApplicationWindowProc(HWND window, UINT message, WPARAM wParam,
   }
 }
 
-void RegisterWindowClass(const wchar_t* name, WNDPROC procedure) {
-  WNDCLASSEXW windowClass{};
-  windowClass.cbSize = sizeof(windowClass);
-  windowClass.lpfnWndProc = procedure;
-  windowClass.hInstance = GetModuleHandleW(nullptr);
-  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  windowClass.lpszClassName = name;
-  // A class that is already registered is fine: the windows are the same kind.
-  RegisterClassExW(&windowClass);
+BOOL CALLBACK TakeIfApplicationWindow(HWND window, LPARAM found) {
+  wchar_t name[std::size(kApplicationClass) + 1] = {};
+  if (GetClassNameW(window, name, static_cast<int>(std::size(name))) == 0 ||
+      std::wcscmp(name, kApplicationClass) != 0) {
+    return TRUE;
+  }
+  *reinterpret_cast<HWND*>(found) = window;
+  return FALSE;
 }
 
 }  // namespace
 
-ApplicationWindow::ApplicationWindow() {
+struct ApplicationWindow::Native {
+  UniqueWindow window;
+};
+
+ApplicationWindow::ApplicationWindow() : native_(std::make_unique<Native>()) {
   RegisterWindowClass(kApplicationClass, ApplicationWindowProc);
   // A tool window with an empty caption, created without WS_VISIBLE and never shown, so the
   // program has no taskbar entry.
-  applicationWindow =
+  native_->window.Reset(
       CreateWindowExW(WS_EX_TOOLWINDOW, kApplicationClass, L"",
                       WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX, 0, 0,
-                      0, 0, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-  if (!applicationWindow) throw Failure(u"Cannot create the application window");
+                      0, 0, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr));
+  if (!native_->window) throw Failure(messages::kCannotCreateApplicationWindow);
 }
 
-ApplicationWindow::~ApplicationWindow() {
-  DestroyWindow(applicationWindow);
-  applicationWindow = nullptr;
+ApplicationWindow::~ApplicationWindow() = default;
+
+// The one application window is this thread's window of its class.
+void* ApplicationWindow::Handle() noexcept {
+  HWND found = nullptr;
+  EnumThreadWindows(GetCurrentThreadId(), TakeIfApplicationWindow,
+                    reinterpret_cast<LPARAM>(&found));
+  return found;
 }
 
-void* ApplicationWindow::Handle() noexcept { return applicationWindow; }
+struct FormWindow::Native {
+  UniqueWindow window;
+};
 
-FormWindow::FormWindow(const std::u16string& caption, int clientWidth, int clientHeight) {
+FormWindow::FormWindow(const std::u16string& caption, int clientWidth, int clientHeight)
+    : native_(std::make_unique<Native>()) {
   RegisterWindowClass(kFormClass, DefWindowProcW);
   constexpr DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
   RECT frame{0, 0, clientWidth, clientHeight};
   AdjustWindowRectEx(&frame, style, FALSE, 0);
   // Never WS_VISIBLE and never passed to ShowWindow: the show mode of the starter (nCmdShow,
   // STARTUPINFO) applies only to a first ShowWindow, which never comes.
-  handle_ = CreateWindowExW(0, kFormClass, reinterpret_cast<const wchar_t*>(caption.c_str()), style,
-                            0, 0, frame.right - frame.left, frame.bottom - frame.top, nullptr,
-                            nullptr, GetModuleHandleW(nullptr), nullptr);
-  if (!handle_) throw Failure(u"Cannot create the main window");
+  native_->window.Reset(CreateWindowExW(0, kFormClass, Wide(caption), style, 0, 0,
+                                        frame.right - frame.left, frame.bottom - frame.top, nullptr,
+                                        nullptr, GetModuleHandleW(nullptr), nullptr));
+  if (!native_->window) throw Failure(messages::kCannotCreateMainWindow);
 }
 
-FormWindow::~FormWindow() { DestroyWindow(static_cast<HWND>(handle_)); }
+FormWindow::~FormWindow() = default;
 
 bool FormWindow::IsVisible() const noexcept {
-  return IsWindowVisible(static_cast<HWND>(handle_)) != FALSE;
+  return IsWindowVisible(native_->window.Get()) != FALSE;
 }
 
-void* FormWindow::Handle() const noexcept { return handle_; }
+void* FormWindow::Handle() const noexcept { return native_->window.Get(); }
 
 }  // namespace qelo::platform

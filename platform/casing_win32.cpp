@@ -1,13 +1,14 @@
 #include <windows.h>
 
 #include "platform/casing.h"
+#include "platform/win32_text.h"
 
 namespace qelo::platform {
 
 std::u16string LowerCase(std::u16string text) {
   // The counted form of CharLowerW: same mapping, and an embedded NUL does not end the text.
   if (!text.empty()) {
-    CharLowerBuffW(reinterpret_cast<wchar_t*>(text.data()), static_cast<DWORD>(text.size()));
+    CharLowerBuffW(WideBuffer(text), static_cast<DWORD>(text.size()));
   }
   return text;
 }

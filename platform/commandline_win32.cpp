@@ -1,13 +1,14 @@
 #include <windows.h>
 
 #include "platform/commandline.h"
+#include "platform/win32_text.h"
 
 namespace qelo::platform {
 
 std::u16string ProcessCommandLine() {
   const wchar_t* line = GetCommandLineW();
   if (line == nullptr) return {};
-  return std::u16string(reinterpret_cast<const char16_t*>(line));
+  return FromWide(line);
 }
 
 }  // namespace qelo::platform

@@ -3,18 +3,13 @@
 
 #include <string>
 
-// windows.h maps this name to WritePrivateProfileStringW; here it names the function below.
-#ifdef WritePrivateProfileString
-#undef WritePrivateProfileString
-#endif
-
 namespace qelo::platform {
 
 // Sets `key` to `value` in `section` of the file at `path`, creating the file and the section
 // when they are missing; every other line of the file stays as it is. The change is in the file
 // when the call returns. False when the file cannot be written; the file is then unchanged.
-bool WritePrivateProfileString(const std::u16string& section, const std::u16string& key,
-                               const std::u16string& value, const std::u16string& path);
+bool WriteProfileEntry(const std::u16string& section, const std::u16string& key,
+                       const std::u16string& value, const std::u16string& path);
 
 // Asks the service to flush the file to its storage; failures go unnoticed.
 void FlushPrivateProfile(const std::u16string& path);

@@ -305,8 +305,8 @@ void RemoveAbandonedTemporaryFiles(const std::string& directory, const std::stri
 
 }  // namespace
 
-bool WritePrivateProfileString(const std::u16string& section, const std::u16string& key,
-                               const std::u16string& value, const std::u16string& path) {
+bool WriteProfileEntry(const std::u16string& section, const std::u16string& key,
+                       const std::u16string& value, const std::u16string& path) {
   const std::optional<std::string> target = ResolveTarget(ToUtf8(path));
   if (!target) return false;
   for (int attempt = 0; attempt < kWriteAttempts; ++attempt) {

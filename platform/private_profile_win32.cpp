@@ -1,31 +1,28 @@
 // The private-profile service of the Windows build: WritePrivateProfileStringW itself.
-#include <windows.h>
-
 #include "platform/private_profile.h"
+#include "platform/win32_handles.h"
+#include "platform/win32_text.h"
 
 namespace qelo::platform {
 namespace {
-
-const wchar_t* Wide(const std::u16string& text) {
-  return reinterpret_cast<const wchar_t*>(text.c_str());
-}
 
 // WritePrivateProfileStringW writes a new file in the ANSI code page, where Chinese text does
 // not survive; a file that begins with the UTF-16LE byte-order mark is kept in UTF-16LE. So a
 // missing file is first created holding only that mark. CREATE_NEW never touches an existing
 // file, which keeps whatever encoding it has.
 bool CreateUnicodeFileIfMissing(const std::u16string& path) {
-  HANDLE file = CreateFileW(Wide(path), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
+  UniqueFile file(CreateFileW(Wide(path), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) {
     // An existing file is the usual case; any other refusal is left to the write to report.
     return true;
   }
   static const unsigned char kByteOrderMark[] = {0xFF, 0xFE};
   DWORD written = 0;
-  const bool complete = WriteFile(file, kByteOrderMark, sizeof kByteOrderMark, &written, nullptr) &&
-                        written == sizeof kByteOrderMark;
-  CloseHandle(file);
+  const bool complete =
+      WriteFile(file.Get(), kByteOrderMark, sizeof kByteOrderMark, &written, nullptr) &&
+      written == sizeof kByteOrderMark;
+  file.Reset();
   if (!complete) DeleteFileW(Wide(path));
   return complete;
 }
@@ -39,8 +36,8 @@ bool ReadOnly(const std::u16string& path) {
 
 }  // namespace
 
-bool WritePrivateProfileString(const std::u16string& section, const std::u16string& key,
-                               const std::u16string& value, const std::u16string& path) {
+bool WriteProfileEntry(const std::u16string& section, const std::u16string& key,
+                       const std::u16string& value, const std::u16string& path) {
   if (ReadOnly(path) || !CreateUnicodeFileIfMissing(path)) return false;
   return WritePrivateProfileStringW(Wide(section), Wide(key), Wide(value), Wide(path)) != FALSE;
 }

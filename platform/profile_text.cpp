@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/ascii_text.h"
 #include "platform/text.h"
 
 namespace qelo::platform {
@@ -46,16 +47,6 @@ std::string_view Trim(std::string_view text) {
   return text;
 }
 
-char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool NamesEqual(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
-  }
-  return true;
-}
-
 std::optional<std::string_view> SectionName(std::string_view content) {
   const std::string_view trimmed = Trim(content);
   if (trimmed.empty() || trimmed.front() != '[') return std::nullopt;
@@ -91,7 +82,7 @@ class ProfileEdit {
       const std::string_view content = Content(i);
       if (SectionName(content)) break;
       if (!IsEntry(content)) continue;
-      if (NamesEqual(EntryName(content), key_)) return ReplaceEntry(i);
+      if (EqualsIgnoringAsciiCase(EntryName(content), key_)) return ReplaceEntry(i);
       insertAfter = i;
     }
     return InsertEntryAfter(insertAfter);
@@ -105,7 +96,7 @@ class ProfileEdit {
   std::optional<std::size_t> FindSection() const {
     for (std::size_t i = 0; i < lines_.size(); ++i) {
       const std::optional<std::string_view> name = SectionName(Content(i));
-      if (name && NamesEqual(*name, section_)) return i;
+      if (name && EqualsIgnoringAsciiCase(*name, section_)) return i;
     }
     return std::nullopt;
   }

@@ -1,53 +1,81 @@
 #include "platform/socket.h"
 
+#include <cstring>
 #include <utility>
 
-namespace qelo::platform {
+#include "core/ascii_text.h"
+#include "platform/socket_shim.h"
 
+namespace qelo::platform {
 namespace {
 
-bool IsLocalhost(const std::u16string& host) {
-  static constexpr char16_t kName[] = u"localhost";
-  if (host.size() != sizeof(kName) / sizeof(kName[0]) - 1) return false;
-  for (std::size_t i = 0; i < host.size(); ++i) {
-    char16_t c = host[i];
-    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
-    if (c != kName[i]) return false;
+sockaddr_in SocketAddress(const Ipv4Address& address, std::uint16_t port) {
+  sockaddr_in result{};
+  result.sin_family = AF_INET;
+  result.sin_port = htons(port);
+  std::memcpy(&result.sin_addr, address.bytes, 4);
+  return result;
+}
+
+// The system resolver's part of ResolveIpv4: its first IPv4 address.
+Ipv4Address LookUpIpv4(const std::u16string& host) {
+  // A name with a NUL inside would be cut short by the C interface and look up another host.
+  if (host.find(u'\0') != std::u16string::npos) throw SocketError(kWsaHostNotFound);
+  const shim::AddressList found = shim::LookUpStreamAddresses(host);
+  for (const auto* entry = found.Get(); entry != nullptr; entry = entry->ai_next) {
+    if (entry->ai_family != AF_INET || entry->ai_addr == nullptr) continue;
+    Ipv4Address address;
+    std::memcpy(address.bytes, &reinterpret_cast<const sockaddr_in*>(entry->ai_addr)->sin_addr, 4);
+    return address;
   }
-  return true;
+  throw SocketError(kWsaHostNotFound);
 }
 
 }  // namespace
 
 bool ParseDottedQuad(const std::u16string& text, Ipv4Address& address) {
   Ipv4Address parsed;
-  std::size_t at = 0;
-  for (int part = 0; part < 4; ++part) {
-    if (part > 0) {
-      if (at >= text.size() || text[at] != u'.') return false;
-      ++at;
-    }
-    unsigned value = 0;
-    std::size_t digits = 0;
-    while (at < text.size() && text[at] >= u'0' && text[at] <= u'9') {
-      value = value * 10 + static_cast<unsigned>(text[at] - u'0');
-      if (value > 255) return false;
-      ++at;
-      ++digits;
-    }
-    if (digits == 0) return false;
-    parsed.bytes[part] = static_cast<std::uint8_t>(value);
+  std::u16string_view rest = text;
+  for (std::size_t part = 0; part < 4; ++part) {
+    // The last number runs to the end of the text, so that a fifth part makes it no number.
+    const std::size_t end = part < 3 ? rest.find(u'.') : rest.size();
+    if (end == std::u16string_view::npos) return false;
+    const auto value = ReadDecimal(rest.substr(0, end), 255);
+    if (!value) return false;
+    parsed.bytes[part] = static_cast<std::uint8_t>(*value);
+    rest.remove_prefix(part < 3 ? end + 1 : end);
   }
-  if (at != text.size()) return false;
   address = parsed;
   return true;
 }
 
 Ipv4Address ResolveIpv4(const std::u16string& host) {
   Ipv4Address address;
-  if (IsLocalhost(host)) return Ipv4Address{{127, 0, 0, 1}};
+  if (EqualsIgnoringAsciiCase(host, u"localhost")) return Ipv4Address{{127, 0, 0, 1}};
   if (ParseDottedQuad(host, address)) return address;
-  return detail::LookUpIpv4(host);
+  return LookUpIpv4(host);
+}
+
+// The set-up runs non-blocking only to bound it in time; its outcome and codes are those of a
+// blocking connect, and the socket is blocking again afterwards.
+Socket Socket::Connect(const Ipv4Address& address, std::uint16_t port,
+                       std::chrono::milliseconds timeout) {
+  const auto deadline = shim::Clock::now() + timeout;
+  const shim::NativeSocket native = shim::OpenStreamSocket();
+  Socket socket(static_cast<std::uintptr_t>(native));
+
+  const sockaddr_in local = SocketAddress(Ipv4Address{}, 0);
+  if (::bind(native, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
+    shim::ThrowLastError();
+  }
+  shim::SetNonBlocking(native, true);
+  const sockaddr_in remote = SocketAddress(address, port);
+  if (::connect(native, reinterpret_cast<const sockaddr*>(&remote), sizeof remote) != 0) {
+    if (!shim::ConnectGoesOn()) shim::ThrowLastError();
+    if (!shim::AwaitConnect(native, deadline)) throw ConnectTimeout();
+  }
+  shim::SetNonBlocking(native, false);
+  return socket;
 }
 
 Socket::Socket(Socket&& other) noexcept : handle_(std::exchange(other.handle_, kNoHandle)) {}

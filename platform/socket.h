@@ -24,7 +24,6 @@
 #include <optional>
 #include <string>
 
-#include "platform/failure.h"
 #include "platform/socket_error.h"
 
 namespace qelo::platform {
@@ -55,16 +54,11 @@ Ipv4Address ResolveIpv4(const std::u16string& host);
 // Parses exactly four dot-separated decimal numbers from 0 to 255; false for anything else.
 bool ParseDottedQuad(const std::u16string& text, Ipv4Address& address);
 
-namespace detail {
-// The system resolver's part of ResolveIpv4, one per platform.
-Ipv4Address LookUpIpv4(const std::u16string& host);
-}  // namespace detail
-
 // A connected TCP socket; move-only, closed (send side shut down first) when destroyed.
 class Socket {
  public:
   // Opens a socket bound to any local address and port 0 and connects it. The set-up gives up
-  // after `timeout` with Failure(u"Connect timed out."); other failures throw SocketError.
+  // after `timeout` with ConnectTimeout; other failures throw SocketError.
   static Socket Connect(const Ipv4Address& address, std::uint16_t port,
                         std::chrono::milliseconds timeout);
 
@@ -91,18 +85,8 @@ class Socket {
   // Shuts the send side down, then closes; never fails. Nothing happens when already closed.
   void Close() noexcept;
 
-  // The native handle (a SOCKET or a file descriptor), for platform shims in tests.
-  std::uintptr_t NativeHandle() const { return handle_; }
-  // Takes ownership of an already connected native handle.
-  static Socket Adopt(std::uintptr_t handle) { return Socket(handle); }
-  // Gives the native handle up without closing it.
-  std::uintptr_t Release() noexcept {
-    std::uintptr_t handle = handle_;
-    handle_ = kNoHandle;
-    return handle;
-  }
-
  private:
+  friend struct SocketTestSeam;  // the tests' own servers hand accepted sockets in
   static constexpr std::uintptr_t kNoHandle = ~std::uintptr_t{0};
   explicit Socket(std::uintptr_t handle) : handle_(handle) {}
   std::uintptr_t handle_ = kNoHandle;

@@ -1,6 +1,7 @@
 #pragma once
-// A failure of the socket layer, carrying its Windows Sockets error code (10061 for a refused
-// connection, 11001 for a host that does not exist). The POSIX layer maps errno and resolver
+// The failures of the socket layer: SocketError carries its Windows Sockets error code (10061
+// for a refused connection, 11001 for a host that does not exist), ConnectTimeout ends a
+// connect that took too long. The POSIX layer maps errno and resolver
 // errors to the same codes, so both builds report identical messages.
 
 #include <exception>
@@ -20,6 +21,12 @@ class SocketError : public std::exception {
 
  private:
   int code_;
+};
+
+// A connect that did not complete within its time-out.
+class ConnectTimeout : public std::exception {
+ public:
+  const char* what() const noexcept override { return "connect timed out"; }
 };
 
 }  // namespace qelo::platform

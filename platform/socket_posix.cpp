@@ -1,24 +1,21 @@
-#include <arpa/inet.h>
 #include <fcntl.h>
-#include <netdb.h>
-#include <netinet/in.h>
 #include <poll.h>
-#include <sys/socket.h>
 #include <unistd.h>
 #include <cerrno>
 
 #include <algorithm>
 #include <climits>
-#include <cstring>
 
 #include "platform/socket.h"
+#include "platform/socket_shim.h"
 #include "platform/text.h"
 
 namespace qelo::platform {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using shim::Clock;
+using shim::ThrowLastError;
 
 int WsaCodeFromErrno(int error) {
   switch (error) {
@@ -139,10 +136,6 @@ int WsaCodeFromResolver(int result, int error) {
   }
 }
 
-[[noreturn]] void ThrowLastError() { throw SocketError(WsaCodeFromErrno(errno)); }
-
-int Fd(std::uintptr_t handle) { return static_cast<int>(handle); }
-
 int RemainingMs(Clock::time_point deadline) {
   auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
   return static_cast<int>(std::clamp<decltype(left)>(left, 0, INT_MAX));
@@ -159,79 +152,56 @@ bool PollUntil(int fd, short events, Clock::time_point deadline) {
   }
 }
 
-void SetNonBlocking(int fd, bool on) {
+}  // namespace
+
+namespace shim {
+
+NativeSocket Native(std::uintptr_t handle) { return static_cast<int>(handle); }
+
+NativeSocket OpenStreamSocket() {
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) ThrowLastError();
+  return fd;
+}
+
+void ThrowLastError() { throw SocketError(WsaCodeFromErrno(errno)); }
+
+void SetNonBlocking(NativeSocket fd, bool on) {
   int flags = ::fcntl(fd, F_GETFL);
   if (flags < 0) ThrowLastError();
   flags = on ? (flags | O_NONBLOCK) : (flags & ~O_NONBLOCK);
   if (::fcntl(fd, F_SETFL, flags) < 0) ThrowLastError();
 }
 
-sockaddr_in SocketAddress(const Ipv4Address& address, std::uint16_t port) {
-  sockaddr_in result{};
-  result.sin_family = AF_INET;
-  result.sin_port = htons(port);
-  std::memcpy(&result.sin_addr, address.bytes, 4);
-  return result;
+bool ConnectGoesOn() { return errno == EINPROGRESS || errno == EINTR; }
+
+bool AwaitConnect(NativeSocket fd, Clock::time_point deadline) {
+  if (!PollUntil(fd, POLLOUT, deadline)) return false;
+  int error = 0;
+  socklen_t length = sizeof error;
+  if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) < 0) ThrowLastError();
+  if (error != 0) throw SocketError(WsaCodeFromErrno(error));
+  return true;
 }
 
-}  // namespace
-
-SocketLibrary::SocketLibrary() = default;
-SocketLibrary::~SocketLibrary() = default;
-
-namespace detail {
-
-Ipv4Address LookUpIpv4(const std::u16string& host) {
-  // A name with a NUL inside would be cut short by the C interface and look up another host.
-  if (host.find(u'\0') != std::u16string::npos) throw SocketError(kWsaHostNotFound);
+AddressList LookUpStreamAddresses(const std::u16string& host) {
   addrinfo hints{};
   hints.ai_family = AF_INET;
   hints.ai_socktype = SOCK_STREAM;
   addrinfo* found = nullptr;
-  int result = ::getaddrinfo(ToUtf8(host).c_str(), nullptr, &hints, &found);
+  const int result = ::getaddrinfo(ToUtf8(host).c_str(), nullptr, &hints, &found);
   if (result != 0) throw SocketError(WsaCodeFromResolver(result, errno));
-  Ipv4Address address;
-  bool any = false;
-  for (addrinfo* entry = found; entry != nullptr && !any; entry = entry->ai_next) {
-    if (entry->ai_family != AF_INET || entry->ai_addr == nullptr) continue;
-    const auto* ipv4 = reinterpret_cast<const sockaddr_in*>(entry->ai_addr);
-    std::memcpy(address.bytes, &ipv4->sin_addr, 4);
-    any = true;
-  }
-  ::freeaddrinfo(found);
-  if (!any) throw SocketError(kWsaHostNotFound);
-  return address;
+  return AddressList(found);
 }
 
-}  // namespace detail
+}  // namespace shim
 
-Socket Socket::Connect(const Ipv4Address& address, std::uint16_t port,
-                       std::chrono::milliseconds timeout) {
-  const auto deadline = Clock::now() + timeout;
-  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) ThrowLastError();
-  Socket socket(static_cast<std::uintptr_t>(fd));
-
-  sockaddr_in local = SocketAddress(Ipv4Address{}, 0);
-  if (::bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) < 0) ThrowLastError();
-
-  SetNonBlocking(fd, true);
-  sockaddr_in remote = SocketAddress(address, port);
-  if (::connect(fd, reinterpret_cast<const sockaddr*>(&remote), sizeof remote) < 0) {
-    if (errno != EINPROGRESS && errno != EINTR) ThrowLastError();
-    if (!PollUntil(fd, POLLOUT, deadline)) throw Failure(u"Connect timed out.");
-    int error = 0;
-    socklen_t length = sizeof error;
-    if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) < 0) ThrowLastError();
-    if (error != 0) throw SocketError(WsaCodeFromErrno(error));
-  }
-  SetNonBlocking(fd, false);
-  return socket;
-}
+SocketLibrary::SocketLibrary() = default;
+SocketLibrary::~SocketLibrary() = default;
 
 void Socket::SendAll(const std::uint8_t* bytes, std::size_t count) {
   while (count > 0) {
-    ssize_t sent = ::send(Fd(handle_), bytes, count, MSG_NOSIGNAL);
+    ssize_t sent = ::send(shim::Native(handle_), bytes, count, MSG_NOSIGNAL);
     if (sent < 0) {
       if (errno == EINTR) continue;
       ThrowLastError();
@@ -242,12 +212,12 @@ void Socket::SendAll(const std::uint8_t* bytes, std::size_t count) {
 }
 
 bool Socket::WaitReadable(std::chrono::milliseconds wait) {
-  return PollUntil(Fd(handle_), POLLIN, Clock::now() + wait);
+  return PollUntil(shim::Native(handle_), POLLIN, Clock::now() + wait);
 }
 
 std::size_t Socket::Receive(std::uint8_t* into, std::size_t capacity) {
   for (;;) {
-    ssize_t received = ::recv(Fd(handle_), into, std::min(capacity, kMaxReceiveBytes), 0);
+    ssize_t received = ::recv(shim::Native(handle_), into, std::min(capacity, kMaxReceiveBytes), 0);
     if (received >= 0) return static_cast<std::size_t>(received);
     if (errno != EINTR) ThrowLastError();
   }
@@ -258,20 +228,20 @@ std::optional<std::size_t> Socket::ReceiveWithin(std::uint8_t* into, std::size_t
   const auto deadline = Clock::now() + wait;
   const std::size_t wanted = std::min(capacity, kMaxReceiveBytes);
   for (;;) {
-    ssize_t received = ::recv(Fd(handle_), into, wanted, MSG_DONTWAIT);
+    ssize_t received = ::recv(shim::Native(handle_), into, wanted, MSG_DONTWAIT);
     if (received >= 0) return static_cast<std::size_t>(received);
     if (errno == EINTR) continue;
     if (errno != EAGAIN && errno != EWOULDBLOCK) ThrowLastError();
     break;
   }
-  if (!PollUntil(Fd(handle_), POLLIN, deadline)) return std::nullopt;
+  if (!PollUntil(shim::Native(handle_), POLLIN, deadline)) return std::nullopt;
   return Receive(into, capacity);
 }
 
 void Socket::Close() noexcept {
   if (handle_ == kNoHandle) return;
-  ::shutdown(Fd(handle_), SHUT_WR);
-  ::close(Fd(handle_));
+  ::shutdown(shim::Native(handle_), SHUT_WR);
+  ::close(shim::Native(handle_));
   handle_ = kNoHandle;
 }
 

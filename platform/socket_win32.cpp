@@ -1,22 +1,17 @@
-#include <windows.h>
-#include <winsock2.h>
-#include <ws2tcpip.h>
-
 #include <algorithm>
 #include <climits>
-#include <cstring>
 
 #include "platform/socket.h"
+#include "platform/socket_shim.h"
+#include "platform/win32_text.h"
 
 namespace qelo::platform {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-[[noreturn]] void ThrowLastError() { throw SocketError(::WSAGetLastError()); }
-
-SOCKET Native(std::uintptr_t handle) { return static_cast<SOCKET>(handle); }
+using shim::Clock;
+using shim::Native;
+using shim::ThrowLastError;
 
 timeval Remaining(Clock::time_point deadline) {
   auto left = std::chrono::ceil<std::chrono::microseconds>(deadline - Clock::now()).count();
@@ -25,19 +20,6 @@ timeval Remaining(Clock::time_point deadline) {
   result.tv_sec = static_cast<long>(left / 1000000);
   result.tv_usec = static_cast<long>(left % 1000000);
   return result;
-}
-
-sockaddr_in SocketAddress(const Ipv4Address& address, std::uint16_t port) {
-  sockaddr_in result{};
-  result.sin_family = AF_INET;
-  result.sin_port = htons(port);
-  std::memcpy(&result.sin_addr, address.bytes, 4);
-  return result;
-}
-
-void SetNonBlocking(SOCKET socket, bool on) {
-  u_long mode = on ? 1 : 0;
-  if (::ioctlsocket(socket, FIONBIO, &mode) == SOCKET_ERROR) ThrowLastError();
 }
 
 bool HasNonAscii(const std::u16string& text) {
@@ -54,18 +36,73 @@ std::u16string ToAsciiHost(const std::u16string& host) {
                                    : reinterpret_cast<IdnToAsciiFn>(reinterpret_cast<void*>(
                                          ::GetProcAddress(kernel, "IdnToAscii")));
   if (convert == nullptr) return host;
-  const auto* wide = reinterpret_cast<const wchar_t*>(host.c_str());
+  const wchar_t* wide = Wide(host);
   int size = static_cast<int>(host.size());
   int needed = convert(0, wide, size, nullptr, 0);
   if (needed <= 0) return host;
   std::u16string ascii(static_cast<std::size_t>(needed), u'\0');
-  if (convert(0, wide, size, reinterpret_cast<wchar_t*>(ascii.data()), needed) != needed) {
+  if (convert(0, wide, size, WideBuffer(ascii), needed) != needed) {
     return host;
   }
   return ascii;
 }
 
 }  // namespace
+
+namespace shim {
+
+NativeSocket Native(std::uintptr_t handle) { return static_cast<SOCKET>(handle); }
+
+NativeSocket OpenStreamSocket() {
+  const SOCKET native = ::socket(AF_INET, SOCK_STREAM, 0);
+  if (native == INVALID_SOCKET) ThrowLastError();
+  return native;
+}
+
+void ThrowLastError() { throw SocketError(::WSAGetLastError()); }
+
+void SetNonBlocking(NativeSocket socket, bool on) {
+  u_long mode = on ? 1 : 0;
+  if (::ioctlsocket(socket, FIONBIO, &mode) == SOCKET_ERROR) ThrowLastError();
+}
+
+bool ConnectGoesOn() { return ::WSAGetLastError() == WSAEWOULDBLOCK; }
+
+bool AwaitConnect(NativeSocket native, Clock::time_point deadline) {
+  fd_set writable;
+  fd_set failed;
+  FD_ZERO(&writable);
+  FD_ZERO(&failed);
+  FD_SET(native, &writable);
+  FD_SET(native, &failed);
+  timeval wait = Remaining(deadline);
+  const int ready = ::select(0, nullptr, &writable, &failed, &wait);
+  if (ready == SOCKET_ERROR) ThrowLastError();
+  if (ready == 0) return false;
+  if (FD_ISSET(native, &failed)) {
+    int error = 0;
+    int length = sizeof error;
+    if (::getsockopt(native, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) ==
+        SOCKET_ERROR) {
+      ThrowLastError();
+    }
+    throw SocketError(error != 0 ? error : WSAECONNREFUSED);
+  }
+  return true;
+}
+
+AddressList LookUpStreamAddresses(const std::u16string& host) {
+  const std::u16string name = ToAsciiHost(host);
+  ADDRINFOW hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_STREAM;
+  ADDRINFOW* found = nullptr;
+  const int result = ::GetAddrInfoW(Wide(name), nullptr, &hints, &found);
+  if (result != 0) throw SocketError(result);
+  return AddressList(found);
+}
+
+}  // namespace shim
 
 SocketLibrary::SocketLibrary() {
   WSADATA data;
@@ -74,76 +111,6 @@ SocketLibrary::SocketLibrary() {
 }
 
 SocketLibrary::~SocketLibrary() { ::WSACleanup(); }
-
-namespace detail {
-
-Ipv4Address LookUpIpv4(const std::u16string& host) {
-  // A name with a NUL inside would be cut short by the C interface and look up another host.
-  if (host.find(u'\0') != std::u16string::npos) throw SocketError(kWsaHostNotFound);
-  std::u16string name = ToAsciiHost(host);
-  ADDRINFOW hints{};
-  hints.ai_family = AF_INET;
-  hints.ai_socktype = SOCK_STREAM;
-  ADDRINFOW* found = nullptr;
-  int result =
-      ::GetAddrInfoW(reinterpret_cast<const wchar_t*>(name.c_str()), nullptr, &hints, &found);
-  if (result != 0) throw SocketError(result);
-  Ipv4Address address;
-  bool any = false;
-  for (ADDRINFOW* entry = found; entry != nullptr && !any; entry = entry->ai_next) {
-    if (entry->ai_family != AF_INET || entry->ai_addr == nullptr) continue;
-    const auto* ipv4 = reinterpret_cast<const sockaddr_in*>(entry->ai_addr);
-    std::memcpy(address.bytes, &ipv4->sin_addr, 4);
-    any = true;
-  }
-  ::FreeAddrInfoW(found);
-  if (!any) throw SocketError(kWsaHostNotFound);
-  return address;
-}
-
-}  // namespace detail
-
-// The set-up runs non-blocking only to bound it in time; its outcome and codes are those of a
-// blocking connect, and the socket is blocking again afterwards.
-Socket Socket::Connect(const Ipv4Address& address, std::uint16_t port,
-                       std::chrono::milliseconds timeout) {
-  const auto deadline = Clock::now() + timeout;
-  SOCKET native = ::socket(AF_INET, SOCK_STREAM, 0);
-  if (native == INVALID_SOCKET) ThrowLastError();
-  Socket socket(static_cast<std::uintptr_t>(native));
-
-  sockaddr_in local = SocketAddress(Ipv4Address{}, 0);
-  if (::bind(native, reinterpret_cast<const sockaddr*>(&local), sizeof local) == SOCKET_ERROR) {
-    ThrowLastError();
-  }
-  SetNonBlocking(native, true);
-  sockaddr_in remote = SocketAddress(address, port);
-  if (::connect(native, reinterpret_cast<const sockaddr*>(&remote), sizeof remote) ==
-      SOCKET_ERROR) {
-    if (::WSAGetLastError() != WSAEWOULDBLOCK) ThrowLastError();
-    fd_set writable;
-    fd_set failed;
-    FD_ZERO(&writable);
-    FD_ZERO(&failed);
-    FD_SET(native, &writable);
-    FD_SET(native, &failed);
-    timeval wait = Remaining(deadline);
-    int ready = ::select(0, nullptr, &writable, &failed, &wait);
-    if (ready == SOCKET_ERROR) ThrowLastError();
-    if (ready == 0) throw Failure(u"Connect timed out.");
-    if (FD_ISSET(native, &failed)) {
-      int error = 0;
-      int length = sizeof error;
-      if (::getsockopt(native, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) ==
-          SOCKET_ERROR) {
-        ThrowLastError();
-      }
-      throw SocketError(error != 0 ? error : WSAECONNREFUSED);
-    }
-  }
-  SetNonBlocking(native, false);
-  return socket;
-}
 
 void Socket::SendAll(const std::uint8_t* bytes, std::size_t count) {
   while (count > 0) {

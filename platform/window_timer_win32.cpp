@@ -1,6 +1,7 @@
-#include <windows.h>
-
-#include "platform/failure.h"
+#include "core/failure.h"
+#include "core/messages.h"
+#include "platform/win32_handles.h"
+#include "platform/win32_window_class.h"
 #include "platform/window_timer.h"
 
 namespace qelo::platform {
@@ -22,51 +23,37 @@ LRESULT CALLBACK TimerWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
   return DefWindowProcW(window, message, wParam, lParam);
 }
 
-void RegisterTimerWindowClass() {
-  static const bool registered = [] {
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof(windowClass);
-    windowClass.lpfnWndProc = TimerWindowProc;
-    windowClass.hInstance = GetModuleHandleW(nullptr);
-    windowClass.lpszClassName = kClassName;
-    return RegisterClassExW(&windowClass) != 0;
-  }();
-  (void)registered;
-}
-
 }  // namespace
 
 struct WindowTimer::State {
   std::function<void()> onTimer;
-  HWND window = nullptr;
+  UniqueWindow window;
   bool running = false;
 };
 
 WindowTimer::WindowTimer(std::function<void()> onTimer)
     : state_(std::make_unique<State>(State{std::move(onTimer)})) {
-  RegisterTimerWindowClass();
+  RegisterWindowClass(kClassName, TimerWindowProc);
   // A hidden top-level window of its own, never shown; the timer message goes to it.
-  state_->window = CreateWindowExW(WS_EX_TOOLWINDOW, kClassName, L"", WS_POPUP, 0, 0, 0, 0, nullptr,
-                                   nullptr, GetModuleHandleW(nullptr), &state_->onTimer);
-  if (!state_->window) throw Failure(u"Not enough timers available");
+  state_->window.Reset(CreateWindowExW(WS_EX_TOOLWINDOW, kClassName, L"", WS_POPUP, 0, 0, 0, 0,
+                                       nullptr, nullptr, GetModuleHandleW(nullptr),
+                                       &state_->onTimer));
+  if (!state_->window) throw Failure(messages::kNotEnoughTimers);
 }
 
-WindowTimer::~WindowTimer() {
-  Stop();
-  DestroyWindow(state_->window);
-}
+WindowTimer::~WindowTimer() { Stop(); }
 
 void WindowTimer::Start(std::uint32_t intervalMs) {
   Stop();
-  if (SetTimer(state_->window, kTimerId, intervalMs, nullptr) == 0) {
-    throw Failure(u"Not enough timers available");
+  if (SetTimer(state_->window.Get(), kTimerId, intervalMs, nullptr) == 0) {
+    throw Failure(messages::kNotEnoughTimers);
   }
   state_->running = true;
 }
 
 void WindowTimer::Stop() noexcept {
   if (!state_->running) return;
-  KillTimer(state_->window, kTimerId);
+  KillTimer(state_->window.Get(), kTimerId);
   state_->running = false;
 }
 

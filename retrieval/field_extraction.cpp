@@ -85,7 +85,7 @@ std::u16string Temperatures(const std::u16string& second, const std::u16string& 
   return second + kDegreesBetween + first + kDegreesAfter;
 }
 
-void Write(StringWriter& file, const char16_t* key, const std::u16string& value) {
+void Write(ForecastFile& file, const char16_t* key, const std::u16string& value) {
   file.WriteString(kForecastSection, key, value);
 }
 
@@ -96,7 +96,7 @@ struct Cursor {
 };
 
 void ExtractToday(const PageLines& lines, const std::function<std::u16string()>& readCityField,
-                  StringWriter& file, Cursor cursor) {
+                  ForecastFile& file, Cursor cursor) {
   if (const auto t = FindLine(lines, kTodayBlock, 0, cursor.search)) {
     cursor.line = Advance(*t, 2);
   }
@@ -131,7 +131,7 @@ constexpr LaterBlock kDayAfter{
     kDayAfterWord,   0, 9, kDayAfterKey, kDayAfterWeatherKey, kDayAfterTemperatureKey,
     kDayAfterWindKey};
 
-void ExtractLaterBlock(const PageLines& lines, const LaterBlock& block, StringWriter& file,
+void ExtractLaterBlock(const PageLines& lines, const LaterBlock& block, ForecastFile& file,
                        Cursor cursor) {
   if (const auto anchor = FindLine(lines, block.marker, cursor.line, cursor.search)) {
     cursor.line = Advance(*anchor, block.anchorOffset);
@@ -156,7 +156,7 @@ std::u16string ExtractBetween(const std::u16string& text, const std::u16string& 
 
 void FieldExtraction::Run(const PageLines& lines,
                           const std::function<std::u16string()>& readCityField,
-                          StringWriter& file) {
+                          ForecastFile& file) {
   LineCursor = 0;
   SearchIndex = 0;
   const Cursor cursor{LineCursor, SearchIndex};

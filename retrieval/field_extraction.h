@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "forecastfile/string_writer.h"
+#include "forecastfile/forecast_file.h"
 #include "retrieval/page_lines.h"
 
 namespace qelo {
@@ -18,13 +18,13 @@ std::u16string ExtractBetween(const std::u16string& text, const std::u16string& 
 
 class FieldExtraction {
  public:
-  std::int32_t LineCursor = 0;   // set to 0 when the page text is loaded; never decreases
+  std::int32_t LineCursor = 0;   // set to 0 as Run starts; never decreases within a run
   std::int32_t SearchIndex = 0;  // where the latest line search stopped
 
   // Writes the 13 forecast keys (5 to 17) into section "qelo" of `file`, each the moment it is
   // cut; "城市" takes readCityField() at that moment.
   void Run(const PageLines& lines, const std::function<std::u16string()>& readCityField,
-           StringWriter& file);
+           ForecastFile& file);
 };
 
 }  // namespace qelo

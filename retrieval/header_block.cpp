@@ -1,6 +1,7 @@
 #include "retrieval/header_block.h"
 
-#include "platform/failure.h"
+#include "core/failure.h"
+#include "core/messages.h"
 
 namespace qelo {
 
@@ -10,7 +11,7 @@ void ReadHeaderBlock(LineReader& reader, std::vector<std::u16string>& lines, Hea
     auto line = reader.ReadLine();
     if (!line) {
       if (kind == HeaderBlockKind::kHead && taken > 0) return;
-      throw platform::Failure(u"Connection Closed Gracefully.");
+      throw Failure(messages::kConnectionClosedGracefully);
     }
     if (line->empty() || taken == maxLines) return;
     lines.push_back(std::move(*line));

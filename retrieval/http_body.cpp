@@ -2,7 +2,8 @@
 
 #include <algorithm>
 
-#include "platform/failure.h"
+#include "core/failure.h"
+#include "core/messages.h"
 #include "retrieval/header_block.h"
 #include "retrieval/http_fields.h"
 #include "retrieval/http_response.h"
@@ -10,9 +11,7 @@
 namespace qelo {
 namespace {
 
-[[noreturn]] void ThrowClosedGracefully() {
-  throw platform::Failure(u"Connection Closed Gracefully.");
-}
+[[noreturn]] void ThrowClosedGracefully() { throw Failure(messages::kConnectionClosedGracefully); }
 
 // At most `most` body bytes, into the buffer or dropped; 0 once the peer has closed.
 std::size_t Take(LineReader& reader, std::size_t most, ResponseBuffer* keepInto) {

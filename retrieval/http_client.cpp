@@ -18,41 +18,26 @@ struct HttpClient::Connection {
   platform::Socket idle;
 };
 
-HttpClient::HttpClient(FetchLimits limits) : limits_(limits) {
-  try {
-    connection_ = std::make_unique<Connection>();
-  } catch (const platform::SocketError& error) {
-    throw platform::Failure(SocketErrorMessage(error.Code()));
-  }
-}
+HttpClient::HttpClient(FetchLimits limits)
+    : limits_(limits),
+      connection_(WithSocketMessages([] { return std::make_unique<Connection>(); })) {}
 
 HttpClient::~HttpClient() = default;
 
 namespace {
 
 platform::Socket OpenConnection(const PageAddress& page, std::chrono::milliseconds timeout) {
-  try {
-    return platform::Socket::Connect(platform::ResolveIpv4(page.host), page.port, timeout);
-  } catch (const platform::SocketError& error) {
-    throw platform::Failure(SocketErrorMessage(error.Code()));
-  }
+  return platform::Socket::Connect(platform::ResolveIpv4(page.host), page.port, timeout);
 }
 
-// Sends the request and reads the response; on any failure the buffer keeps nothing of it.
+// Sends the request and reads the response; on any failure the buffer keeps nothing of it
+// (ReadResponse sees to that).
 HttpResponse Exchange(platform::Socket& socket, const std::string& head, ResponseBuffer& buffer,
                       std::chrono::milliseconds eachWait,
                       SocketByteSource::Clock::time_point deadline) {
-  try {
-    socket.SendAll(reinterpret_cast<const std::uint8_t*>(head.data()), head.size());
-    SocketByteSource source(socket, eachWait, deadline);
-    return ReadResponse(source, buffer);
-  } catch (const platform::SocketError& error) {
-    buffer.Clear();
-    throw platform::Failure(SocketErrorMessage(error.Code()));
-  } catch (...) {
-    buffer.Clear();
-    throw;
-  }
+  socket.SendAll(reinterpret_cast<const std::uint8_t*>(head.data()), head.size());
+  SocketByteSource source(socket, eachWait, deadline);
+  return ReadResponse(source, buffer);
 }
 
 }  // namespace
@@ -64,8 +49,10 @@ void HttpClient::FetchPage(const std::u16string& address, ResponseBuffer& buffer
 
   const auto deadline = SocketByteSource::Clock::now() + limits_.exchange;
   // A failed exchange closes its socket on the way out: nothing could use it again.
-  platform::Socket socket = OpenConnection(page, std::min(limits_.connect, limits_.exchange));
-  const HttpResponse response = Exchange(socket, head, buffer, limits_.eachWait, deadline);
+  platform::Socket socket = WithSocketMessages(
+      [&] { return OpenConnection(page, std::min(limits_.connect, limits_.exchange)); });
+  const HttpResponse response = WithSocketMessages(
+      [&] { return Exchange(socket, head, buffer, limits_.eachWait, deadline); });
 
   if (response.ConnectionEnds()) {
     socket.Close();

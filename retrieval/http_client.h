@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/failure.h"
+#include "core/failure.h"
 #include "retrieval/response_buffer.h"
 
 namespace qelo {
@@ -23,7 +23,7 @@ struct FetchLimits {
 };
 
 // A final status other than 200 to 299: the message is the status line as read.
-class HttpStatusFailure : public platform::Failure {
+class HttpStatusFailure : public Failure {
  public:
   HttpStatusFailure(std::u16string statusLine, int statusCode)
       : Failure(std::move(statusLine)), statusCode_(statusCode) {}
@@ -42,7 +42,7 @@ class HttpClient {
   HttpClient& operator=(const HttpClient&) = delete;
 
   // Sends one GET for `address` ("http://host[:port]/path/document") and reads the response;
-  // the body of a 2xx response ends up in `buffer`. Throws platform::Failure (HttpStatusFailure
+  // the body of a 2xx response ends up in `buffer`. Throws Failure (HttpStatusFailure
   // for a failure status) with the fetch's messages.
   void FetchPage(const std::u16string& address, ResponseBuffer& buffer);
 

@@ -3,37 +3,6 @@
 #include <limits>
 
 namespace qelo {
-namespace {
-
-char16_t LowerAscii(char16_t c) { return (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c; }
-
-int DigitValue(char16_t c, int base) {
-  int value = -1;
-  if (c >= u'0' && c <= u'9')
-    value = c - u'0';
-  else if (c >= u'a' && c <= u'f')
-    value = c - u'a' + 10;
-  else if (c >= u'A' && c <= u'F')
-    value = c - u'A' + 10;
-  return value < base ? value : -1;
-}
-
-// Digits only; the magnitude may reach `limit`.
-std::optional<std::uint64_t> ReadDigits(std::u16string_view digits, int base, std::uint64_t limit) {
-  if (digits.empty()) return std::nullopt;
-  std::uint64_t value = 0;
-  for (const char16_t c : digits) {
-    const int digit = DigitValue(c, base);
-    if (digit < 0) return std::nullopt;
-    if (value > (limit - static_cast<std::uint64_t>(digit)) / static_cast<std::uint64_t>(base)) {
-      return std::nullopt;
-    }
-    value = value * static_cast<std::uint64_t>(base) + static_cast<std::uint64_t>(digit);
-  }
-  return value;
-}
-
-}  // namespace
 
 std::u16string_view TrimControlAndSpace(std::u16string_view text) {
   std::size_t first = 0;
@@ -41,14 +10,6 @@ std::u16string_view TrimControlAndSpace(std::u16string_view text) {
   while (first < last && text[first] <= u' ') ++first;
   while (last > first && text[last - 1] <= u' ') --last;
   return text.substr(first, last - first);
-}
-
-bool EqualsIgnoringAsciiCase(std::u16string_view a, std::u16string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-  }
-  return true;
 }
 
 bool ContainsIgnoringAsciiCase(std::u16string_view haystack, std::u16string_view needle) {
@@ -63,7 +24,7 @@ std::optional<std::int64_t> ReadWholeNumber(std::u16string_view text) {
   constexpr auto kMax = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
   const bool negative = !text.empty() && text.front() == u'-';
   if (!text.empty() && (text.front() == u'-' || text.front() == u'+')) text.remove_prefix(1);
-  const auto magnitude = ReadDigits(text, 10, negative ? kMax + 1 : kMax);
+  const auto magnitude = ReadDecimal(text, negative ? kMax + 1 : kMax);
   if (!magnitude) return std::nullopt;
   if (!negative) return static_cast<std::int64_t>(*magnitude);
   if (*magnitude == kMax + 1) return std::numeric_limits<std::int64_t>::min();

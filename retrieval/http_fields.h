@@ -1,5 +1,5 @@
 #pragma once
-// The small text rules of the response head: trimming, case-blind comparison and the number
+// The small text rules of the response head: trimming, case-blind search and the number
 // readers for status codes, Content-Length and chunk sizes.
 
 #include <cstdint>
@@ -7,12 +7,12 @@
 #include <string>
 #include <string_view>
 
+#include "core/ascii_text.h"
+
 namespace qelo {
 
 // Removes every character from U+0000 to U+0020 at both ends.
 std::u16string_view TrimControlAndSpace(std::u16string_view text);
-// Equal when they differ only in the case of ASCII letters.
-bool EqualsIgnoringAsciiCase(std::u16string_view a, std::u16string_view b);
 // True when `needle` occurs in `haystack`, ASCII case ignored.
 bool ContainsIgnoringAsciiCase(std::u16string_view haystack, std::u16string_view needle);
 

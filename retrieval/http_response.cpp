@@ -1,6 +1,7 @@
 #include "retrieval/http_response.h"
 
-#include "platform/failure.h"
+#include "core/failure.h"
+#include "core/messages.h"
 #include "retrieval/header_block.h"
 #include "retrieval/http_body.h"
 #include "retrieval/http_fields.h"
@@ -37,7 +38,7 @@ bool ValueIsClose(const HttpResponse& response, std::u16string_view name) {
 void ReadHead(LineReader& reader, HttpResponse& response) {
   for (int interim = 0;; ++interim) {
     auto statusLine = reader.ReadLine();
-    if (!statusLine) throw platform::Failure(u"Connection Closed Gracefully.");
+    if (!statusLine) throw Failure(messages::kConnectionClosedGracefully);
     response.statusLine = std::move(*statusLine);
     response.statusCode = StatusCodeOf(response.statusLine);
     response.headerLines.clear();
@@ -52,13 +53,7 @@ void ReadBodyForStatus(LineReader& reader, ResponseBuffer& buffer, HttpResponse&
   const BodyPlan plan = PlanBody(response);
   if (use == BodyUse::kNone || plan.framing == BodyFraming::kNone) return;
   if (use == BodyUse::kDropIfAtHand && !reader.AwaitByte(redirectBodyGrace)) return;
-  if (use != BodyUse::kKeep) return ReadBody(reader, plan, nullptr, response);
-  try {
-    ReadBody(reader, plan, &buffer, response);
-  } catch (...) {
-    buffer.Clear();  // nothing of a failed fetch stays in the buffer
-    throw;
-  }
+  ReadBody(reader, plan, use == BodyUse::kKeep ? &buffer : nullptr, response);
 }
 
 }  // namespace
@@ -95,6 +90,7 @@ void ReadResponse(ByteSource& source, ResponseBuffer& buffer, HttpResponse& resp
     ReadBodyForStatus(reader, buffer, response, redirectBodyGrace);
   } catch (...) {
     response.peerClosed = reader.PeerClosed();
+    buffer.Clear();  // nothing of a failed read stays in the buffer
     throw;
   }
   response.peerClosed = reader.PeerClosed();

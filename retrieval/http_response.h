@@ -19,10 +19,10 @@ inline constexpr std::chrono::milliseconds kRedirectBodyGrace{5000};
 inline constexpr int kMaxInterimResponses = 64;
 
 struct HttpResponse {
-  int statusCode = -1;            // -1 when the status line holds no number
-  std::u16string statusLine;      // as read: CR dropped, bytes 0x80..0xFF as U+FFFD
+  int statusCode = -1;                      // -1 when the status line holds no number
+  std::u16string statusLine;                // as read: CR dropped, bytes 0x80..0xFF as U+FFFD
   std::vector<std::u16string> headerLines;  // trailer lines of a chunked body appended
-  bool peerClosed = false;        // the reader saw the peer close (or reset) the connection
+  bool peerClosed = false;  // the reader saw the peer close (or reset) the connection
   // True for a final status from 200 to 299; the body then stands in the buffer.
   bool Succeeded() const { return statusCode >= 200 && statusCode <= 299; }
   // Connection or Proxy-Connection is "close" (trimmed, case ignored) or the peer closed.
@@ -33,10 +33,11 @@ struct HttpResponse {
 };
 
 // Reads one response. The body of a successful response is appended to `buffer`; a body read
-// for a failure status is read off the source and dropped. Throws platform::Failure with the
-// reader's messages ("Connection Closed Gracefully.", "Max line length exceeded.", the socket
-// messages, "Response too large.") and lets the source's time-out failures through. Does not
-// throw for a failure status: the caller decides with Succeeded() after the closing rule.
+// for a failure status is read off the source and dropped. Throws Failure with the
+// reader's messages ("Connection Closed Gracefully.", "Max line length exceeded.", "Response
+// too large.") and lets the source's SocketError (see WithSocketMessages) and time-out
+// failures through; whatever it throws, the buffer is left empty. Does not throw for a failure
+// status: the caller decides with Succeeded() after the closing rule.
 HttpResponse ReadResponse(ByteSource& source, ResponseBuffer& buffer,
                           std::chrono::milliseconds redirectBodyGrace = kRedirectBodyGrace);
 // The same, filling `response` as it goes: when it throws, `response` holds what was read

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/failure.h"
+#include "core/failure.h"
+#include "core/messages.h"
 #include "platform/socket_error.h"
-#include "retrieval/socket_messages.h"
 
 namespace qelo {
 namespace {
@@ -41,13 +41,11 @@ std::size_t LineReader::Receive(std::uint8_t* into, std::size_t capacity, ResetM
   try {
     received = source_.Read(into, capacity);
   } catch (const platform::SocketError& error) {
-    if (!IsResetOrAbort(error.Code())) throw platform::Failure(SocketErrorMessage(error.Code()));
+    if (!IsResetOrAbort(error.Code())) throw;
     peerClosed_ = true;
-    if (reset == ResetMeans::kSocketMessage) {
-      throw platform::Failure(SocketErrorMessage(error.Code()));
-    }
+    if (reset == ResetMeans::kSocketMessage) throw;
     if (reset == ResetMeans::kGracefulClose) {
-      throw platform::Failure(u"Connection Closed Gracefully.");
+      throw Failure(messages::kConnectionClosedGracefully);
     }
     return 0;
   }
@@ -68,7 +66,7 @@ std::optional<std::u16string> LineReader::ReadLine() {
     const auto* lf = static_cast<const std::uint8_t*>(std::memchr(from, '\n', available));
     const std::size_t taken = lf ? static_cast<std::size_t>(lf - from) : available;
     if (line.size() + taken > maxLineBytes_) {
-      throw platform::Failure(u"Max line length exceeded.");
+      throw Failure(messages::kMaxLineLengthExceeded);
     }
     line.append(reinterpret_cast<const char*>(from), taken);
     if (lf) {

@@ -10,12 +10,14 @@
 #include <span>
 #include <string>
 
+#include "platform/socket.h"
 #include "retrieval/byte_source.h"
 #include "retrieval/response_buffer.h"
 
 namespace qelo {
 
-inline constexpr std::size_t kReceiveBlockBytes = 32768;
+// One read of the source takes at most one receive block, what one receive of the socket takes.
+inline constexpr std::size_t kReceiveBlockBytes = platform::kMaxReceiveBytes;
 
 class LineReader {
  public:
@@ -24,8 +26,8 @@ class LineReader {
   // The next line: up to LF, a CR right before it dropped, bytes 0x80..0xFF as U+FFFD.
   // nullopt when the peer closed before the line's LF (the partial line is dropped).
   // Throws "Max line length exceeded." as soon as the line has more than the limit before its
-  // LF; a reset before any byte of the line gives the socket message for its code, after part
-  // of the line "Connection Closed Gracefully."; any other socket failure its socket message.
+  // LF. A reset before any byte of the line leaves as its SocketError, after part of the line
+  // as "Connection Closed Gracefully."; any other SocketError leaves as it is.
   std::optional<std::u16string> ReadLine();
 
   // Body bytes: at most `most` bytes, taken from what is at hand or from one new read; the

@@ -4,11 +4,11 @@
 #include <cstdint>
 #include <string>
 
+#include "core/messages.h"
+
 namespace qelo {
 
 inline constexpr std::uint16_t kDefaultHttpPort = 80;
-inline constexpr char16_t kNotHttpAddressMessage[] = u"Only http addresses can be fetched.";
-inline constexpr char16_t kMalformedAddressMessage[] = u"Malformed page address.";
 
 struct PageAddress {
   std::u16string host;  // between "://" and the next "/" (or ":port"), as written
@@ -18,8 +18,8 @@ struct PageAddress {
 };
 
 // The scheme before "://" must be "http" in any case of letters, else
-// Failure(kNotHttpAddressMessage). An empty host, or a port that is not a decimal number from 1
-// to 65535, gives Failure(kMalformedAddressMessage).
+// Failure(messages::kNotHttpAddress). An empty host, or a port that is not a decimal number from 1
+// to 65535, gives Failure(messages::kMalformedAddress).
 PageAddress ParsePageAddress(const std::u16string& address);
 
 }  // namespace qelo

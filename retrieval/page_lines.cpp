@@ -5,7 +5,8 @@
 #include <new>
 #include <stdexcept>
 
-#include "platform/failure.h"
+#include "core/failure.h"
+#include "core/messages.h"
 
 namespace qelo {
 
@@ -14,7 +15,6 @@ namespace {
 constexpr char16_t kCr = u'\r';
 constexpr char16_t kLf = u'\n';
 constexpr char16_t kInitialContent[] = u"mmow";  // the text box's stored line
-constexpr char16_t kCapacityMessage[] = u"Text exceeds memo capacity";
 
 constexpr std::size_t kOffsetLimit = std::numeric_limits<std::uint32_t>::max();
 constexpr std::size_t kLineCountLimit = std::numeric_limits<std::int32_t>::max();
@@ -25,7 +25,7 @@ std::u16string_view BeforeFirstNul(const std::u16string& text) {
   return page.substr(0, page.find(u'\0'));
 }
 
-[[noreturn]] void ThrowCapacityExceeded() { throw platform::Failure(kCapacityMessage); }
+[[noreturn]] void ThrowCapacityExceeded() { throw Failure(messages::kTextExceedsMemoCapacity); }
 
 // The pieces of a page: their characters back to back, and where each one starts, followed by
 // the end of the last.

@@ -18,7 +18,7 @@ class PageLines {
   // the default store's limit is that of its 32-bit offsets.
   explicit PageLines(std::size_t capacity);
   // Replaces the whole content by `text`: CR LF, lone CR and lone LF each break a line, the text
-  // ends at its first NUL. Throws platform::Failure(u"Text exceeds memo capacity") when the text
+  // ends at its first NUL. Throws Failure(u"Text exceeds memo capacity") when the text
   // cannot be stored.
   void SetPageText(const std::u16string& text);
   // Number of lines; an empty last piece is not a line.

@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <string_view>
 
-#include "platform/failure.h"
+#include "core/failure.h"
+#include "core/messages.h"
 #include "retrieval/utf8.h"
 
 namespace qelo {
@@ -12,10 +13,7 @@ ResponseBuffer::ResponseBuffer(std::uint32_t codePage, std::size_t maxBytes)
     : codePage_(codePage), maxBytes_(maxBytes) {}
 
 void ResponseBuffer::Append(const std::uint8_t* bytes, std::size_t count) {
-  if (count > maxBytes_ - bytes_.size()) {
-    std::vector<std::uint8_t>().swap(bytes_);
-    throw platform::Failure(u"Response too large.");
-  }
+  if (count > maxBytes_ - bytes_.size()) throw Failure(messages::kResponseTooLarge);
   GrowFor(bytes_.size() + count);
   bytes_.insert(bytes_.end(), bytes, bytes + count);
 }

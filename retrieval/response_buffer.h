@@ -18,8 +18,8 @@ class ResponseBuffer {
  public:
   // An empty buffer whose text is decoded with `codePage` (the program passes only 65001).
   explicit ResponseBuffer(std::uint32_t codePage, std::size_t maxBytes = kMaxResponseBytes);
-  // Appends body bytes; throws platform::Failure(u"Response too large.") when the buffer would
-  // grow past its limit, and then keeps nothing of the response.
+  // Appends body bytes; throws Failure(u"Response too large.") when the buffer would
+  // grow past its limit, and then appends nothing.
   void Append(const std::uint8_t* bytes, std::size_t count);
   // Makes room for `bytes` more bytes at once (never beyond the limit), so that a body of
   // known length is neither copied nor faulted in twice while it grows.

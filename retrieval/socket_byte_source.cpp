@@ -2,7 +2,8 @@
 
 #include <algorithm>
 
-#include "platform/failure.h"
+#include "core/failure.h"
+#include "core/messages.h"
 
 namespace qelo {
 
@@ -20,7 +21,7 @@ std::size_t SocketByteSource::Read(std::uint8_t* into, std::size_t capacity) {
   const auto received = left.count() == 0
                             ? std::nullopt
                             : socket_.ReceiveWithin(into, capacity, std::min(eachWait_, left));
-  if (!received) throw platform::Failure(kReadTimedOutMessage);
+  if (!received) throw Failure(messages::kReadTimedOut);
   return *received;
 }
 

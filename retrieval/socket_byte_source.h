@@ -3,18 +3,17 @@
 
 #include <chrono>
 
+#include "core/messages.h"
 #include "platform/socket.h"
 #include "retrieval/byte_source.h"
 
 namespace qelo {
 
-inline constexpr char16_t kReadTimedOutMessage[] = u"Read timed out.";
-
 class SocketByteSource : public ByteSource {
  public:
   using Clock = std::chrono::steady_clock;
   // Each wait for data lasts at most `eachWait`, and none reaches past `deadline`, the end of
-  // the whole exchange; either bound running out fails with Failure(kReadTimedOutMessage).
+  // the whole exchange; either bound running out fails with Failure(messages::kReadTimedOut).
   SocketByteSource(platform::Socket& socket, std::chrono::milliseconds eachWait,
                    Clock::time_point deadline);
 

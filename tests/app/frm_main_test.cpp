@@ -10,14 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "core/failure.h"
 #include "forecastfile/forecast_keys.h"
-#include "platform/failure.h"
 #include "platform/text.h"
 
 namespace qelo {
 namespace {
 
-using platform::Failure;
 using platform::ToUtf8;
 
 const std::u16string kFuzhouAddress = u"http://www.weather.com.cn/weather/101230101.shtml";

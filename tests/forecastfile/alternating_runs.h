@@ -3,7 +3,7 @@
 
 #include "tests/forecastfile/fixed_run.h"
 
-namespace qelo::testing {
+namespace qelo::test {
 
 inline RunValues AlternatingRun(unsigned round) {
   RunValues values = FixedRun();
@@ -14,4 +14,4 @@ inline RunValues AlternatingRun(unsigned round) {
   return values;
 }
 
-}  // namespace qelo::testing
+}  // namespace qelo::test

@@ -9,7 +9,7 @@
 #include "forecastfile/forecast_keys.h"
 #include "forecastfile/ini_writer.h"
 
-namespace qelo::testing {
+namespace qelo::test {
 
 using RunValues = std::array<std::u16string, 17>;
 
@@ -43,13 +43,13 @@ inline RunValues FixedRunWithEmptyValues() {
 }
 
 // Writes keys 5 to 17 of `values` after the header, as the extraction does.
-inline void WriteForecastKeys(StringWriter& file, const RunValues& values) {
+inline void WriteForecastKeys(ForecastFile& file, const RunValues& values) {
   for (std::size_t i = 4; i < kForecastKeys.size(); ++i) {
     file.WriteString(kForecastSection, std::u16string(kForecastKeys[i]), values[i]);
   }
 }
 
-inline void WriteRun(StringWriter& file, const RunValues& values) {
+inline void WriteRun(ForecastFile& file, const RunValues& values) {
   WriteHeader(file, values[0]);
   WriteForecastKeys(file, values);
 }
@@ -59,4 +59,4 @@ inline void WriteRunAndClose(IniWriter& file, const RunValues& values) {
   file.Close();
 }
 
-}  // namespace qelo::testing
+}  // namespace qelo::test

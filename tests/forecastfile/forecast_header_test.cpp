@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/recording_string_writer.h"
+#include "tests/support/recording_forecast_file.h"
 
 namespace qelo {
 namespace {
@@ -138,9 +138,9 @@ TEST(ForecastFilePathTest, KeepsTheDirectoryWithItsSeparator) {
 }
 
 TEST(WriteHeaderTest, WritesTheFourHeaderKeysInOrder) {
-  testing::RecordingStringWriter writer;
+  test::RecordingForecastFile writer;
   WriteHeader(writer, u"2014/9/16 8:05:09");
-  const std::vector<testing::RecordedWrite> expected = {
+  const std::vector<test::RecordedWrite> expected = {
       {u"qelo", u"更新时间", u"2014/9/16 8:05:09"},
       {u"qelo", u"感谢", u"感谢你使用qelo天气预报插件"},
       {u"qelo", u"ver", u"1.0"},

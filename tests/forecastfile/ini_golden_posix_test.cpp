@@ -13,8 +13,8 @@
 namespace qelo {
 namespace {
 
-using testing::ReadBytes;
-using testing::ScratchDirectory;
+using test::ReadBytes;
+using test::ScratchDirectory;
 
 struct GoldenCase {
   const char* name;
@@ -34,9 +34,9 @@ TEST_P(GoldenFileTest, RunLeavesExactlyTheExpectedBytes) {
   const std::filesystem::path file = scratch.File("qeloweather.ini");
   if (std::filesystem::exists(input)) std::filesystem::copy_file(input, file);
 
-  IniWriter writer(testing::PathText(file));
-  testing::WriteRunAndClose(
-      writer, golden.withEmptyValues ? testing::FixedRunWithEmptyValues() : testing::FixedRun());
+  IniWriter writer(test::PathText(file));
+  test::WriteRunAndClose(
+      writer, golden.withEmptyValues ? test::FixedRunWithEmptyValues() : test::FixedRun());
 
   ASSERT_TRUE(std::filesystem::exists(expected)) << expected;
   EXPECT_EQ(ReadBytes(file), ReadBytes(expected));

@@ -20,6 +20,6 @@ int main(int argc, char** argv) {
   qelo::IniWriter writer(qelo::platform::FromUtf8(argv[1]));
   if (::write(STDOUT_FILENO, "r", 1) != 1) return 3;
   for (unsigned round = 1;; ++round) {
-    qelo::testing::WriteRunAndClose(writer, qelo::testing::AlternatingRun(round));
+    qelo::test::WriteRunAndClose(writer, qelo::test::AlternatingRun(round));
   }
 }

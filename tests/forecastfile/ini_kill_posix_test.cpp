@@ -23,7 +23,7 @@
 namespace qelo {
 namespace {
 
-using testing::ScratchDirectory;
+using test::ScratchDirectory;
 
 constexpr int kKills = 100;
 
@@ -53,8 +53,8 @@ pid_t StartChild(const std::string& file) {
   if (!std::getline(lines, line) || line != "[qelo]") {
     return ::testing::AssertionFailure() << "section line: " << line;
   }
-  const testing::RunValues first = testing::AlternatingRun(0);
-  const testing::RunValues second = testing::AlternatingRun(1);
+  const test::RunValues first = test::AlternatingRun(0);
+  const test::RunValues second = test::AlternatingRun(1);
   for (std::size_t i = 0; i < kForecastKeys.size(); ++i) {
     if (!std::getline(lines, line))
       return ::testing::AssertionFailure() << "line " << i << " missing";
@@ -77,7 +77,7 @@ TEST_P(KillTest, EveryKillLeavesAWholeFile) {
   std::uniform_int_distribution<int> delayMicroseconds(0, 4000);
   // A first run leaves every key, so that each later kill finds all seventeen in place.
   IniWriter first(platform::FromUtf8(file));
-  testing::WriteRunAndClose(first, testing::AlternatingRun(0));
+  test::WriteRunAndClose(first, test::AlternatingRun(0));
   int leftovers = 0;
   const auto start = std::chrono::steady_clock::now();
   for (int kill = 0; kill < kKills; ++kill) {
@@ -87,7 +87,7 @@ TEST_P(KillTest, EveryKillLeavesAWholeFile) {
     ::kill(child, signal);
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(HoldsAWholeRun(testing::ReadBytes(file))) << "after kill " << kill;
+    ASSERT_TRUE(HoldsAWholeRun(test::ReadBytes(file))) << "after kill " << kill;
     leftovers = std::max(leftovers, static_cast<int>(scratch.Names().size()) - 1);
   }
   const auto elapsed = std::chrono::steady_clock::now() - start;
@@ -98,7 +98,7 @@ TEST_P(KillTest, EveryKillLeavesAWholeFile) {
     EXPECT_EQ(leftovers, 0);
   }
   IniWriter last(platform::FromUtf8(file));
-  testing::WriteRunAndClose(last, testing::AlternatingRun(1));
+  test::WriteRunAndClose(last, test::AlternatingRun(1));
   EXPECT_EQ(scratch.Names(), std::vector<std::string>{"qeloweather.ini"});
   std::cout << "[          ] " << kKills << " kills in "
             << std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count()

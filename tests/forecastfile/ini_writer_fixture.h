@@ -8,12 +8,12 @@
 #include <string>
 #include <utility>
 
+#include "core/failure.h"
 #include "forecastfile/ini_writer.h"
-#include "platform/failure.h"
 #include "tests/forecastfile/fixed_run.h"
 #include "tests/support/scratch_directory.h"
 
-namespace qelo::testing {
+namespace qelo::test {
 
 inline RunValues PreviousRun() {
   RunValues values = FixedRun();
@@ -33,7 +33,7 @@ class IniWriterTest : public ::testing::Test {
   std::u16string Message(const std::function<void()>& action) {
     try {
       action();
-    } catch (const platform::Failure& failure) {
+    } catch (const Failure& failure) {
       return failure.Message();
     }
     return u"(no failure)";
@@ -45,7 +45,7 @@ class IniWriterTest : public ::testing::Test {
 
 // A writer that makes the file read-only just before one key is written, as a file that the
 // user protects in the middle of a run.
-class ProtectingBeforeKey final : public StringWriter {
+class ProtectingBeforeKey final : public ForecastFile {
  public:
   ProtectingBeforeKey(IniWriter& file, std::filesystem::path path, std::u16string key)
       : file_(file), path_(std::move(path)), key_(std::move(key)) {}
@@ -54,6 +54,7 @@ class ProtectingBeforeKey final : public StringWriter {
     if (key == key_) MakeReadOnly(path_);
     file_.WriteString(section, key, value);
   }
+  void Close() override { file_.Close(); }
 
  private:
   IniWriter& file_;
@@ -61,4 +62,4 @@ class ProtectingBeforeKey final : public StringWriter {
   std::u16string key_;
 };
 
-}  // namespace qelo::testing
+}  // namespace qelo::test

@@ -6,9 +6,9 @@
 #include <functional>
 #include <string>
 
+#include "core/failure.h"
 #include "forecastfile/forecast_keys.h"
 #include "forecastfile/ini_writer.h"
-#include "platform/failure.h"
 #include "tests/forecastfile/fixed_run.h"
 #include "tests/forecastfile/ini_writer_fixture.h"
 #include "tests/support/scratch_directory.h"
@@ -16,18 +16,18 @@
 namespace qelo {
 namespace {
 
-using testing::IniWriterTest;
-using testing::PathText;
+using test::IniWriterTest;
+using test::PathText;
 
 TEST_F(IniWriterTest, ReadOnlyFileRefusesTheFirstWriteAndKeepsEveryByte) {
-  const std::string before = testing::ReadBytes(file_);
+  const std::string before = test::ReadBytes(file_);
   const auto modified = std::filesystem::last_write_time(file_);
-  testing::MakeReadOnly(file_);
+  test::MakeReadOnly(file_);
   IniWriter writer(PathText(file_));
 
-  EXPECT_EQ(Message([&] { testing::WriteRun(writer, testing::FixedRun()); }),
+  EXPECT_EQ(Message([&] { test::WriteRun(writer, test::FixedRun()); }),
             u"Unable to write to " + PathText(file_));
-  EXPECT_EQ(testing::ReadBytes(file_), before);
+  EXPECT_EQ(test::ReadBytes(file_), before);
   EXPECT_EQ(std::filesystem::last_write_time(file_), modified);
   EXPECT_EQ(scratch_.Names(), std::vector<std::string>{"qeloweather.ini"});
 }

@@ -12,21 +12,21 @@
 namespace qelo {
 namespace {
 
-using testing::IniWriterTest;
-using testing::PathText;
-using testing::ReadProfileString;
-using testing::RunValues;
+using test::IniWriterTest;
+using test::PathText;
+using test::ReadProfileString;
+using test::RunValues;
 
 TEST(IniWriterWindowsTest, FirstRunCreatesAUtf16FileThatReadsBackUnchanged) {
-  testing::ScratchDirectory scratch;
+  test::ScratchDirectory scratch;
   const std::filesystem::path file = scratch.File("qeloweather.ini");
   IniWriter writer(PathText(file));
-  testing::WriteRunAndClose(writer, testing::FixedRun());
+  test::WriteRunAndClose(writer, test::FixedRun());
 
-  const std::string bytes = testing::ReadBytes(file);
+  const std::string bytes = test::ReadBytes(file);
   ASSERT_GE(bytes.size(), 2u);
   EXPECT_EQ(bytes.substr(0, 2), "\xFF\xFE");
-  const RunValues values = testing::FixedRun();
+  const RunValues values = test::FixedRun();
   for (std::size_t i = 0; i < kForecastKeys.size(); ++i) {
     EXPECT_EQ(ReadProfileString(kForecastSection, std::u16string(kForecastKeys[i]), PathText(file)),
               values[i])
@@ -45,10 +45,10 @@ TEST(IniWriterWindowsTest, FirstRunCreatesAUtf16FileThatReadsBackUnchanged) {
 
 TEST_F(IniWriterTest, FailureOnALaterKeyKeepsTheKeysBeforeItNewAndTheRestOld) {
   IniWriter writer(PathText(file_));
-  testing::ProtectingBeforeKey protecting(writer, file_, kTodayWeatherKey);
-  EXPECT_THROW(testing::WriteRun(protecting, testing::FixedRun()), platform::Failure);
-  const RunValues fresh = testing::FixedRun();
-  const RunValues old = testing::PreviousRun();
+  test::ProtectingBeforeKey protecting(writer, file_, kTodayWeatherKey);
+  EXPECT_THROW(test::WriteRun(protecting, test::FixedRun()), Failure);
+  const RunValues fresh = test::FixedRun();
+  const RunValues old = test::PreviousRun();
   for (std::size_t i = 0; i < kForecastKeys.size(); ++i) {
     EXPECT_EQ(
         ReadProfileString(kForecastSection, std::u16string(kForecastKeys[i]), PathText(file_)),

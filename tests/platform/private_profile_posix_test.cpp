@@ -18,16 +18,16 @@
 namespace qelo::platform {
 namespace {
 
-using qelo::testing::PathText;
-using qelo::testing::ReadBytes;
-using qelo::testing::ScratchDirectory;
-using qelo::testing::WriteBytes;
+using qelo::test::PathText;
+using qelo::test::ReadBytes;
+using qelo::test::ScratchDirectory;
+using qelo::test::WriteBytes;
 
 class PrivateProfileTest : public ::testing::Test {
  protected:
   bool Write(const std::filesystem::path& path, const std::u16string& key,
              const std::u16string& value) {
-    return WritePrivateProfileString(u"qelo", key, value, PathText(path));
+    return WriteProfileEntry(u"qelo", key, value, PathText(path));
   }
 
   mode_t Mode(const std::filesystem::path& path) {

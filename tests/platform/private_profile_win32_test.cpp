@@ -1,4 +1,4 @@
-// WritePrivateProfileString on Windows: the encoding of a new file, existing files, refusals.
+// WriteProfileEntry on Windows: the encoding of a new file, existing files, refusals.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -7,17 +7,18 @@
 #include <string>
 
 #include "platform/private_profile.h"
+#include "platform/win32_text.h"
 #include "tests/support/private_profile_reader_win32.h"
 #include "tests/support/scratch_directory.h"
 
 namespace qelo::platform {
 namespace {
 
-using qelo::testing::PathText;
-using qelo::testing::ReadBytes;
-using qelo::testing::ReadProfileString;
-using qelo::testing::ScratchDirectory;
-using qelo::testing::WriteBytes;
+using qelo::test::PathText;
+using qelo::test::ReadBytes;
+using qelo::test::ReadProfileString;
+using qelo::test::ScratchDirectory;
+using qelo::test::WriteBytes;
 
 std::string Utf16File(const std::u16string& text) {
   return "\xFF\xFE" + std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2);
@@ -31,9 +32,9 @@ class PrivateProfileWindowsTest : public ::testing::Test {
 };
 
 TEST_F(PrivateProfileWindowsTest, NewFileHoldsChineseTextAndTheDegreeMark) {
-  ASSERT_TRUE(WritePrivateProfileString(u"qelo", u"城市", u"福州", Path()));
-  ASSERT_TRUE(WritePrivateProfileString(u"qelo", u"今天度数", u"29\u00B0C~22\u00B0C", Path()));
-  ASSERT_TRUE(WritePrivateProfileString(u"qelo", u"今天情况", u"", Path()));
+  ASSERT_TRUE(WriteProfileEntry(u"qelo", u"城市", u"福州", Path()));
+  ASSERT_TRUE(WriteProfileEntry(u"qelo", u"今天度数", u"29\u00B0C~22\u00B0C", Path()));
+  ASSERT_TRUE(WriteProfileEntry(u"qelo", u"今天情况", u"", Path()));
   FlushPrivateProfile(Path());
   EXPECT_EQ(ReadBytes(file_).substr(0, 2), "\xFF\xFE");
   EXPECT_EQ(ReadProfileString(u"qelo", u"城市", Path()), u"福州");
@@ -44,8 +45,8 @@ TEST_F(PrivateProfileWindowsTest, NewFileHoldsChineseTextAndTheDegreeMark) {
 TEST_F(PrivateProfileWindowsTest, ExistingFileKeepsForeignLinesAndGetsValuesInPlace) {
   WriteBytes(file_, Utf16File(u"[host]\r\n城市=上海\r\n[qelo]\r\n城市=北京\r\n皮肤=蓝色\r\n"
                               u"; comment\r\nver=0.9\r\n[tail]\r\nx=1\r\n"));
-  ASSERT_TRUE(WritePrivateProfileString(u"qelo", u"城市", u"福州", Path()));
-  ASSERT_TRUE(WritePrivateProfileString(u"qelo", u"ver", u"1.0", Path()));
+  ASSERT_TRUE(WriteProfileEntry(u"qelo", u"城市", u"福州", Path()));
+  ASSERT_TRUE(WriteProfileEntry(u"qelo", u"ver", u"1.0", Path()));
   FlushPrivateProfile(Path());
   EXPECT_EQ(ReadProfileString(u"host", u"城市", Path()), u"上海");
   EXPECT_EQ(ReadProfileString(u"qelo", u"城市", Path()), u"福州");
@@ -61,7 +62,7 @@ TEST_F(PrivateProfileWindowsTest, ExistingFileKeepsForeignLinesAndGetsValuesInPl
 
 TEST_F(PrivateProfileWindowsTest, ExistingAnsiFileKeepsItsEncoding) {
   WriteBytes(file_, "[qelo]\r\nver=0.9\r\n");
-  ASSERT_TRUE(WritePrivateProfileString(u"qelo", u"ver", u"1.0", Path()));
+  ASSERT_TRUE(WriteProfileEntry(u"qelo", u"ver", u"1.0", Path()));
   FlushPrivateProfile(Path());
   EXPECT_EQ(ReadBytes(file_).substr(0, 6), "[qelo]");
   EXPECT_EQ(ReadProfileString(u"qelo", u"ver", Path()), u"1.0");
@@ -70,15 +71,15 @@ TEST_F(PrivateProfileWindowsTest, ExistingAnsiFileKeepsItsEncoding) {
 TEST_F(PrivateProfileWindowsTest, ReadOnlyFileIsRefused) {
   const std::string before = Utf16File(u"[qelo]\r\nver=0.9\r\n");
   WriteBytes(file_, before);
-  SetFileAttributesW(reinterpret_cast<const wchar_t*>(Path().c_str()), FILE_ATTRIBUTE_READONLY);
-  EXPECT_FALSE(WritePrivateProfileString(u"qelo", u"ver", u"1.0", Path()));
-  SetFileAttributesW(reinterpret_cast<const wchar_t*>(Path().c_str()), FILE_ATTRIBUTE_NORMAL);
+  SetFileAttributesW(Wide(Path()), FILE_ATTRIBUTE_READONLY);
+  EXPECT_FALSE(WriteProfileEntry(u"qelo", u"ver", u"1.0", Path()));
+  SetFileAttributesW(Wide(Path()), FILE_ATTRIBUTE_NORMAL);
   EXPECT_EQ(ReadBytes(file_), before);
 }
 
 TEST_F(PrivateProfileWindowsTest, MissingDirectoryIsRefused) {
   const std::filesystem::path missing = scratch_.File("absent") / "qeloweather.ini";
-  EXPECT_FALSE(WritePrivateProfileString(u"qelo", u"ver", u"1.0", PathText(missing)));
+  EXPECT_FALSE(WriteProfileEntry(u"qelo", u"ver", u"1.0", PathText(missing)));
 }
 
 }  // namespace

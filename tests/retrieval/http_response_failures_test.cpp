@@ -13,9 +13,9 @@
 namespace qelo {
 namespace {
 
-using testing::ReadOutcome;
-using testing::ReadScripted;
-using testing::ScriptedByteSource;
+using test::ReadOutcome;
+using test::ReadScripted;
+using test::ScriptedByteSource;
 
 constexpr char16_t kClosedGracefully[] = u"Connection Closed Gracefully.";
 

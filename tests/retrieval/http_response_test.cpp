@@ -10,9 +10,9 @@
 namespace qelo {
 namespace {
 
-using testing::ReadOutcome;
-using testing::ReadScripted;
-using testing::ScriptedByteSource;
+using test::ReadOutcome;
+using test::ReadScripted;
+using test::ScriptedByteSource;
 
 constexpr char kOk[] = "HTTP/1.1 200 OK\r\n";
 constexpr char kChunked[] = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";

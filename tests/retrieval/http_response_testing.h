@@ -4,11 +4,12 @@
 #include <optional>
 #include <string>
 
-#include "platform/failure.h"
+#include "core/failure.h"
 #include "retrieval/http_response.h"
+#include "retrieval/socket_messages.h"
 #include "tests/support/scripted_byte_source.h"
 
-namespace qelo::testing {
+namespace qelo::test {
 
 struct ReadOutcome {
   HttpResponse response;
@@ -21,8 +22,9 @@ inline ReadOutcome ReadScripted(ScriptedByteSource& source,
   ReadOutcome outcome;
   ResponseBuffer buffer(kCodePageUtf8, maxBytes);
   try {
-    ReadResponse(source, buffer, outcome.response);
-  } catch (const platform::Failure& failure) {
+    // The client's own translation of socket failures, as every fetch applies it.
+    WithSocketMessages([&] { ReadResponse(source, buffer, outcome.response); });
+  } catch (const Failure& failure) {
     outcome.failure = failure.Message();
   }
   outcome.body.assign(buffer.Bytes().begin(), buffer.Bytes().end());
@@ -35,4 +37,4 @@ inline ReadOutcome ReadScripted(std::string_view response) {
   return ReadScripted(source);
 }
 
-}  // namespace qelo::testing
+}  // namespace qelo::test

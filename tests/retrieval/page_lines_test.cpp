@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/failure.h"
+#include "core/failure.h"
 
 namespace qelo {
 namespace {
@@ -94,7 +94,7 @@ TEST(PageLinesTest, TextBeyondTheCapacityFailsAndKeepsTheOldContent) {
   try {
     lines.SetPageText(u"abc\ndefg");
     FAIL() << "a text beyond the capacity was taken";
-  } catch (const platform::Failure& failure) {
+  } catch (const Failure& failure) {
     EXPECT_EQ(failure.Message(), u"Text exceeds memo capacity");
   }
   EXPECT_EQ(AllLines(lines), (std::vector<std::u16string>{u"abc", u"def"}));

@@ -35,4 +35,8 @@ long long SendSome(platform::Socket& socket, const char* bytes, std::size_t coun
 // Ends the connection with a reset instead of an orderly close (SO_LINGER on with time 0).
 void ResetConnection(platform::Socket& socket);
 
+// True where the system's sockets report a reset connection to recv as an orderly close, as
+// Wine's do (Windows and POSIX report the reset).
+bool ResetReadsAsOrderlyClose();
+
 }  // namespace qelo::test

@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "tests/support/loopback_listener.h"
+#include "tests/support/socket_test_seam.h"
 
 namespace qelo::test {
 
@@ -45,12 +46,12 @@ platform::Socket LoopbackListener::Accept(std::chrono::milliseconds wait) {
   if (::poll(&entry, 1, static_cast<int>(wait.count())) <= 0) return {};
   int fd = ::accept4(Fd(handle_), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
   if (fd < 0) return {};
-  return platform::Socket::Adopt(static_cast<std::uintptr_t>(fd));
+  return platform::SocketTestSeam::Adopt(static_cast<std::uintptr_t>(fd));
 }
 
 long long SendSome(platform::Socket& socket, const char* bytes, std::size_t count,
                    std::chrono::milliseconds wait) {
-  pollfd entry{Fd(socket.NativeHandle()), POLLOUT, 0};
+  pollfd entry{Fd(platform::SocketTestSeam::NativeHandle(socket)), POLLOUT, 0};
   int ready = ::poll(&entry, 1, static_cast<int>(wait.count()));
   if (ready < 0) return errno == EINTR ? 0 : -1;
   if (ready == 0) return 0;
@@ -62,9 +63,11 @@ long long SendSome(platform::Socket& socket, const char* bytes, std::size_t coun
 void ResetConnection(platform::Socket& socket) {
   if (!socket.IsOpen()) return;
   linger option{1, 0};
-  int fd = Fd(socket.Release());
+  int fd = Fd(platform::SocketTestSeam::Release(socket));
   ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &option, sizeof option);
   ::close(fd);
 }
+
+bool ResetReadsAsOrderlyClose() { return false; }
 
 }  // namespace qelo::test

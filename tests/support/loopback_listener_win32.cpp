@@ -5,6 +5,7 @@
 #include <string>
 
 #include "tests/support/loopback_listener.h"
+#include "tests/support/socket_test_seam.h"
 
 namespace qelo::test {
 
@@ -54,12 +55,12 @@ platform::Socket LoopbackListener::Accept(std::chrono::milliseconds wait) {
   if (accepted == INVALID_SOCKET) return {};
   u_long nonBlocking = 1;
   ::ioctlsocket(accepted, FIONBIO, &nonBlocking);
-  return platform::Socket::Adopt(static_cast<std::uintptr_t>(accepted));
+  return platform::SocketTestSeam::Adopt(static_cast<std::uintptr_t>(accepted));
 }
 
 long long SendSome(platform::Socket& socket, const char* bytes, std::size_t count,
                    std::chrono::milliseconds wait) {
-  SOCKET native = Native(socket.NativeHandle());
+  SOCKET native = Native(platform::SocketTestSeam::NativeHandle(socket));
   fd_set writable;
   FD_ZERO(&writable);
   FD_SET(native, &writable);
@@ -76,10 +77,15 @@ long long SendSome(platform::Socket& socket, const char* bytes, std::size_t coun
 void ResetConnection(platform::Socket& socket) {
   if (!socket.IsOpen()) return;
   linger option{1, 0};
-  SOCKET native = Native(socket.Release());
+  SOCKET native = Native(platform::SocketTestSeam::Release(socket));
   ::setsockopt(native, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&option),
                sizeof option);
   ::closesocket(native);
+}
+
+bool ResetReadsAsOrderlyClose() {
+  HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+  return ntdll != nullptr && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
 
 }  // namespace qelo::test

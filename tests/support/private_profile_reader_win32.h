@@ -5,16 +5,16 @@
 
 #include <string>
 
-namespace qelo::testing {
+#include "platform/win32_text.h"
+
+namespace qelo::test {
 
 inline std::u16string ReadProfileString(const std::u16string& section, const std::u16string& key,
                                         const std::u16string& path) {
   wchar_t buffer[1024] = {};
-  const DWORD length =
-      GetPrivateProfileStringW(reinterpret_cast<const wchar_t*>(section.c_str()),
-                               reinterpret_cast<const wchar_t*>(key.c_str()), L"(absent)", buffer,
-                               1024, reinterpret_cast<const wchar_t*>(path.c_str()));
-  return std::u16string(reinterpret_cast<const char16_t*>(buffer), length);
+  const DWORD length = GetPrivateProfileStringW(platform::Wide(section), platform::Wide(key),
+                                                L"(absent)", buffer, 1024, platform::Wide(path));
+  return platform::FromWide(buffer, length);
 }
 
-}  // namespace qelo::testing
+}  // namespace qelo::test

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace qelo::testing {
+namespace qelo::test {
 
 class ScratchDirectory {
  public:
@@ -71,4 +71,4 @@ inline void MakeReadOnly(const std::filesystem::path& path) {
                                std::filesystem::perm_options::remove);
 }
 
-}  // namespace qelo::testing
+}  // namespace qelo::test

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/failure.h"
+#include "core/failure.h"
 #include "platform/socket_error.h"
 
-namespace qelo::testing {
+namespace qelo::test {
 
 ScriptedByteSource& ScriptedByteSource::Bytes(std::string_view chunk) {
   if (!chunk.empty()) {
@@ -67,7 +67,7 @@ std::size_t ScriptedByteSource::Read(std::uint8_t* into, std::size_t capacity) {
     case Kind::kFailure: {
       std::u16string message = std::move(step.message);
       steps_.pop_front();
-      throw platform::Failure(std::move(message));
+      throw qelo::Failure(std::move(message));
     }
     case Kind::kRepeat: {
       const auto taken = static_cast<std::size_t>(std::min<std::uint64_t>(capacity, step.count));
@@ -95,4 +95,4 @@ bool ScriptedByteSource::WaitReadable(std::chrono::milliseconds wait) {
   return answer;
 }
 
-}  // namespace qelo::testing
+}  // namespace qelo::test

@@ -11,7 +11,7 @@
 
 #include "retrieval/byte_source.h"
 
-namespace qelo::testing {
+namespace qelo::test {
 
 class ScriptedByteSource : public ByteSource {
  public:
@@ -21,7 +21,7 @@ class ScriptedByteSource : public ByteSource {
   ScriptedByteSource& Repeat(char byte, std::uint64_t count);
   // The next Read throws platform::SocketError(code).
   ScriptedByteSource& SocketError(int code);
-  // The next Read throws platform::Failure(message), e.g. u"Read timed out.".
+  // The next Read throws Failure(message), e.g. u"Read timed out.".
   ScriptedByteSource& Failure(std::u16string message);
   // The next WaitReadable answers `answer`; without a scripted answer it says true.
   ScriptedByteSource& WaitAnswer(bool answer);
@@ -55,4 +55,4 @@ class ScriptedByteSource : public ByteSource {
   std::chrono::milliseconds lastWait_{0};
 };
 
-}  // namespace qelo::testing
+}  // namespace qelo::test

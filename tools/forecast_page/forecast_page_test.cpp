@@ -12,7 +12,7 @@
 #include "retrieval/field_extraction.h"
 #include "retrieval/page_lines.h"
 #include "retrieval/utf8.h"
-#include "tests/support/recording_string_writer.h"
+#include "tests/support/recording_forecast_file.h"
 
 namespace qelo {
 namespace {
@@ -20,7 +20,7 @@ namespace {
 std::vector<std::u16string> ExtractedValues(const std::string& html, std::u16string_view city) {
   PageLines lines;
   lines.SetPageText(DecodeUtf8Strict(html));
-  testing::RecordingStringWriter file;
+  test::RecordingForecastFile file;
   FieldExtraction().Run(
       lines, [&] { return std::u16string(city); }, file);
   std::vector<std::u16string> values;

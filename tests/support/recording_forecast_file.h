@@ -1,16 +1,16 @@
 #pragma once
-// A StringWriter that keeps every write in order, and can refuse the write of one key.
+// A ForecastFile that keeps every write in order, and can refuse the write of one key.
 
 #include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "forecastfile/string_writer.h"
-#include "platform/failure.h"
+#include "core/failure.h"
+#include "forecastfile/forecast_file.h"
 #include "platform/text.h"
 
-namespace qelo::testing {
+namespace qelo::test {
 
 struct RecordedWrite {
   std::u16string section;
@@ -24,18 +24,19 @@ inline void PrintTo(const RecordedWrite& write, std::ostream* out) {
        << platform::ToUtf8(write.value);
 }
 
-class RecordingStringWriter final : public StringWriter {
+class RecordingForecastFile final : public ForecastFile {
  public:
-  RecordingStringWriter() = default;
-  explicit RecordingStringWriter(std::u16string refusedKey) : refusedKey_(std::move(refusedKey)) {}
+  RecordingForecastFile() = default;
+  explicit RecordingForecastFile(std::u16string refusedKey) : refusedKey_(std::move(refusedKey)) {}
 
   void WriteString(const std::u16string& section, const std::u16string& key,
                    const std::u16string& value) override {
     if (!refusedKey_.empty() && key == refusedKey_) {
-      throw platform::Failure(u"Unable to write to recording");
+      throw Failure(u"Unable to write to recording");
     }
     writes.push_back({section, key, value});
   }
+  void Close() override {}
 
   std::vector<RecordedWrite> writes;
 
@@ -43,4 +44,4 @@ class RecordingStringWriter final : public StringWriter {
   std::u16string refusedKey_;
 };
 
-}  // namespace qelo::testing
+}  // namespace qelo::test

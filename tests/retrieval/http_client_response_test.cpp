@@ -3,9 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/retrieval/fetch_testing.h"
+#include "tests/retrieval/http_client_testing.h"
 
-namespace qelo::testing {
+namespace qelo::test {
 namespace {
 
 struct ResponseCase {
@@ -160,4 +160,4 @@ TEST(FetchClosingRule, NextFetchClosesTheIdleConnectionFirst) {
 }
 
 }  // namespace
-}  // namespace qelo::testing
+}  // namespace qelo::test

@@ -8,14 +8,14 @@
 #include <optional>
 #include <string>
 
-#include "platform/failure.h"
+#include "core/failure.h"
 #include "retrieval/http_response.h"
 #include "tests/support/scripted_byte_source.h"
 
 namespace qelo {
 namespace {
 
-using testing::ScriptedByteSource;
+using test::ScriptedByteSource;
 
 // Plays `script` and notes the buffer's capacity at every read, when any reservation for the
 // body has already been made.
@@ -50,7 +50,7 @@ Watched Read(ScriptedByteSource& script, std::size_t maxBytes) {
   CapacityWatch source(script, buffer);
   try {
     ReadResponse(source, buffer);
-  } catch (const platform::Failure& failure) {
+  } catch (const Failure& failure) {
     watched.failure = failure.Message();
   }
   watched.body.assign(buffer.Bytes().begin(), buffer.Bytes().end());

@@ -10,10 +10,8 @@
 #include "retrieval/http_client.h"
 #include "tests/support/script_server.h"
 
-namespace qelo::testing {
+namespace qelo::test {
 
-using test::ScriptServer;
-using test::Step;
 using namespace std::chrono_literals;
 
 struct FetchOutcome {
@@ -32,7 +30,7 @@ inline FetchOutcome FetchWith(HttpClient& client, const std::u16string& address)
   } catch (const HttpStatusFailure& failure) {
     outcome.failure = failure.Message();
     outcome.statusCode = failure.StatusCode();
-  } catch (const platform::Failure& failure) {
+  } catch (const Failure& failure) {
     outcome.failure = failure.Message();
   }
   outcome.took = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -68,11 +66,4 @@ inline std::vector<Step> Answer(std::string response) {
   return {Step::AwaitRequest(), Step::Send(std::move(response)), Step::Close()};
 }
 
-// A reset before the first byte of the response fails with the socket message for the reset.
-inline void ExpectResetBeforeAnyByteGivesItsSocketMessage() {
-  ScriptServer server({Step::AwaitRequest(), Step::Reset()});
-  const FetchOutcome outcome = Fetch(server.Address());
-  EXPECT_EQ(outcome.failure, u"Socket Error # 10054\r\nConnection reset by peer.");
-}
-
-}  // namespace qelo::testing
+}  // namespace qelo::test

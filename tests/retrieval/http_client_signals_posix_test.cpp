@@ -6,9 +6,9 @@
 
 #include <atomic>
 
-#include "tests/retrieval/fetch_testing.h"
+#include "tests/retrieval/http_client_testing.h"
 
-namespace qelo::testing {
+namespace qelo::test {
 namespace {
 
 std::atomic<int> interruptions{0};
@@ -45,4 +45,4 @@ TEST(FetchSignals, InterruptedWaitsGoOn) {
 }
 
 }  // namespace
-}  // namespace qelo::testing
+}  // namespace qelo::test

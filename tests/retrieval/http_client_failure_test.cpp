@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "platform/socket.h"
-#include "tests/retrieval/fetch_testing.h"
+#include "tests/retrieval/http_client_testing.h"
 #include "tests/support/loopback_listener.h"
 
-namespace qelo::testing {
+namespace qelo::test {
 namespace {
 
 TEST(FetchFailure, RefusedConnection) {
@@ -19,6 +19,17 @@ TEST(FetchFailure, RefusedConnection) {
   const FetchOutcome outcome =
       Fetch(u"http://127.0.0.1:" + platform::FromUtf8(std::to_string(port)) + u"/x");
   EXPECT_EQ(outcome.failure, u"Socket Error # 10061\r\nConnection refused.");
+}
+
+// A reset while the status line is awaited and nothing of it has come: the socket message, and
+// nothing in the buffer.
+TEST(FetchFailure, ResetBeforeAnyByteGivesTheSocketMessage) {
+  if (ResetReadsAsOrderlyClose()) GTEST_SKIP() << "these sockets report a reset as a close";
+  ScriptServer server({Step::AwaitRequest(), Step::Reset()});
+  const FetchOutcome outcome =
+      Fetch(server.Address(), {.connect = 2s, .eachWait = 300ms, .exchange = 1500ms});
+  EXPECT_EQ(outcome.failure, u"Socket Error # 10054\r\nConnection reset by peer.");
+  EXPECT_EQ(outcome.body, "");
 }
 
 TEST(FetchFailure, HostThatDoesNotExist) {
@@ -111,4 +122,4 @@ TEST(FetchFailure, AFailedReadClosesTheConnection) {
 }
 
 }  // namespace
-}  // namespace qelo::testing
+}  // namespace qelo::test

@@ -10,16 +10,14 @@
 #include <string>
 #include <vector>
 
-#include "platform/failure.h"
+#include "core/failure.h"
 #include "retrieval/http_client.h"
 #include "retrieval/response_buffer.h"
 #include "tests/support/script_server.h"
 
-namespace qelo::testing {
+namespace qelo::test {
 namespace {
 
-using test::ScriptServer;
-using test::Step;
 using namespace std::chrono_literals;
 
 constexpr std::size_t kCap = 1u << 20;
@@ -42,7 +40,7 @@ Outcome FetchFrom(const ScriptServer& server) {
   const auto start = std::chrono::steady_clock::now();
   try {
     client.FetchPage(server.Address(), buffer);
-  } catch (const platform::Failure& failure) {
+  } catch (const Failure& failure) {
     outcome.failure = failure.Message();
   }
   outcome.took = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -230,4 +228,4 @@ TEST(HostileServerText, NulBytesDecodeAsNulCharactersAndGzipAsNothing) {
 }
 
 }  // namespace
-}  // namespace qelo::testing
+}  // namespace qelo::test
