@@ -32,7 +32,7 @@ struct WindowTimer::State {
 };
 
 WindowTimer::WindowTimer(std::function<void()> onTimer)
-    : state_(std::make_unique<State>(State{std::move(onTimer)})) {
+    : state_(std::make_unique<State>(State{std::move(onTimer), UniqueWindow(), false})) {
   RegisterWindowClass(kClassName, TimerWindowProc);
   // A hidden top-level window of its own, never shown; the timer message goes to it.
   state_->window.Reset(CreateWindowExW(WS_EX_TOOLWINDOW, kClassName, L"", WS_POPUP, 0, 0, 0, 0,
