@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 #include "forecastfile/forecast_header.h"
@@ -23,13 +24,13 @@ std::u16string SystemText(const SYSTEMTIME& time, bool date) {
 }
 
 TEST(UpdateTimeWindowsTest, MatchesTheSystemsShortDateAndLongTime) {
-  const platform::DateTimeFormat format = platform::ReadDateTimeFormat();
+  const std::unique_ptr<platform::DateTimeFormat> format = platform::ReadDateTimeFormat();
   for (const SYSTEMTIME& time :
        {SYSTEMTIME{2014, 9, 2, 16, 8, 5, 9, 0}, SYSTEMTIME{2014, 12, 3, 31, 23, 59, 59, 999},
         SYSTEMTIME{2009, 1, 5, 2, 0, 30, 0, 0}}) {
     const platform::LocalDateTime local{time.wYear,   time.wMonth,  time.wDay,         time.wHour,
                                         time.wMinute, time.wSecond, time.wMilliseconds};
-    EXPECT_EQ(FormatUpdateTime(local, format),
+    EXPECT_EQ(FormatUpdateTime(local, *format),
               SystemText(time, true) + u" " + SystemText(time, false));
   }
 }
