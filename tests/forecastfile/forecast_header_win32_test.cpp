@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -33,6 +35,20 @@ TEST(UpdateTimeWindowsTest, MatchesTheSystemsShortDateAndLongTime) {
     EXPECT_EQ(FormatUpdateTime(local, *format),
               SystemText(time, true) + u" " + SystemText(time, false));
   }
+}
+
+// Run again with LANG and LC_ALL set to a desktop's locale (QELO_DESKTOP_LOCALE names it): the
+// texts that Windows writes for that locale's short date and long time.
+TEST(UpdateTimeWindowsTest, IsTheDesktopsOwnText) {
+  const char* locale = std::getenv("QELO_DESKTOP_LOCALE");
+  if (locale == nullptr) GTEST_SKIP() << "QELO_DESKTOP_LOCALE is not set";
+  const std::map<std::string, std::u16string> expected = {
+      {"zh_CN", u"2014/9/16 8:05:09"},
+      {"de_DE", u"16.09.2014 08:05:09"},
+  };
+  ASSERT_TRUE(expected.count(locale)) << locale;
+  const std::unique_ptr<platform::DateTimeFormat> format = platform::ReadDateTimeFormat();
+  EXPECT_EQ(FormatUpdateTime({2014, 9, 16, 8, 5, 9, 0}, *format), expected.at(locale));
 }
 
 }  // namespace
