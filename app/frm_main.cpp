@@ -75,7 +75,7 @@ void TFrmMain::DoCreate() {
 
 void TFrmMain::ReportFailure(std::exception_ptr failure) {
   services_.ShowFailureReport(
-      ReportText(FailureMessage(failure)),
+      ReportText(FailureMessage(std::move(failure))),
       ApplicationTitle(services_.ExecutablePath(), services_.PathSeparator()));
   // Before the watchdog runs nothing would ever end the program; a hidden process that never
   // ends helps no host, so it ends once the report is done.
