@@ -40,6 +40,11 @@
 #
 # A step that needs several runs inside one namespace (a loop over cities) is a scenario of the
 # script itself, started through the runner: in_netns -- "$0" inside-<step> ARGUMENTS.
+# A run that starts the program through something (a locale, another user, Wine) is a run
+# function of its own that complete_fetch and failed_fetch take as RUN, for example
+#   as_user() { split_options "$@"; run_timed 60 "${e2e_options[@]}" -- setpriv ... "${e2e_command[@]}"; }
+# (windows_e2e.sh's run_exe is one). complete_fetch and failed_fetch install into $app_dir, which
+# each script sets ($work/app); a scenario that installs elsewhere sets it first (blank-directory).
 
 readonly E2E_SKIP=77
 

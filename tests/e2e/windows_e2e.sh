@@ -95,8 +95,8 @@ complete_run() {
 # Wine's start command (/max, /min), which starts the program as a host asking for that mode.
 no_run() {
   local old_file=0 start=""
-  [ "$1" != --old-file ] || { old_file=1; shift; }
-  [ "$1" != --start ] || { start=$2; shift 2; }
+  [ "${1:-}" != --old-file ] || { old_file=1; shift; }
+  [ "${1:-}" != --start ] || { start=$2; shift 2; }
   local exe
   exe=$(install_program "$QELO_EXE" "$app_dir")
   rm -f "$app_dir/qeloweather.ini" "$work/requests"
