@@ -18,6 +18,8 @@
 #                     "user32.SetTimer;user32.MessageBoxW") with thread ids and timestamps on
 #                     stderr (WINEDEBUG is set)
 #   --xvfb            start a virtual X server of the namespace's own (DISPLAY is set)
+#   --real-ids        no user namespace: the machine's own user ids stay valid inside, so that
+#                     the command can drop to another user (setpriv); needs root
 # Every other option before "--" goes to the emulator (--mode, --once, --request-log ...).
 #
 # The command's exit code is passed on. Exit code 77 (and a reason on stderr) means that this
@@ -46,6 +48,18 @@ if [ "${1:-}" != "--inside" ]; then
   # namespaces are switched off. The pid namespace ends every process left behind with the
   # command; its own /proc keeps tools that read /proc/<pid> (LeakSanitizer) working.
   namespaces=(--net --mount --pid --fork --kill-child --mount-proc)
+  real_ids=0
+  for argument in "$@"; do
+    [ "$argument" = -- ] && break
+    [ "$argument" = --real-ids ] && real_ids=1
+  done
+  if [ "$real_ids" = 1 ]; then
+    if [ "$(id -u)" = 0 ] && unshare "${namespaces[@]}" true 2>/dev/null; then
+      exec unshare "${namespaces[@]}" bash "$0" --inside "$@"
+    fi
+    echo "SKIP: --real-ids needs root and a network namespace without a user namespace" >&2
+    exit $kSkip
+  fi
   if unshare --user --map-root-user "${namespaces[@]}" true 2>/dev/null; then
     exec unshare --user --map-root-user "${namespaces[@]}" bash "$0" --inside "$@"
   elif [ "$(id -u)" = 0 ] && unshare "${namespaces[@]}" true 2>/dev/null; then
@@ -74,6 +88,7 @@ while [ $# -gt 0 ] && [ "$1" != "--" ]; do
     --wine) wine=1; shift ;;
     --wine-relay) wine_relay="$2"; shift 2 ;;
     --xvfb) xvfb=1; shift ;;
+    --real-ids) shift ;;
     *) emulator_args+=("$1"); shift ;;
   esac
 done
