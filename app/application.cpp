@@ -4,8 +4,9 @@
 
 namespace qelo {
 
-void TApplication::CreateForm(const platform::DateTimeFormat& dateTimeFormat) {
-  mainForm_ = std::make_unique<TFrmMain>(services_, dateTimeFormat);
+void TApplication::CreateForm(const platform::DateTimeFormat& dateTimeFormat,
+                              std::uint32_t watchdogInterval) {
+  mainForm_ = std::make_unique<TFrmMain>(services_, dateTimeFormat, watchdogInterval);
   mainFormWindow_ = std::make_unique<platform::FormWindow>(
       TFrmMain::kCaption, TFrmMain::kClientWidth, TFrmMain::kClientHeight);
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The application object: its hidden window, the main window it owns, and the message loop.
 
+#include <cstdint>
 #include <memory>
 
 #include "app/frm_main.h"
@@ -13,7 +14,7 @@ namespace qelo {
 class TApplication {
  public:
   // Creates FrmMain, and with it the whole run; then completes its native window, hidden.
-  void CreateForm(const platform::DateTimeFormat& dateTimeFormat);
+  void CreateForm(const platform::DateTimeFormat& dateTimeFormat, std::uint32_t watchdogInterval);
   // Dispatches the thread's messages until the quit message.
   void Run();
 

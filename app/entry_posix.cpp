@@ -1,10 +1,4 @@
-#include "app/application.h"
-#include "platform/clock.h"
+#include "app/frm_main.h"
+#include "app/program.h"
 
-int main() {
-  qelo::TApplication application;
-  const qelo::platform::DateTimeFormat dateTimeFormat = qelo::platform::ReadDateTimeFormat();
-  application.CreateForm(dateTimeFormat);
-  application.Run();
-  return 0;
-}
+int main() { return qelo::RunProgram(qelo::kWatchdogInterval); }

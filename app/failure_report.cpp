@@ -1,12 +1,31 @@
 #include "app/failure_report.h"
 
+#include <new>
+
+#include "core/failure.h"
+#include "core/messages.h"
 #include "platform/casing.h"
+#include "platform/text.h"
 
 namespace qelo {
 
 std::u16string ReportText(const std::u16string& message) {
   if (!message.empty() && message.back() > u'.') return message + u'.';
   return message;
+}
+
+std::u16string FailureMessage(std::exception_ptr failure) {
+  try {
+    std::rethrow_exception(std::move(failure));
+  } catch (const Failure& known) {
+    return known.Message();
+  } catch (const std::bad_alloc&) {
+    return messages::kOutOfMemory;
+  } catch (const std::exception& other) {
+    return platform::FromUtf8(other.what());
+  } catch (...) {
+    return messages::kUnknownFailure;
+  }
 }
 
 std::u16string ApplicationTitle(const std::u16string& executablePath, char16_t separator) {

@@ -1,28 +1,19 @@
 #include "app/frm_main.h"
 
 #include <exception>
-#include <new>
 #include <utility>
 
 #include "app/command_line_argument.h"
 #include "app/failure_report.h"
 #include "citydir/unit_china_weather.h"
-#include "core/failure.h"
-#include "core/messages.h"
 #include "forecastfile/forecast_header.h"
-#include "platform/text.h"
-
-#ifndef QELO_WATCHDOG_MS
-#define QELO_WATCHDOG_MS 300000
-#endif
 
 namespace qelo {
 
-const std::uint32_t kWatchdogInterval = QELO_WATCHDOG_MS;
-
 // The stored description, in its order. The city field's 福州 is a design-time text that every
 // run replaces; the text box holds its one line "mmow" until the page is loaded.
-TFrmMain::TFrmMain(RunServices& services, platform::DateTimeFormat dateTimeFormat)
+TFrmMain::TFrmMain(RunServices& services, const platform::DateTimeFormat& dateTimeFormat,
+                   std::uint32_t watchdogInterval)
     : btn1(u"btn1"),
       mmow(),
       edtCityName(u"福州"),
@@ -30,7 +21,8 @@ TFrmMain::TFrmMain(RunServices& services, platform::DateTimeFormat dateTimeForma
       edtJsonURL(u""),
       tmr1(services),
       services_(services),
-      dateTimeFormat_(std::move(dateTimeFormat)) {
+      dateTimeFormat_(dateTimeFormat),
+      watchdogInterval_(watchdogInterval) {
   tmr1.OnTimer = [this](TObject* sender) { tmr1Timer(sender); };
   DoCreate();
 }
@@ -59,7 +51,7 @@ void TFrmMain::UpdateWeather() {
     return;
   }
   responseBuffer_ = std::make_unique<ResponseBuffer>(kCodePageUtf8);
-  tmr1.SetInterval(kWatchdogInterval);
+  tmr1.SetInterval(watchdogInterval_);
   tmr1.SetEnabled(true);
   services_.FetchPage(idhtpClient, edtJsonURL.GetText(), *responseBuffer_);
   mmow.SetPageText(responseBuffer_->Text());
@@ -75,18 +67,15 @@ void TFrmMain::UpdateWeather() {
 void TFrmMain::DoCreate() {
   try {
     FormCreate(this);
-  } catch (const Failure& failure) {
-    ReportFailure(failure.Message());
-  } catch (const std::bad_alloc&) {
-    ReportFailure(messages::kOutOfMemory);
-  } catch (const std::exception& failure) {
-    ReportFailure(platform::FromUtf8(failure.what()));
+  } catch (...) {
+    ReportFailure(std::current_exception());
   }
 }
 
-void TFrmMain::ReportFailure(const std::u16string& message) {
+void TFrmMain::ReportFailure(std::exception_ptr failure) {
   services_.ShowFailureReport(
-      ReportText(message), ApplicationTitle(services_.ExecutablePath(), services_.PathSeparator()));
+      ReportText(FailureMessage(std::move(failure))),
+      ApplicationTitle(services_.ExecutablePath(), services_.PathSeparator()));
   // Before the watchdog runs nothing would ever end the program; a hidden process that never
   // ends helps no host, so it ends once the report is done.
   if (!tmr1.Running()) services_.RequestEnd();

@@ -3,6 +3,7 @@
 // The whole run takes place while it is being created.
 
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <string>
 
@@ -16,8 +17,8 @@
 
 namespace qelo {
 
-// The watchdog's interval; a test build of the program may compile in a shorter one.
-extern const std::uint32_t kWatchdogInterval;
+// The watchdog's interval in the shipped program; a test variant passes a shorter one.
+inline constexpr std::uint32_t kWatchdogInterval = 300000;
 inline constexpr char16_t kUnknownCity[] = u"(未知城市)";
 
 class TFrmMain {
@@ -28,7 +29,8 @@ class TFrmMain {
 
   // Loads the components from the stored description, then runs FormCreate; a failure that
   // escapes it is reported here, and the creation goes on.
-  TFrmMain(RunServices& services, platform::DateTimeFormat dateTimeFormat);
+  TFrmMain(RunServices& services, const platform::DateTimeFormat& dateTimeFormat,
+           std::uint32_t watchdogInterval);
   TFrmMain(const TFrmMain&) = delete;
   TFrmMain& operator=(const TFrmMain&) = delete;
 
@@ -46,10 +48,11 @@ class TFrmMain {
  private:
   void UpdateWeather();
   void DoCreate();
-  void ReportFailure(const std::u16string& message);
+  void ReportFailure(std::exception_ptr failure);
 
   RunServices& services_;
-  const platform::DateTimeFormat dateTimeFormat_;   // read once at program start
+  const platform::DateTimeFormat& dateTimeFormat_;  // read once at program start
+  const std::uint32_t watchdogInterval_;
   std::unique_ptr<ResponseBuffer> responseBuffer_;  // lives until the program ends
   FieldExtraction extraction_;
 };

@@ -1,55 +1,29 @@
 #!/usr/bin/env bash
-# Serves one 16 MiB body (Content-Length framing) from a small loopback server and reads it, in
-# the same run, with curl and with the program's HTTP client (bench_fetch); prints both
-# throughputs (median of the rounds), their ratio, and the peak memory of the client's fetch.
+# Serves one 16 MiB forecast page (Content-Length framing) from the forecast-site emulator on a
+# free loopback port and reads it, in the same run, with curl and with the program's HTTP client
+# (bench_fetch); prints both throughputs (median of the rounds), their ratio, and the peak memory
+# of the client's fetch.
 #
-#   bench/compare_curl.sh [build directory, default build/net-native] [rounds, default 10]
+#   bench/compare_curl.sh [rounds, default 10]
+# Environment: QELO_BENCH_BUILD (build directory, default build/bench, Release), QELO_JOBS.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build="${1:-build/net-native}"
-rounds="${2:-10}"
+source tests/e2e/e2e_lib.sh
+rounds="${1:-10}"
+build="${QELO_BENCH_BUILD:-build/bench}"
+command -v curl >/dev/null || fail "curl is not installed"
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$build" -j"${QELO_JOBS:-2}" --target bench_fetch forecast_emulator >/dev/null
 bench="$build/bench/bench_fetch"
-[ -x "$bench" ] || { echo "missing $bench: build the target bench_fetch first" >&2; exit 1; }
-command -v curl >/dev/null || { echo "curl is not installed" >&2; exit 1; }
 
-port_file="$(mktemp)"
-python3 - "$port_file" <<'PY' &
-import socket, sys, threading
-body = b"a" * (16 * 1024 * 1024)
-response = (b"HTTP/1.1 200 OK\r\nContent-Length: %d\r\nConnection: close\r\n\r\n" % len(body)) + body
-listener = socket.socket()
-listener.bind(("127.0.0.1", 0))
-listener.listen(16)
-listener.settimeout(120)
-with open(sys.argv[1], "w") as f:
-    f.write(str(listener.getsockname()[1]))
-def serve(connection):
-    with connection:
-        connection.settimeout(10)
-        request = b""
-        while b"\r\n\r\n" not in request:
-            piece = connection.recv(4096)
-            if not piece:
-                return
-            request += piece
-        connection.sendall(response)
-        try:
-            while connection.recv(4096):
-                pass
-        except OSError:
-            pass
-while True:
-    try:
-        connection, _ = listener.accept()
-    except OSError:
-        break
-    threading.Thread(target=serve, args=(connection,), daemon=True).start()
-PY
-server=$!
-trap 'kill "$server" 2>/dev/null || true; rm -f "$port_file"' EXIT
-for _ in $(seq 100); do [ -s "$port_file" ] && break; sleep 0.1; done
-[ -s "$port_file" ] || { echo "the loopback server did not start" >&2; exit 1; }
-address="http://127.0.0.1:$(cat "$port_file")/weather/101230101.shtml"
+make_work_dir
+readonly kBodyBytes=$((16 * 1024 * 1024))
+"$build/tools/emulator/forecast_emulator" --port 0 --page-bytes $kBodyBytes --lifetime-seconds 600 \
+  --ready-file "$work/ready" &
+emulator=$!
+trap 'kill "$emulator" 2>/dev/null || true; rm -rf "$work"' EXIT
+wait_until 30 "$emulator" -s "$work/ready" || fail "the forecast emulator did not start"
+address="http://127.0.0.1:$(cat "$work/ready")/weather/$(city_code 福州).shtml"
 
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
@@ -67,15 +41,13 @@ ours() {
 ours_bps=$(ours env)
 warm_bps=$(ours env GLIBC_TUNABLES=glibc.malloc.mmap_threshold=67108864:glibc.malloc.trim_threshold=268435456)
 
-time_file="$(mktemp)"
 max_rss_kib() {
-  /usr/bin/time -v -o "$time_file" "$@" >/dev/null 2>&1
-  awk -F: '/Maximum resident set size/ { gsub(/ /, "", $2); print $2 }' "$time_file"
+  /usr/bin/time -v -o "$work/time" "$@" >/dev/null 2>&1
+  awk -F: '/Maximum resident set size/ { gsub(/ /, "", $2); print $2 }' "$work/time"
 }
 peak_kib=$(QELO_FETCH_ADDRESS="$address" max_rss_kib "$bench" --benchmark_filter=FetchOnceFromEnvironment)
 # The same process without any fetch, to tell the fetch's share from the program's own.
 base_kib=$(max_rss_kib "$bench" --benchmark_filter=NoSuchBenchmark)
-rm -f "$time_file"
 
 awk -v c="$curl_bps" -v o="$ours_bps" -v w="$warm_bps" -v p="$peak_kib" -v b="$base_kib" 'BEGIN {
   printf "curl                     %7.1f MB/s\n", c / 1e6

@@ -7,65 +7,72 @@
 # /usr/bin/time -v, peak heap from valgrind massif).
 #
 #   bench/whole_run.sh [runs] [city]        (defaults: 200, 福州)
+# Environment: QELO_BENCH_BUILD (build directory, default build/bench, Release), QELO_JOBS.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source tests/e2e/e2e_lib.sh
+
+# Inside the namespace: the timed runs, then one run each under callgrind, massif and time -v.
+# Times come from bash's EPOCHREALTIME, so that no extra process is started between the two
+# readings.
+inside() {
+  local work=$1 runs=$2 city=$3 url=$4 i t0 t1 t2 t3
+  micros() { local t=${1/./}; echo $((10#$t)); }
+  # A second copy on a tmpfs of the namespace's own shows what the file system's 17 updates cost.
+  mkdir -p "$work/ram"
+  mount -t tmpfs tmpfs "$work/ram"
+  cp "$work/qeloweather" "$work/ram/"
+  : >"$work/program.us"
+  : >"$work/program-tmpfs.us"
+  : >"$work/curl.us"
+  for ((i = 0; i < runs; i++)); do
+    t0=$EPOCHREALTIME
+    "$work/qeloweather" "$city"
+    t1=$EPOCHREALTIME
+    curl -s -o /dev/null "$url"
+    t2=$EPOCHREALTIME
+    "$work/ram/qeloweather" "$city"
+    t3=$EPOCHREALTIME
+    echo $(($(micros "$t1") - $(micros "$t0"))) >>"$work/program.us"
+    echo $(($(micros "$t2") - $(micros "$t1"))) >>"$work/curl.us"
+    echo $(($(micros "$t3") - $(micros "$t2"))) >>"$work/program-tmpfs.us"
+  done
+  ! cmp -s "$work/ram/qeloweather.ini" /dev/null || fail "no forecast on the tmpfs"
+  umount "$work/ram"
+  grep -q '^后天风力=' "$work/qeloweather.ini" || fail "the program wrote no forecast"
+  valgrind --tool=callgrind --callgrind-out-file="$work/callgrind.out" \
+    "$work/qeloweather" "$city" 2>"$work/callgrind.log"
+  valgrind --tool=massif --massif-out-file="$work/massif.out" \
+    "$work/qeloweather" "$city" 2>"$work/massif.log"
+  /usr/bin/time -v "$work/qeloweather" "$city" 2>"$work/time-program.log"
+  /usr/bin/time -v curl -s -o /dev/null "$url" 2>"$work/time-curl.log"
+}
+if [ "${1:-}" = --inside ]; then
+  shift
+  inside "$@"
+  exit
+fi
+
 runs="${1:-200}"
 city="${2:-福州}"
-build="${QELO_BENCH_BUILD:-build/native}"
+build="${QELO_BENCH_BUILD:-build/bench}"
 jobs="${QELO_JOBS:-2}"
 
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build" -j"$jobs" --target qeloweather forecast_emulator >/dev/null
 for tool in curl valgrind /usr/bin/time; do
-  command -v "$tool" >/dev/null || { echo "whole_run: $tool is needed" >&2; exit 1; }
+  command -v "$tool" >/dev/null || fail "whole_run: $tool is needed"
 done
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/qelo-bench.XXXXXX")
-trap 'rm -rf "$work"' EXIT
+make_work_dir
 cp "$build/app/qeloweather" "$work/"
-code=$(awk -F'\t' -v city="$city" '$1 == city { print $2; exit }' citydir/cities.tsv)
-[ -n "$code" ] || { echo "whole_run: '$city' is not in the city table" >&2; exit 1; }
+code=$(city_code "$city")
+[ -n "$code" ] || fail "whole_run: '$city' is not in the city table"
 url="http://www.weather.com.cn/weather/$code.shtml"
 
-# Everything below runs inside the namespace; times come from bash's EPOCHREALTIME, so that no
-# extra process is started between the two readings.
-cat >"$work/inside.sh" <<'INSIDE'
-set -euo pipefail
-work=$1 runs=$2 city=$3 url=$4
-micros() { local t=${1/./}; echo $((10#$t)); }
-# A second copy on a tmpfs of the namespace's own shows what the file system's 17 updates cost.
-mkdir -p "$work/ram"
-mount -t tmpfs tmpfs "$work/ram"
-cp "$work/qeloweather" "$work/ram/"
-: >"$work/program.us"
-: >"$work/program-tmpfs.us"
-: >"$work/curl.us"
-for ((i = 0; i < runs; i++)); do
-  t0=$EPOCHREALTIME
-  "$work/qeloweather" "$city"
-  t1=$EPOCHREALTIME
-  curl -s -o /dev/null "$url"
-  t2=$EPOCHREALTIME
-  "$work/ram/qeloweather" "$city"
-  t3=$EPOCHREALTIME
-  echo $(($(micros "$t1") - $(micros "$t0"))) >>"$work/program.us"
-  echo $(($(micros "$t2") - $(micros "$t1"))) >>"$work/curl.us"
-  echo $(($(micros "$t3") - $(micros "$t2"))) >>"$work/program-tmpfs.us"
-done
-cmp -s "$work/ram/qeloweather.ini" /dev/null && { echo "no forecast on the tmpfs" >&2; exit 1; }
-umount "$work/ram"
-grep -q '^后天风力=' "$work/qeloweather.ini" || { echo "the program wrote no forecast" >&2; exit 1; }
-valgrind --tool=callgrind --callgrind-out-file="$work/callgrind.out" \
-  "$work/qeloweather" "$city" 2>"$work/callgrind.log"
-valgrind --tool=massif --massif-out-file="$work/massif.out" \
-  "$work/qeloweather" "$city" 2>"$work/massif.log"
-/usr/bin/time -v "$work/qeloweather" "$city" 2>"$work/time-program.log"
-/usr/bin/time -v curl -s -o /dev/null "$url" 2>"$work/time-curl.log"
-INSIDE
-
 echo "== $runs complete runs of qeloweather $city, interleaved with $runs curl fetches of $url"
-tests/e2e/in_forecast_netns.sh --emulator "$build/tools/emulator/forecast_emulator" \
-  --lifetime-seconds 1800 -- bash "$work/inside.sh" "$work" "$runs" "$city" "$url"
+in_netns --emulator "$build/tools/emulator/forecast_emulator" --lifetime-seconds 1800 -- \
+  "$0" --inside "$work" "$runs" "$city" "$url"
 
 summary() {
   sort -n "$1" | awk -v label="$2" '{ v[NR] = $1 } END {

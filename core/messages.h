@@ -24,5 +24,7 @@ inline constexpr char16_t kCannotCreateApplicationWindow[] =
 inline constexpr char16_t kCannotCreateMainWindow[] = u"Cannot create the main window";
 inline constexpr char16_t kNotEnoughTimers[] = u"Not enough timers available";
 inline constexpr char16_t kOutOfMemory[] = u"Out of memory";
+// A failure that carries no text of its own.
+inline constexpr char16_t kUnknownFailure[] = u"Unknown failure";
 
 }  // namespace qelo::messages

@@ -1,5 +1,5 @@
 // Page lines and the field extraction on any page. Byte 0 picks the store's capacity, the rest is
-// the page (UTF-8, an ill-formed byte read as U+FFFD). Checked against a reference written
+// the page (UTF-8, an ill-formed byte kept as a lone surrogate). Checked against a reference written
 // straight from the rules: the lines (count, text cut to 4096, empty past the end), a refused
 // text leaving the old content, and the 13 writes of the extraction (section, keys in order,
 // values) with a recording writer.

@@ -1,5 +1,5 @@
 // One private-profile write applied to any existing file bytes. Bytes 0-2 give the lengths of
-// the section, key and value (UTF-8, an ill-formed byte read as U+FFFD) that follow; the rest is
+// the section, key and value (UTF-8; an ill-formed byte comes back as itself) that follow; the rest is
 // the file. Checked: the written key reads back with the written value through a reader of the
 // file's own rules; every line the write does not own is unchanged, in its place and with its
 // line end; the same write again changes nothing; a second key written after it leaves it

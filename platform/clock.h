@@ -1,8 +1,8 @@
 #pragma once
 // The local clock and the user's date and time formats.
 
+#include <memory>
 #include <string>
-#include <string_view>
 
 namespace qelo::platform {
 
@@ -16,46 +16,20 @@ struct LocalDateTime {
   int millisecond = 0;
 };
 
-// The user's short date and long time formats.
-//
-// shortDatePattern tokens:
-//   d     day without leading zero        dd    day in two digits
-//   M     month without leading zero      MM    month in two digits
-//   yy    year in two digits (also y)     yyyy  year in four digits (also yyy)
-//   /     the date separator (dateSeparator)
-//   '...' or "..." literal text; every other character stands for itself.
-// Longer runs of d or M (day and month names) are written as two-digit numbers.
-struct DateTimeFormat {
-  std::u16string shortDatePattern = u"yyyy/M/d";
-  std::u16string dateSeparator = u"/";
-  std::u16string timeSeparator = u":";
-  bool hoursLeadingZero = false;
-  bool twelveHourClock = false;
-  std::u16string amDesignator = u"AM";
-  std::u16string pmDesignator = u"PM";
-  bool designatorBeforeTime = false;
-};
-
 // The local date and time, to the millisecond.
 LocalDateTime LocalNow();
 
-// The user's formats as the system reports them; read once at program start.
-DateTimeFormat ReadDateTimeFormat();
+// The user's short date and long time formats, applied by the system's own formatting, so that
+// a date reads exactly as everything else on the user's desktop writes it.
+class DateTimeFormat {
+ public:
+  virtual ~DateTimeFormat() = default;
+  virtual std::u16string ShortDate(const LocalDateTime& time) const = 0;
+  virtual std::u16string LongTime(const LocalDateTime& time) const = 0;
+};
 
-// Maps the C library's locale formats (nl_langinfo: D_FMT, T_FMT, T_FMT_AMPM, AM_STR, PM_STR,
-// already as UTF-8) to a DateTimeFormat:
-//   %Y -> yyyy   %y -> yy   %m -> MM   %-m -> M   %d -> dd   %e, %-d -> d
-//   %D -> %m/%d/%y          %F -> %Y-%m-%d        %x -> the default date
-//   %H -> 24 h, leading zero   %k, %-H -> 24 h, none
-//   %I -> 12 h, leading zero   %l, %-I -> 12 h, none
-//   %T -> %H:%M:%S   %R -> %H:%M   %r -> T_FMT_AMPM   %X -> the default time
-//   %p / %P before the hours -> designator before the time, else after it.
-// The date separator is the first literal text between two date fields; it stands as '/' in
-// the pattern, other literal text is quoted. The time separator is the text between the hours
-// and the minutes. A date format without day, month and year numbers falls back to "yyyy/M/d"
-// with "/"; a time format without hours and minutes falls back to H:mm:ss on a 24-hour clock.
-DateTimeFormat MapStrftimeFormats(std::string_view dateFormat, std::string_view timeFormat,
-                                  std::string_view timeFormatAmPm, std::string_view am,
-                                  std::string_view pm);
+// The user's formats as the system reports them; read once at program start. Never fails: a
+// locale the system does not know gives the system's default formats.
+std::unique_ptr<DateTimeFormat> ReadDateTimeFormat();
 
 }  // namespace qelo::platform

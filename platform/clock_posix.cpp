@@ -1,36 +1,100 @@
-// The local clock and the locale's date and time formats through the C library.
-#include <iconv.h>
+// The local clock and the user's date and time formats through the C library: the date and the
+// time of the locale that the time category resolves to (LC_ALL, then LC_TIME, then LANG), as
+// strftime's %x and %X write them, which is what `date +'%x %X'` prints.
 #include <langinfo.h>
-#include <locale.h>
 #include <time.h>
 
+#include <cstdlib>
 #include <string>
+#include <string_view>
 
 #include "platform/clock.h"
+#include "platform/posix_handles.h"
 #include "platform/text.h"
 
 namespace qelo::platform {
 namespace {
 
-// The locale's text as UTF-8; texts of other code sets are converted with iconv.
-std::string ToUtf8Bytes(const char* text, const char* codeset) {
-  std::string bytes = text ? text : "";
-  const std::string_view set = codeset ? codeset : "";
-  if (bytes.empty() || set == "UTF-8" || set == "ANSI_X3.4-1968") return bytes;
-  iconv_t converter = iconv_open("UTF-8", codeset);
-  // NOLINTNEXTLINE(performance-no-int-to-ptr): (iconv_t)-1 is iconv_open's failure value.
-  if (converter == reinterpret_cast<iconv_t>(-1)) return bytes;
+constexpr std::size_t kMaxFormattedBytes = 4096;
+
+// The locale name that the C library takes for the time category of the environment.
+std::string TimeLocaleName() {
+  for (const char* variable : {"LC_ALL", "LC_TIME", "LANG"}) {
+    const char* value = std::getenv(variable);
+    if (value != nullptr && *value != '\0') return value;
+  }
+  return "C";
+}
+
+// Both categories from the same name, so that the text strftime writes and the code set that
+// names its encoding belong together.
+UniqueLocale OpenTimeLocale() {
+  constexpr int kCategories = LC_TIME_MASK | LC_CTYPE_MASK;
+  UniqueLocale locale(newlocale(kCategories, TimeLocaleName().c_str(), nullptr));
+  if (!locale.Valid()) locale.Reset(newlocale(kCategories, "C", nullptr));
+  return locale;
+}
+
+std::u16string Decode(const std::string& bytes, const char* codeset) {
+  const std::string_view set = codeset != nullptr ? codeset : "";
+  if (bytes.empty() || set == "UTF-8" || set == "ANSI_X3.4-1968") return FromUtf8(bytes);
+  const UniqueIconv converter(iconv_open("UTF-8", codeset));
+  if (!converter.Valid()) return FromUtf8(bytes);
   std::string out(bytes.size() * 4 + 4, '\0');
-  char* in = const_cast<char*>(bytes.data());
-  std::size_t inLeft = bytes.size();
+  std::string in = bytes;
+  char* inPtr = in.data();
+  std::size_t inLeft = in.size();
   char* outPtr = out.data();
   std::size_t outLeft = out.size();
-  const std::size_t result = iconv(converter, &in, &inLeft, &outPtr, &outLeft);
-  iconv_close(converter);
-  if (result == static_cast<std::size_t>(-1)) return bytes;
+  if (iconv(converter.Get(), &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<std::size_t>(-1)) {
+    return FromUtf8(bytes);
+  }
   out.resize(out.size() - outLeft);
-  return out;
+  return FromUtf8(out);
 }
+
+tm ToTm(const LocalDateTime& time) {
+  tm fields{};
+  fields.tm_year = time.year - 1900;
+  fields.tm_mon = time.month - 1;
+  fields.tm_mday = time.day;
+  fields.tm_hour = time.hour;
+  fields.tm_min = time.minute;
+  fields.tm_sec = time.second;
+  // The weekday and the day of the year, for formats that name the day.
+  tm normalised = fields;
+  timegm(&normalised);
+  fields.tm_wday = normalised.tm_wday;
+  fields.tm_yday = normalised.tm_yday;
+  fields.tm_isdst = -1;
+  return fields;
+}
+
+class StrftimeFormat final : public DateTimeFormat {
+ public:
+  StrftimeFormat() : locale_(OpenTimeLocale()) {}
+
+  std::u16string ShortDate(const LocalDateTime& time) const override { return Format("%x", time); }
+  std::u16string LongTime(const LocalDateTime& time) const override { return Format("%X", time); }
+
+ private:
+  std::u16string Format(const char* conversion, const LocalDateTime& time) const {
+    if (!locale_.Valid()) return {};
+    const tm fields = ToTm(time);
+    // strftime gives 0 both for an empty text and for a buffer that is too small.
+    for (std::size_t size = 64; size <= kMaxFormattedBytes; size *= 2) {
+      std::string bytes(size, '\0');
+      const std::size_t length = strftime_l(bytes.data(), size, conversion, &fields, locale_.Get());
+      if (length > 0) {
+        bytes.resize(length);
+        return Decode(bytes, nl_langinfo_l(CODESET, locale_.Get()));
+      }
+    }
+    return {};
+  }
+
+  UniqueLocale locale_;
+};
 
 }  // namespace
 
@@ -50,18 +114,6 @@ LocalDateTime LocalNow() {
                        static_cast<int>(now.tv_nsec / 1000000)};
 }
 
-DateTimeFormat ReadDateTimeFormat() {
-  // A locale object of its own leaves the process's global locale as it is.
-  locale_t user = newlocale(LC_TIME_MASK | LC_CTYPE_MASK, "", static_cast<locale_t>(nullptr));
-  if (user == static_cast<locale_t>(nullptr))
-    user = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
-  if (user == static_cast<locale_t>(nullptr)) return DateTimeFormat{};
-  const char* codeset = nl_langinfo_l(CODESET, user);
-  const auto item = [&](nl_item name) { return ToUtf8Bytes(nl_langinfo_l(name, user), codeset); };
-  DateTimeFormat format =
-      MapStrftimeFormats(item(D_FMT), item(T_FMT), item(T_FMT_AMPM), item(AM_STR), item(PM_STR));
-  freelocale(user);
-  return format;
-}
+std::unique_ptr<DateTimeFormat> ReadDateTimeFormat() { return std::make_unique<StrftimeFormat>(); }
 
 }  // namespace qelo::platform

@@ -1,4 +1,6 @@
-// The local clock and the user's date and time formats through the Win32 locale service.
+// The local clock and the user's date and time formats through the Win32 locale service: the
+// short date and the long time exactly as Windows writes them for the user's default locale,
+// with every pattern, name and era the user can set.
 #include <windows.h>
 
 #include <string>
@@ -8,33 +10,48 @@
 namespace qelo::platform {
 namespace {
 
-std::u16string LocaleText(LCTYPE type) {
-  wchar_t buffer[128] = {};
-  const int length = GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, type, buffer, 128);
-  if (length <= 1) return {};
-  return std::u16string(reinterpret_cast<const char16_t*>(buffer), length - 1);
+SYSTEMTIME ToSystemTime(const LocalDateTime& time) {
+  SYSTEMTIME fields{};
+  fields.wYear = static_cast<WORD>(time.year);
+  fields.wMonth = static_cast<WORD>(time.month);
+  fields.wDay = static_cast<WORD>(time.day);
+  fields.wHour = static_cast<WORD>(time.hour);
+  fields.wMinute = static_cast<WORD>(time.minute);
+  fields.wSecond = static_cast<WORD>(time.second);
+  fields.wMilliseconds = static_cast<WORD>(time.millisecond);
+  return fields;
 }
 
-// The pattern with the locale's date separator written as '/', the placeholder the date
-// formatter replaces by the separator. Quoted text is left alone.
-std::u16string WithSeparatorPlaceholder(const std::u16string& pattern,
-                                        const std::u16string& separator) {
-  if (separator.empty() || separator == u"/") return pattern;
-  std::u16string out;
-  char16_t quote = 0;
-  for (std::size_t i = 0; i < pattern.size();) {
-    const char16_t c = pattern[i];
-    if (quote == 0 && pattern.compare(i, separator.size(), separator) == 0) {
-      out += u'/';
-      i += separator.size();
-      continue;
-    }
-    if (c == u'\'' || c == u'"') quote = quote == 0 ? c : (quote == c ? 0 : quote);
-    out += c;
-    ++i;
-  }
-  return out;
+// Calls `format(buffer, size)` the way the locale functions want: first for the length, then
+// for the text; 0 from either means no text.
+template <typename Format>
+std::u16string Formatted(Format format) {
+  const int length = format(nullptr, 0);
+  if (length <= 1) return {};
+  std::u16string text(static_cast<std::size_t>(length), u'\0');
+  const int written = format(reinterpret_cast<wchar_t*>(text.data()), length);
+  if (written <= 1) return {};
+  text.resize(static_cast<std::size_t>(written - 1));
+  return text;
 }
+
+class SystemDateTimeFormat final : public DateTimeFormat {
+ public:
+  std::u16string ShortDate(const LocalDateTime& time) const override {
+    const SYSTEMTIME fields = ToSystemTime(time);
+    return Formatted([&](wchar_t* buffer, int size) {
+      return GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &fields, nullptr, buffer,
+                             size, nullptr);
+    });
+  }
+
+  std::u16string LongTime(const LocalDateTime& time) const override {
+    const SYSTEMTIME fields = ToSystemTime(time);
+    return Formatted([&](wchar_t* buffer, int size) {
+      return GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &fields, nullptr, buffer, size);
+    });
+  }
+};
 
 }  // namespace
 
@@ -45,23 +62,8 @@ LocalDateTime LocalNow() {
                        now.wMinute, now.wSecond, now.wMilliseconds};
 }
 
-DateTimeFormat ReadDateTimeFormat() {
-  DateTimeFormat format;
-  const std::u16string separator = LocaleText(LOCALE_SDATE);
-  const std::u16string pattern = LocaleText(LOCALE_SSHORTDATE);
-  if (!pattern.empty()) {
-    format.dateSeparator = separator.empty() ? u"/" : separator;
-    format.shortDatePattern = WithSeparatorPlaceholder(pattern, format.dateSeparator);
-  }
-  if (const std::u16string timeSeparator = LocaleText(LOCALE_STIME); !timeSeparator.empty()) {
-    format.timeSeparator = timeSeparator;
-  }
-  format.hoursLeadingZero = LocaleText(LOCALE_ITLZERO) == u"1";
-  format.twelveHourClock = LocaleText(LOCALE_ITIME) == u"0";
-  format.amDesignator = LocaleText(LOCALE_S1159);
-  format.pmDesignator = LocaleText(LOCALE_S2359);
-  format.designatorBeforeTime = LocaleText(LOCALE_ITIMEMARKPOSN) == u"1";
-  return format;
+std::unique_ptr<DateTimeFormat> ReadDateTimeFormat() {
+  return std::make_unique<SystemDateTimeFormat>();
 }
 
 }  // namespace qelo::platform

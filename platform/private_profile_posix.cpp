@@ -2,6 +2,11 @@
 // the new bytes go into a temporary file in the file's own directory, which is then renamed
 // over the file, so a reader, a crash or a kill sees the old file or the new one, never a mix.
 // Writes are not synced one by one; the flush syncs the file and its directory.
+//
+// Where the directory refuses the replacement (a shared install folder the user may not write,
+// a sticky folder of another owner) but the file itself may be written, the new bytes are
+// written into the file through its own descriptor and synced, as Windows' own service does;
+// the space is reserved first, so that a full disk refuses the write before a byte changes.
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
@@ -18,6 +23,7 @@
 #include <string_view>
 #include <utility>
 
+#include "platform/posix_handles.h"
 #include "platform/private_profile.h"
 #include "platform/profile_text.h"
 #include "platform/text.h"
@@ -28,32 +34,6 @@ namespace {
 constexpr int kMaxSymbolicLinks = 40;
 constexpr int kWriteAttempts = 3;
 constexpr int kNameAttempts = 16;
-
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd = -1) : fd_(fd) {}
-  FileDescriptor(FileDescriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-  FileDescriptor& operator=(FileDescriptor&& other) noexcept {
-    if (this != &other) {
-      Reset();
-      fd_ = std::exchange(other.fd_, -1);
-    }
-    return *this;
-  }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  ~FileDescriptor() { Reset(); }
-
-  int Get() const { return fd_; }
-  bool Valid() const { return fd_ >= 0; }
-
- private:
-  void Reset() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-  }
-  int fd_;
-};
 
 // Holds back SIGTERM, SIGINT and SIGHUP while a temporary file exists: the program's handlers
 // for them end it at once, which would leave the temporary file behind.
@@ -128,7 +108,7 @@ struct Snapshot {
 
 std::optional<Snapshot> ReadSnapshot(const std::string& target) {
   Snapshot snapshot;
-  FileDescriptor file(::open(target.c_str(), O_RDONLY | O_CLOEXEC));
+  UniqueFd file(::open(target.c_str(), O_RDONLY | O_CLOEXEC));
   if (!file.Valid()) {
     if (errno == ENOENT) return snapshot;
     return std::nullopt;
@@ -154,14 +134,18 @@ bool Writable(const std::string& path, mode_t mode) {
   return (mode & S_IWUSR) != 0 && ::access(path.c_str(), W_OK) == 0;
 }
 
-bool MayReplace(const std::string& target, const Snapshot& snapshot) {
-  const std::string directory = DirectoryOf(target);
-  struct stat status {};
-  if (::stat(directory.c_str(), &status) != 0 || !Writable(directory, status.st_mode)) {
-    return false;
-  }
+bool MayWrite(const std::string& target, const Snapshot& snapshot) {
   return !snapshot.exists || Writable(target, snapshot.status.st_mode);
 }
+
+bool DirectoryWritable(const std::string& target) {
+  const std::string directory = DirectoryOf(target);
+  struct stat status {};
+  return ::stat(directory.c_str(), &status) == 0 && Writable(directory, status.st_mode);
+}
+
+// The errors with which a directory refuses a new name or a rename, not the file's content.
+bool RefusedByDirectory(int error) { return error == EACCES || error == EPERM; }
 
 // True while the file is still the one that was read; a write by somebody else in between
 // must not be overwritten with bytes that do not contain it.
@@ -200,7 +184,7 @@ std::string TemporaryName(const std::string& directory, const std::string& name)
 class TemporaryFile {
  public:
   static std::optional<TemporaryFile> Anonymous(const std::string& directory, mode_t mode) {
-    FileDescriptor fd(::open(directory.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode));
+    UniqueFd fd(::open(directory.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode));
     if (!fd.Valid()) return std::nullopt;
     return TemporaryFile(std::move(fd), {});
   }
@@ -209,7 +193,7 @@ class TemporaryFile {
                                             mode_t mode) {
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
       std::string path = TemporaryName(directory, name);
-      FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
+      UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
       if (fd.Valid()) return TemporaryFile(std::move(fd), std::move(path));
       if (errno != EEXIST) return std::nullopt;
     }
@@ -248,13 +232,17 @@ class TemporaryFile {
   }
 
  private:
-  TemporaryFile(FileDescriptor fd, std::string path) : fd_(std::move(fd)), path_(std::move(path)) {}
+  TemporaryFile(UniqueFd fd, std::string path) : fd_(std::move(fd)), path_(std::move(path)) {}
 
-  FileDescriptor fd_;
+  UniqueFd fd_;
   std::string path_;
 };
 
-enum class Outcome { kReplaced, kFailed, kFileChanged, kNoAnonymousFile };
+enum class Outcome { kWritten, kFailed, kFileChanged, kNoAnonymousFile, kDirectoryRefused };
+
+Outcome FailedBy(int error) {
+  return RefusedByDirectory(error) ? Outcome::kDirectoryRefused : Outcome::kFailed;
+}
 
 bool TakeOverAttributes(int fd, const Snapshot& old) {
   if (!old.exists) return true;
@@ -273,34 +261,79 @@ Outcome Replace(const std::string& target, const Snapshot& old, const std::strin
   TerminationSignalsHeld held;
   std::optional<TemporaryFile> temporary = anonymous ? TemporaryFile::Anonymous(directory, mode)
                                                      : TemporaryFile::Named(directory, name, mode);
-  if (!temporary) return anonymous ? Outcome::kNoAnonymousFile : Outcome::kFailed;
+  if (!temporary) return anonymous ? Outcome::kNoAnonymousFile : FailedBy(errno);
   if (!WriteAll(temporary->Fd(), bytes) || !TakeOverAttributes(temporary->Fd(), old)) {
     return Outcome::kFailed;
   }
   if (!StillAsRead(target, old)) return Outcome::kFileChanged;
   if (!temporary->Name(directory, name)) {
-    return anonymous ? Outcome::kNoAnonymousFile : Outcome::kFailed;
+    return anonymous ? Outcome::kNoAnonymousFile : FailedBy(errno);
   }
-  return temporary->RenameOver(target) ? Outcome::kReplaced : Outcome::kFailed;
+  return temporary->RenameOver(target) ? Outcome::kWritten : FailedBy(errno);
+}
+
+Outcome ReplaceFile(const std::string& target, const Snapshot& old, const std::string& bytes) {
+  if (!DirectoryWritable(target)) return Outcome::kDirectoryRefused;
+  const Outcome outcome = Replace(target, old, bytes, true);
+  return outcome == Outcome::kNoAnonymousFile ? Replace(target, old, bytes, false) : outcome;
+}
+
+// Room for `size` bytes, taken before a byte of the file changes; a file system that cannot
+// reserve space is written without. A refused reservation gives the file its old size back.
+bool ReserveSpace(int fd, std::size_t size, off_t oldSize) {
+  if (size == 0 || ::fallocate(fd, 0, 0, static_cast<off_t>(size)) == 0) return true;
+  if (errno == EOPNOTSUPP || errno == ENOSYS) return true;
+  ::ftruncate(fd, oldSize);
+  return false;
+}
+
+bool WriteAllAt(int fd, const std::string& bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t count =
+        ::pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+    if (count < 0 && errno == EINTR) continue;
+    if (count <= 0) return false;
+    done += static_cast<std::size_t>(count);
+  }
+  return true;
+}
+
+// The file rewritten through its own descriptor: the same bytes, owner and permissions as a
+// replacement would leave, but no instant in which a reader sees no file.
+Outcome RewriteInPlace(const std::string& target, const Snapshot& old, const std::string& bytes) {
+  TerminationSignalsHeld held;
+  const UniqueFd file(::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW));
+  if (!file.Valid()) return Outcome::kFailed;
+  struct stat now {};
+  if (::fstat(file.Get(), &now) != 0 || now.st_ino != old.status.st_ino ||
+      now.st_dev != old.status.st_dev || !StillAsRead(target, old)) {
+    return Outcome::kFileChanged;
+  }
+  if (!ReserveSpace(file.Get(), bytes.size(), old.status.st_size) ||
+      !WriteAllAt(file.Get(), bytes) ||
+      ::ftruncate(file.Get(), static_cast<off_t>(bytes.size())) != 0 || ::fsync(file.Get()) != 0) {
+    return Outcome::kFailed;
+  }
+  return Outcome::kWritten;
 }
 
 // A SIGKILL in the instant between naming a temporary file and renaming it leaves the file
 // behind; the next run's flush removes those whose writer no longer lives.
 void RemoveAbandonedTemporaryFiles(const std::string& directory, const std::string& name) {
-  DIR* listing = ::opendir(directory.c_str());
-  if (listing == nullptr) return;
+  const UniqueDir listing(::opendir(directory.c_str()));
+  if (!listing.Valid()) return;
   const std::string prefix = "." + name + ".";
-  while (const dirent* entry = ::readdir(listing)) {
+  while (const dirent* entry = ::readdir(listing.Get())) {
     const std::string_view entryName = entry->d_name;
     if (!entryName.starts_with(prefix) || !entryName.ends_with(".tmp")) continue;
     const std::string_view rest = entryName.substr(prefix.size());
     const pid_t writer =
         static_cast<pid_t>(std::atol(std::string(rest.substr(0, rest.find('-'))).c_str()));
     if (writer > 0 && writer != ::getpid() && ::kill(writer, 0) != 0 && errno == ESRCH) {
-      ::unlinkat(::dirfd(listing), entry->d_name, 0);
+      ::unlinkat(::dirfd(listing.Get()), entry->d_name, 0);
     }
   }
-  ::closedir(listing);
 }
 
 }  // namespace
@@ -311,11 +344,13 @@ bool WriteProfileEntry(const std::u16string& section, const std::u16string& key,
   if (!target) return false;
   for (int attempt = 0; attempt < kWriteAttempts; ++attempt) {
     const std::optional<Snapshot> old = ReadSnapshot(*target);
-    if (!old || !MayReplace(*target, *old)) return false;
+    if (!old || !MayWrite(*target, *old)) return false;
     const std::string bytes = ApplyProfileWrite(old->bytes, section, key, value);
-    Outcome outcome = Replace(*target, *old, bytes, true);
-    if (outcome == Outcome::kNoAnonymousFile) outcome = Replace(*target, *old, bytes, false);
-    if (outcome != Outcome::kFileChanged) return outcome == Outcome::kReplaced;
+    Outcome outcome = ReplaceFile(*target, *old, bytes);
+    if (outcome == Outcome::kDirectoryRefused && old->exists) {
+      outcome = RewriteInPlace(*target, *old, bytes);
+    }
+    if (outcome != Outcome::kFileChanged) return outcome == Outcome::kWritten;
   }
   return false;
 }
@@ -323,9 +358,9 @@ bool WriteProfileEntry(const std::u16string& section, const std::u16string& key,
 void FlushPrivateProfile(const std::u16string& path) {
   const std::optional<std::string> target = ResolveTarget(ToUtf8(path));
   if (!target) return;
-  const FileDescriptor file(::open(target->c_str(), O_RDONLY | O_CLOEXEC));
+  const UniqueFd file(::open(target->c_str(), O_RDONLY | O_CLOEXEC));
   if (file.Valid()) ::fsync(file.Get());
-  const FileDescriptor directory(
+  const UniqueFd directory(
       ::open(DirectoryOf(*target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   RemoveAbandonedTemporaryFiles(DirectoryOf(*target), NameOf(*target));
   if (directory.Valid()) ::fsync(directory.Get());

@@ -4,6 +4,11 @@ namespace qelo::platform {
 namespace {
 
 constexpr char16_t kReplacement = 0xFFFD;
+constexpr char16_t kEscapedByteBase = 0xDC00;
+
+char16_t EscapedByte(unsigned char byte) { return static_cast<char16_t>(kEscapedByteBase + byte); }
+
+bool IsEscapedByte(char32_t unit) { return unit >= 0xDC80 && unit <= 0xDCFF; }
 
 // Length of the sequence that `lead` begins, 0 for a byte that cannot begin one.
 int SequenceLength(unsigned char lead) {
@@ -52,7 +57,7 @@ std::u16string FromUtf8(std::string_view bytes) {
     const auto lead = static_cast<unsigned char>(bytes[i]);
     const int length = SequenceLength(lead);
     if (length == 0 || i + length > bytes.size()) {
-      out.push_back(kReplacement);
+      out.push_back(EscapedByte(lead));
       ++i;
       continue;
     }
@@ -65,7 +70,7 @@ std::u16string FromUtf8(std::string_view bytes) {
     }
     const bool overlong = (length == 3 && cp < 0x800) || (length == 4 && cp < 0x10000);
     if (!wellFormed || overlong || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-      out.push_back(kReplacement);
+      out.push_back(EscapedByte(lead));
       ++i;
       continue;
     }
@@ -84,6 +89,9 @@ std::string ToUtf8(std::u16string_view text) {
         text[i + 1] <= 0xDFFF) {
       cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
       ++i;
+    } else if (IsEscapedByte(cp)) {
+      out.push_back(static_cast<char>(cp - kEscapedByteBase));
+      continue;
     } else if (cp >= 0xD800 && cp <= 0xDFFF) {
       cp = kReplacement;
     }

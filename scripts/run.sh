@@ -7,6 +7,7 @@
 #   scripts/run.sh [city]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source tests/e2e/e2e_lib.sh
 city="${1:-福州}"
 jobs="${QELO_JOBS:-$(nproc)}"
 build=build/native
@@ -28,7 +29,7 @@ echo "== running: $program $city   (www.weather.com.cn = the emulator on 127.0.0
 status=0
 tests/e2e/in_forecast_netns.sh --emulator "$emulator" --lifetime-seconds 60 -- \
   timeout -k 5 330 "$program" "$city" || status=$?
-if [ $status = 77 ]; then
+if [ $status = "$E2E_SKIP" ]; then
   cat >&2 <<MSG
 This machine cannot create a private network namespace (see the reason above), so the program
 cannot be pointed at the emulator here. On a machine with internet access, run the program
@@ -43,11 +44,7 @@ if [ "$after" = none ] || [ "$after" = "$before" ]; then
   exit 1
 fi
 echo "== $ini"
-if [ "$(head -c 2 "$ini" | od -An -tx1 | tr -d ' \n')" = fffe ]; then
-  iconv -f UTF-16LE -t UTF-8 "$ini"
-else
-  cat "$ini"
-fi
+ini_text "$ini"
 cat <<MSG
 
 On a machine with internet access the program is used as it stands:

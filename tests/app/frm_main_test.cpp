@@ -89,6 +89,14 @@ class FakeRunServices final : public RunServices {
   };
 };
 
+// The update time of 2014-09-16 08:05:09 as the formats of a Chinese desktop write it.
+class FixedDateTimeFormat final : public platform::DateTimeFormat {
+ public:
+  std::u16string ShortDate(const platform::LocalDateTime&) const override { return u"2014/9/16"; }
+  std::u16string LongTime(const platform::LocalDateTime&) const override { return u"8:05:09"; }
+};
+const FixedDateTimeFormat kFixedFormat;
+
 using Log = std::vector<std::string>;
 
 std::vector<std::string> Writes(const Log& log) {
@@ -106,7 +114,7 @@ TEST(FrmMainRun, WithoutCityEndsAtOnceWithEmptyCityField) {
     SCOPED_TRACE(ToUtf8(commandLine));
     FakeRunServices services;
     services.commandLine = commandLine;
-    TFrmMain form(services, {});
+    TFrmMain form(services, kFixedFormat, kWatchdogInterval);
     EXPECT_EQ(form.edtCityName.GetText(), u"");  // the stored 福州 is no default
     EXPECT_EQ(form.edtJsonURL.GetText(), u"");
     EXPECT_EQ(form.mmow.GetLine(0), u"mmow");
@@ -125,7 +133,7 @@ TEST(FrmMainRun, UnknownCityEndsWithoutFetchOrFile) {
     SCOPED_TRACE(ToUtf8(commandLine));
     FakeRunServices services;
     services.commandLine = commandLine;
-    TFrmMain form(services, {});
+    TFrmMain form(services, kFixedFormat, kWatchdogInterval);
     EXPECT_EQ(form.edtCityName.GetText(), city);
     EXPECT_EQ(form.edtJsonURL.GetText(), u"(未知城市)");
     EXPECT_EQ(form.mmow.GetLine(0), u"mmow");
@@ -137,7 +145,7 @@ TEST(FrmMainRun, UnknownCityEndsWithoutFetchOrFile) {
 TEST(FrmMainRun, FoundCityRunsEveryStepInOrderAndEndsAfterClosing) {
   FakeRunServices services;
   services.commandLine = u"\"C:\\Program Files\\qeloweather.exe\" \"\" 福州 厦门";
-  TFrmMain form(services, {});
+  TFrmMain form(services, kFixedFormat, kWatchdogInterval);
 
   EXPECT_EQ(form.edtCityName.GetText(), u"福州");
   EXPECT_EQ(form.edtJsonURL.GetText(), kFuzhouAddress);
@@ -188,7 +196,7 @@ TEST(FrmMainRun, FailureAfterArmingIsReportedAndTheWatchdogEndsTheProgram) {
     } else {
       services.write = [&](const std::u16string&) { throw Failure(c.message); };
     }
-    TFrmMain form(services, {});
+    TFrmMain form(services, kFixedFormat, kWatchdogInterval);
 
     EXPECT_EQ(services.log.front(), "start timer 300000");
     EXPECT_EQ(services.log.back(), "report Qeloweather | " + ToUtf8(c.shown));
@@ -215,7 +223,7 @@ TEST(FrmMainRun, WatchdogDueWhileTheReportIsUpEndsFromWithinIt) {
     throw Failure(u"Connection Closed Gracefully.");
   };
   services.whileReportIsUp = [&] { services.FireTimer(); };
-  TFrmMain form(services, {});
+  TFrmMain form(services, kFixedFormat, kWatchdogInterval);
   EXPECT_EQ(services.log, Log({"start timer 300000", "fetch " + ToUtf8(kFuzhouAddress),
                                "report Qeloweather | Connection Closed Gracefully.", "end"}));
 }
@@ -224,7 +232,7 @@ TEST(FrmMainRun, FailureBeforeArmingEndsOnceReported) {
   FakeRunServices services;
   services.commandLine = u"qeloweather.exe 福州";
   services.startTimer = [] { throw Failure(u"Not enough timers available"); };
-  TFrmMain form(services, {});
+  TFrmMain form(services, kFixedFormat, kWatchdogInterval);
   EXPECT_EQ(form.edtJsonURL.GetText(), kFuzhouAddress);
   EXPECT_FALSE(form.tmr1.Running());
   EXPECT_EQ(services.log, Log({"report Qeloweather | Not enough timers available.", "end"}));

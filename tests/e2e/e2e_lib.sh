@@ -1,5 +1,50 @@
-# Shared helpers of the end-to-end tests (sourced). Every helper reports a fault with `fail`,
-# which ends the test with exit code 1; `skip` ends it with 77, which ctest shows as skipped.
+# Shared helpers of the end-to-end and process tests (sourced by every script in this folder and
+# by the bench and run scripts that start the real program).
+#
+# A test script is `set -euo pipefail`, sources this file, calls make_work_dir, and runs the
+# program with run_timed (or a wrapper of it), then checks with the check_* helpers. A fault ends
+# the test with `fail` (exit code 1), a missing capability with `skip` (77, which ctest shows as
+# skipped: every e2e test has SKIP_RETURN_CODE 77).
+#
+# Running (everything that touches the network runs inside the namespace runner):
+#   in_netns [runner options] -- command...       in_forecast_netns.sh, its skip passed on
+#   run_timed LIMIT [options] -- command...        the command in the runner under timed_run.py;
+#       afterwards $run_status, $run_ms, $run_signal and $work/stdout, $work/stderr. Options:
+#       timed_run.py's (--stderr-closed-pipe, --signal NAME, --signal-on-stderr TEXT,
+#       --signal-delay MS) go to it, every other one to the runner (--mode, --no-emulator,
+#       --no-host, --unanswered, --request-log FILE, --wine, --wine-relay LIST, --xvfb, ...).
+#   split_options WORDS...                         $e2e_options (before "--"), $e2e_command (after)
+#   complete_fetch PROGRAM CITY MODE LIMIT_MS RUN...   a run that must write the forecast: RUN
+#       is a run function with its options (run_timed 60); checks exit code 0, the end within
+#       LIMIT_MS, the 17 keys the emulator served in MODE and the one GET request
+#   failed_fetch PROGRAM RUN...                    a run of the short-watchdog variant for 福州
+#       that must fail (RUN as above, e.g. run_timed 60 --mode not-found); checks exit code 0,
+#       the end not before the watchdog, the old forecast file untouched
+#   failed_fetch_reported PATTERN RUN...           failed_fetch of $QELO_SHORT_WATCHDOG_PROGRAM
+#       whose report on stderr matches PATTERN (check_report)
+#   Both set $installed (the program's copy in $app_dir) and $program_title (its name without
+#   extension).
+#   wait_until SECONDS PID TEST...                 polls `[ TEST ]` against a deadline
+# The installed program and its files:
+#   make_work_dir                                  $work, removed at exit (QELO_E2E_KEEP keeps it)
+#   install_program PROGRAM DIRECTORY              prints the path of the copy
+#   city_code NAME                                 the code the program looks up for a city name
+#   is_utf16le FILE, ini_text FILE                 the BOM sniff; the file as UTF-8 without CRs
+#   check_forecast_file FILE EXPECTED              [qelo] and the emulator's 17 keys (--print-expected)
+#   plant_old_file FILE, check_file_untouched FILE
+#   check_report TITLE PATTERN                     $work/stderr is "TITLE: <PATTERN>\n" (a glob)
+#   check_one_request_for LOG CODE, check_no_request LOG, logged_requests LOG
+# Wine:
+#   wine_prefix, ensure_wine_prefix                the project's Wine prefix (scripts/wine-run)
+#   relay_events TRACE EXE_NAME                    relay_trace.py: the main thread's calls as lines
+#
+# A step that needs several runs inside one namespace (a loop over cities) is a scenario of the
+# script itself, started through the runner: in_netns -- "$0" inside-<step> ARGUMENTS.
+# A run that starts the program through something (a locale, another user, Wine) is a run
+# function of its own that complete_fetch and failed_fetch take as RUN, for example
+#   as_user() { split_options "$@"; run_timed 60 "${e2e_options[@]}" -- setpriv ... "${e2e_command[@]}"; }
+# (windows_e2e.sh's run_exe is one). complete_fetch and failed_fetch install into $app_dir, which
+# each script sets ($work/app); a scenario that installs elsewhere sets it first (blank-directory).
 
 readonly E2E_SKIP=77
 
@@ -16,6 +61,8 @@ trap 'e2e_report_unexpected_exit $? $LINENO "$BASH_COMMAND"' ERR
 E2E_DIR="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 readonly E2E_DIR
 readonly E2E_RUNNER="$E2E_DIR/in_forecast_netns.sh"
+readonly E2E_CITIES="$E2E_DIR/../../citydir/cities.tsv"
+readonly E2E_WINE_RUN="${QELO_WINE_RUN:-$E2E_DIR/../../scripts/wine-run}"
 
 fail() {
   echo "FAIL: $*" >&2
@@ -61,7 +108,34 @@ wait_until() {
 
 # The code the program looks up for a city name: that of the first row with the name.
 city_code() {
-  awk -F'\t' -v city="$1" '$1 == city { print $2; exit }' "$E2E_DIR/../../citydir/cities.tsv"
+  awk -F'\t' -v city="$1" '$1 == city { print $2; exit }' "$E2E_CITIES"
+}
+
+# The project's Wine prefix, as scripts/wine-run uses it.
+wine_prefix() { "$E2E_WINE_RUN" --print-prefix; }
+
+# Makes the prefix once, outside any namespace (tests running in parallel wait for each other).
+ensure_wine_prefix() {
+  local prefix
+  prefix=$(wine_prefix)
+  [ -f "$prefix/system.reg" ] && return
+  mkdir -p "$(dirname "$prefix")"
+  flock "$prefix.lock" bash -c '[ -f "$1/system.reg" ] || "$2" cmd /c exit 0' _ "$prefix" "$E2E_WINE_RUN" \
+    >/dev/null 2>&1 || true
+  [ -f "$prefix/system.reg" ] || fail "cannot make the Wine prefix $prefix"
+}
+
+# split_options WORDS...: the words before the first "--" into the array e2e_options, those
+# after it into e2e_command.
+split_options() {
+  e2e_options=()
+  while [ $# -gt 0 ] && [ "$1" != "--" ]; do
+    e2e_options+=("$1")
+    shift
+  done
+  [ $# -gt 0 ] || fail "split_options: no -- in the words"
+  shift
+  e2e_command=("$@")
 }
 
 # in_netns [runner and emulator options] -- command...: as the runner, with its skip passed on.
@@ -74,13 +148,106 @@ in_netns() {
   return $status
 }
 
-# The forecast file as UTF-8 text without CRs: a UTF-16LE file (BOM FF FE, as the Windows
-# private-profile service writes it) is converted, a UTF-8 BOM is dropped.
+# run_timed LIMIT_SECONDS [options] -- command...
+# Runs the command inside the namespace under timed_run.py with a hard time limit (see the top of
+# this file for the options). Afterwards: $run_status (exit code; 124 when the limit cut it
+# off), $run_ms (its own run time, start to exit), $run_signal (timed_run.py's note, with
+# --signal), and the files $work/stdout and $work/stderr.
+run_timed() {
+  local limit=$1
+  shift
+  split_options "$@"
+  local runner=() timed=() i=0
+  while [ $i -lt ${#e2e_options[@]} ]; do
+    case "${e2e_options[$i]}" in
+      --stderr-closed-pipe) timed+=("${e2e_options[$i]}") ;;
+      --signal | --signal-on-stderr | --signal-delay)
+        timed+=("${e2e_options[$i]}" "${e2e_options[$((i + 1))]}")
+        i=$((i + 1)) ;;
+      *) runner+=("${e2e_options[$i]}") ;;
+    esac
+    i=$((i + 1))
+  done
+  rm -f "$work/status" "$work/ms" "$work/signal"
+  in_netns "${runner[@]}" -- \
+    python3 "$E2E_DIR/timed_run.py" --out "$work" --limit "$limit" "${timed[@]}" -- "${e2e_command[@]}" ||
+    fail "the namespace runner failed"
+  run_status=$(cat "$work/status")
+  run_ms=$(cat "$work/ms")
+  run_signal=$(cat "$work/signal" 2>/dev/null || true)
+}
+
+# Copies PROGRAM into $app_dir: sets $installed and $program_title.
+install_in_app_dir() {
+  installed=$(install_program "$1" "$app_dir")
+  program_title=$(basename "$installed")
+  program_title=${program_title%%.*}
+}
+
+# complete_fetch PROGRAM CITY MODE LIMIT_MS RUN...: installs PROGRAM in $app_dir and runs it for
+# CITY with RUN (a run function and its options) against the emulator in MODE. The run ends with
+# 0 within LIMIT_MS after one GET with the fixed head, and the file holds what was served.
+complete_fetch() {
+  local program=$1 city=$2 mode=$3 limit_ms=$4
+  shift 4
+  install_in_app_dir "$program"
+  local expected
+  expected=$("$QELO_EMULATOR" --mode "$mode" --print-expected "$city")
+  rm -f "$work/requests"
+  "$@" --mode "$mode" --request-log "$work/requests" -- "$installed" "$city"
+  [ "$run_status" = 0 ] || fail "exit code $run_status for $city ($mode)"
+  [ "$run_ms" -lt "$limit_ms" ] || fail "the run took $run_ms ms; it must end once the file is closed"
+  check_forecast_file "$app_dir/qeloweather.ini" "$expected"
+  check_one_request_for "$work/requests" "$(city_code "$city")"
+}
+
+# failed_fetch PROGRAM RUN...: installs PROGRAM (the short-watchdog variant) in $app_dir beside
+# an old forecast file and runs it for 福州 with RUN (a run function and its options). A failed
+# fetch ends with 0 when the watchdog fires, not earlier, and leaves the file alone; the caller
+# checks how the failure was reported.
+failed_fetch() {
+  local program=$1
+  shift
+  : "${QELO_SHORT_WATCHDOG_MS:?}"
+  install_in_app_dir "$program"
+  plant_old_file "$app_dir/qeloweather.ini"
+  "$@" -- "$installed" 福州
+  [ "$run_status" = 0 ] || fail "exit code $run_status (124: the watchdog did not end the program)"
+  [ "$run_ms" -ge $((QELO_SHORT_WATCHDOG_MS - 100)) ] ||
+    fail "ended after $run_ms ms, before the watchdog's $QELO_SHORT_WATCHDOG_MS ms"
+  check_file_untouched "$app_dir/qeloweather.ini"
+}
+
+failed_fetch_reported() {
+  local report=$1
+  shift
+  failed_fetch "${QELO_SHORT_WATCHDOG_PROGRAM:?}" "$@"
+  check_report "$program_title" "$report"
+}
+
+# check_report TITLE PATTERN: standard error holds exactly one report line "TITLE: <text>" with
+# the text matching the glob PATTERN (a CR LF inside the text stands as $'\r\n').
+check_report() {
+  local title=$1 pattern=$2
+  local reported
+  reported=$(cat "$work/stderr")
+  # shellcheck disable=SC2053 # the pattern is a glob on purpose
+  if [[ "$reported" != "$title: "$pattern ]] || [ -n "$(tail -c 1 "$work/stderr")" ]; then
+    echo "expected: $title: $(printf '%s' "$pattern" | od -c | head -5)" >&2
+    echo "reported: $(od -c <"$work/stderr" | head -5)" >&2
+    fail "wrong failure report"
+  fi
+}
+
+# True when the file starts with the UTF-16LE byte order mark FF FE, as the Windows
+# private-profile service writes it.
+is_utf16le() { [ "$(head -c 2 "$1" | od -An -tx1 | tr -d ' \n')" = fffe ]; }
+
+# The forecast file as UTF-8 text without CRs: a UTF-16LE file is converted, a UTF-8 BOM is
+# dropped.
 ini_text() {
   local file=$1
-  local bom
-  bom=$(head -c 2 "$file" | od -An -tx1 | tr -d ' \n')
-  if [ "$bom" = fffe ]; then
+  if is_utf16le "$file"; then
     tail -c +3 "$file" | iconv -f UTF-16LE -t UTF-8 | tr -d '\r'
   else
     sed '1s/^\xEF\xBB\xBF//' "$file" | tr -d '\r'
@@ -135,32 +302,6 @@ check_file_untouched() {
 # The request heads the emulator logged, as one text without CRs.
 logged_requests() { [ -f "$1" ] && tr -d '\r' <"$1" || true; }
 
-# run_timed LIMIT_SECONDS [runner and emulator options] -- program arguments...
-# Runs the program inside the namespace with a hard time limit. Afterwards: $run_status (exit
-# code; 124 when the limit cut it off), $run_ms (its own run time, start to exit), and the files
-# $work/stdout and $work/stderr.
-run_timed() {
-  local limit=$1
-  shift
-  local options=()
-  while [ "$1" != "--" ]; do
-    options+=("$1")
-    shift
-  done
-  shift
-  rm -f "$work/status" "$work/ms"
-  in_netns "${options[@]}" -- bash -c '
-    work=$1 limit=$2
-    shift 2
-    start=$(date +%s%3N)
-    timeout -k 5 "$limit" "$@" >"$work/stdout" 2>"$work/stderr"
-    echo $? >"$work/status"
-    echo $(( $(date +%s%3N) - start )) >"$work/ms"' _ "$work" "$limit" "$@" ||
-    fail "the namespace runner failed"
-  run_status=$(cat "$work/status")
-  run_ms=$(cat "$work/ms")
-}
-
 # The exact request head the program must send for a city code.
 expected_request() {
   printf 'GET /weather/%s.shtml HTTP/1.1\r\nHost: www.weather.com.cn\r\nAccept: text/html,application/xhtml+xml,application/xml;q=0.9,*/*;q=0.8\r\nAccept-Encoding: identity\r\nUser-Agent: Mozilla/3.0 (compatible; Indy Library)\r\n\r\n' "$1"
@@ -178,4 +319,10 @@ check_one_request_for() {
 
 check_no_request() {
   [ ! -s "$1" ] || fail "the program sent a request although it must not: $(logged_requests "$1")"
+}
+
+# relay_events TRACE EXE_NAME: the relayed calls, returns and timer messages of the program's
+# main thread, one tab-separated line each (see relay_trace.py).
+relay_events() {
+  python3 "$E2E_DIR/relay_trace.py" "$1" "$2" || fail "cannot read the relay trace $1"
 }

@@ -8,9 +8,18 @@
 # Runner options:
 #   --emulator PATH   the forecast_emulator executable (default: $QELO_EMULATOR)
 #   --no-emulator     nothing listens on port 80 (a refused connection)
+#   --no-host         www.weather.com.cn does not resolve (only the hosts file is asked, and the
+#                     name is not in it); implies --no-emulator
+#   --unanswered      www.weather.com.cn is an address routed into the loopback device that
+#                     nobody answers, so that a connect waits; implies --no-emulator
 #   --wine            give Wine a private copy-on-write view of the project prefix, so that a
 #                     fresh wineserver starts inside the namespace (QELO_WINEPREFIX is set)
+#   --wine-relay LIST with --wine: Wine traces the calls of LIST (RelayInclude, as in
+#                     "user32.SetTimer;user32.MessageBoxW") with thread ids and timestamps on
+#                     stderr (WINEDEBUG is set)
 #   --xvfb            start a virtual X server of the namespace's own (DISPLAY is set)
+#   --real-ids        no user namespace: the machine's own user ids stay valid inside, so that
+#                     the command can drop to another user (setpriv); needs root
 # Every other option before "--" goes to the emulator (--mode, --once, --request-log ...).
 #
 # The command's exit code is passed on. Exit code 77 (and a reason on stderr) means that this
@@ -21,6 +30,8 @@ source "$(dirname "$0")/e2e_lib.sh"
 
 readonly kSkip=77
 readonly kHost=www.weather.com.cn
+# An address for --unanswered: routed into the loopback device, assigned to nobody.
+readonly kUnansweredNet=10.77.0.0/24 kUnansweredAddress=10.77.0.1
 
 fail_setup() {
   echo "in_forecast_netns: $*" >&2
@@ -37,6 +48,18 @@ if [ "${1:-}" != "--inside" ]; then
   # namespaces are switched off. The pid namespace ends every process left behind with the
   # command; its own /proc keeps tools that read /proc/<pid> (LeakSanitizer) working.
   namespaces=(--net --mount --pid --fork --kill-child --mount-proc)
+  real_ids=0
+  for argument in "$@"; do
+    [ "$argument" = -- ] && break
+    [ "$argument" = --real-ids ] && real_ids=1
+  done
+  if [ "$real_ids" = 1 ]; then
+    if [ "$(id -u)" = 0 ] && unshare "${namespaces[@]}" true 2>/dev/null; then
+      exec unshare "${namespaces[@]}" bash "$0" --inside "$@"
+    fi
+    echo "SKIP: --real-ids needs root and a network namespace without a user namespace" >&2
+    exit $kSkip
+  fi
   if unshare --user --map-root-user "${namespaces[@]}" true 2>/dev/null; then
     exec unshare --user --map-root-user "${namespaces[@]}" bash "$0" --inside "$@"
   elif [ "$(id -u)" = 0 ] && unshare "${namespaces[@]}" true 2>/dev/null; then
@@ -51,15 +74,21 @@ shift
 # ---- inside: loopback, host name, emulator, command ----------------------------------------
 emulator="${QELO_EMULATOR:-}"
 start_emulator=1
+host_address=127.0.0.1
 wine=0
+wine_relay=""
 xvfb=0
 emulator_args=()
 while [ $# -gt 0 ] && [ "$1" != "--" ]; do
   case "$1" in
     --emulator) emulator="$2"; shift 2 ;;
     --no-emulator) start_emulator=0; shift ;;
+    --no-host) host_address=""; start_emulator=0; shift ;;
+    --unanswered) host_address=$kUnansweredAddress; start_emulator=0; shift ;;
     --wine) wine=1; shift ;;
+    --wine-relay) wine_relay="$2"; shift 2 ;;
     --xvfb) xvfb=1; shift ;;
+    --real-ids) shift ;;
     *) emulator_args+=("$1"); shift ;;
   esac
 done
@@ -108,14 +137,22 @@ place_etc_file() {
   cp "$scratch/$name" "/etc/$name"
 }
 
-place_etc_file hosts "127.0.0.1 localhost
+hosts="127.0.0.1 localhost
 ::1 localhost ip6-localhost ip6-loopback
-127.0.0.1 $kHost
 "
-# The resolver must consult the hosts file for host names.
-if [ ! -e /etc/nsswitch.conf ] || ! grep -Eq '^hosts:.*\bfiles\b' /etc/nsswitch.conf; then
+[ -z "$host_address" ] || hosts+="$host_address $kHost
+"
+place_etc_file hosts "$hosts"
+# The resolver must consult the hosts file for host names; for --no-host nothing else.
+if [ -z "$host_address" ]; then
   place_etc_file nsswitch.conf "hosts: files
 "
+elif [ ! -e /etc/nsswitch.conf ] || ! grep -Eq '^hosts:.*\bfiles\b' /etc/nsswitch.conf; then
+  place_etc_file nsswitch.conf "hosts: files
+"
+fi
+if [ "$host_address" = $kUnansweredAddress ]; then
+  ip route add $kUnansweredNet dev lo || fail_setup "cannot route $kUnansweredNet into the loopback device"
 fi
 
 # A name service cache daemon outside would answer with the outside's view of host names.
@@ -126,7 +163,7 @@ for nscd_dir in /var/run/nscd /run/nscd; do
 done
 
 if [ "$wine" = 1 ]; then
-  prefix="${QELO_WINEPREFIX:-${HOME:-/root}/.local/share/qelo-wine}"
+  prefix=$(wine_prefix)
   [ -f "$prefix/system.reg" ] || fail_setup "no Wine prefix at $prefix (run scripts/wine-run once)"
   mkdir -p "$scratch/wine/upper" "$scratch/wine/work" "$scratch/wine/prefix"
   mount -t overlay overlay \
@@ -138,6 +175,12 @@ if [ "$wine" = 1 ]; then
   mkdir -p "$server_dir" || fail_setup "cannot make $server_dir"
   mount -t tmpfs -o mode=0700 tmpfs "$server_dir" || fail_setup "cannot hide $server_dir"
   export QELO_WINEPREFIX="$scratch/wine/prefix"
+  if [ -n "$wine_relay" ]; then
+    # Read by the fresh wineserver of this prefix view; the full relay trace is large and slow.
+    printf '\n[Software\\\\Wine\\\\Debug] 1700000000\n"RelayInclude"="%s"\n' "$wine_relay" \
+      >>"$QELO_WINEPREFIX/user.reg"
+    export WINEDEBUG=-all,+relay,+loaddll,+timestamp
+  fi
 fi
 
 if [ "$xvfb" = 1 ]; then

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# End-to-end tests of qeloweather.exe under Wine: the real Windows program against the
-# forecast-site emulator, with a fresh wineserver and X server of the namespace's own. The
-# Win32 calls that matter are read from Wine's relay trace of the program's own thread.
+# End-to-end tests of qeloweather.exe under Wine: the real Windows program, started as a host
+# starts it, against the forecast-site emulator, with a fresh wineserver and X server of the
+# namespace's own. The Win32 calls that matter are read from Wine's relay trace of the program's
+# main thread (relay_trace.py).
 #
 #   windows_e2e.sh SCENARIO [argument]
 # Environment: QELO_EMULATOR (a native build's forecast_emulator), QELO_EXE,
@@ -9,167 +10,165 @@
 set -euo pipefail
 source "$(dirname "$0")/e2e_lib.sh"
 
-: "${QELO_EMULATOR:?}" "${QELO_EXE:?}" "${QELO_WINE_RUN:?}"
+: "${QELO_EMULATOR:?}" "${QELO_EXE:?}"
 [ -x "$QELO_EMULATOR" ] || skip "no native forecast_emulator at $QELO_EMULATOR (build the native tree first)"
 command -v Xvfb >/dev/null || skip "Xvfb is not installed"
 scenario=$1
 make_work_dir
 # Where the program is installed; its forecast file lands beside it.
 app_dir="$work/app"
-
-# The namespace gets a copy-on-write view of the project's Wine prefix; on a fresh machine the
-# prefix is made first, once, outside (tests running in parallel wait for each other).
-prefix="${QELO_WINEPREFIX:-${HOME:-/root}/.local/share/qelo-wine}"
-if [ ! -f "$prefix/system.reg" ]; then
-  mkdir -p "$(dirname "$prefix")"
-  flock "$prefix.lock" bash -c '[ -f "$1/system.reg" ] || "$2" cmd /c exit 0' _ "$prefix" "$QELO_WINE_RUN" \
-    >/dev/null 2>&1 || true
-  [ -f "$prefix/system.reg" ] || fail "cannot make the Wine prefix $prefix"
-fi
+ensure_wine_prefix
 # Wine's start in a fresh prefix view takes a few seconds; the real watchdog is 300 s.
 readonly kPromptExitMs=60000
+# A run with nothing to fetch still ends at once, Wine's start included.
+readonly kAtOnceMs=20000
+# The calls the relay trace shows (the full trace is large and slow).
+readonly kRelayed="user32.MessageBoxW;user32.ShowWindow;user32.CreateWindowExW;user32.SetTimer;user32.KillTimer;user32.PostQuitMessage"
+readonly WS_VISIBLE=0x10000000 MB_OK_ICONERROR=00000010
 
-# The program under Wine with a relay trace of the calls below only (the full relay trace is
-# large and slow); the registry setting goes into the private prefix view of this run.
-cat >"$work/wine-program.sh" <<'SCRIPT'
-#!/usr/bin/env bash
-cat >>"$QELO_WINEPREFIX/user.reg" <<'REG'
-
-[Software\\Wine\\Debug] 1700000000
-"RelayInclude"="user32.MessageBoxW;user32.ShowWindow;user32.CreateWindowExW;user32.SetTimer"
-REG
-WINEDEBUG=-all,+relay,+loaddll,+timestamp exec "$QELO_WINE_RUN" "$@" 2>"$TRACE"
-SCRIPT
-chmod +x "$work/wine-program.sh"
-export TRACE="$work/trace"
-
+# run_exe LIMIT [options] -- EXE arguments...: the program under Wine in the namespace; Wine's
+# relay trace is $work/stderr.
 run_exe() {
   local limit=$1
   shift
-  run_timed "$limit" --wine --xvfb "$@"
+  split_options "$@"
+  run_timed "$limit" --wine --wine-relay "$kRelayed" --xvfb "${e2e_options[@]}" -- \
+    "$E2E_WINE_RUN" "${e2e_command[@]}"
 }
 
-# The relay calls of the program's main thread (the thread that loaded the executable), each
-# line "<seconds>:<thread>:Call <function>(<arguments>) ret=...".
-program_calls() {
-  local exe_name=$1
-  local thread
-  thread=$(grep -a -m 1 "trace:loaddll:.*Loaded L\".*\\\\$exe_name\"" "$TRACE" |
-    sed -E 's/^[0-9.]+:([0-9a-f]+):.*/\1/')
-  [ -n "$thread" ] || fail "the trace does not show $exe_name being loaded"
-  grep -a -E "^[0-9.]+:$thread:((Call|Ret)  ?user32\.|Call window proc .*msg=WM_TIMER,)" "$TRACE" || true
-}
+# The relayed events of the program's main thread, and those of one kind and function.
+program_events() { relay_events "$work/stderr" "$1"; }
+calls_of() { awk -F'\t' -v name="$2" '$2 == "call" && $3 == name' <<<"$1"; }
 
-# The watchdog: one SetTimer with identifier 1 and the given interval (hexadecimal ms).
-check_watchdog_armed() {
-  local calls=$1 interval=$2
-  local timers
-  timers=$(grep ':Call user32.SetTimer(' <<<"$calls" || true)
-  [ -n "$timers" ] && [ "$(wc -l <<<"$timers")" = 1 ] || fail "expected one SetTimer call, got: $timers"
-  [[ "$timers" == *"SetTimer("*",00000001,$interval,"* ]] ||
-    fail "the watchdog is not timer 1 with $((16#$interval)) ms: $timers"
-}
-
-# Milliseconds between the first lines of the two calls (Call or Ret lines, by pattern).
-ms_between() {
-  local calls=$1 from=$2 to=$3
-  local start end
-  start=$(grep -m 1 -- "$from" <<<"$calls" | cut -d: -f1)
-  end=$(grep -m 1 -- "$to" <<<"$calls" | cut -d: -f1)
-  [ -n "$start" ] && [ -n "$end" ] || fail "no '$from' or '$to' in the trace"
-  echo $(((10#${end/./} - 10#${start/./})))
-}
-
-# No window of the program becomes visible: no ShowWindow other than SW_HIDE, no window
-# created with WS_VISIBLE.
+# No window of the program becomes visible: its own code never calls ShowWindow, no ShowWindow
+# on its thread other than SW_HIDE, no window created with WS_VISIBLE; its hidden windows (the
+# main form among them) are created.
 check_no_window_shown() {
-  local calls=$1
-  local line arguments
-  while IFS= read -r line; do
-    arguments=${line#*(}
-    IFS=, read -r -a fields <<<"$arguments"
-    case "$line" in
-      *user32.ShowWindow*)
-        local command=${fields[1]%%")"*}
-        [ $((16#$command)) = 0 ] || fail "the program showed a window: $line" ;;
-      *user32.CreateWindowExW*)
-        [ $((16#${fields[3]} & 0x10000000)) = 0 ] || fail "the program created a visible window: $line" ;;
-    esac
-  done < <(grep ':Call ' <<<"$calls")
+  local events=$1 shown style
+  shown=$(calls_of "$events" user32.ShowWindow | awk -F'\t' '$4 == "own" || $6 != "00000000"')
+  [ -z "$shown" ] || fail "the program showed a window: $shown"
+  for style in $(calls_of "$events" user32.CreateWindowExW | cut -f8); do
+    [ $((16#$style & WS_VISIBLE)) = 0 ] || fail "the program created a visible window (style $style)"
+  done
+  calls_of "$events" user32.CreateWindowExW | cut -f5- | grep -q -P '(^|\t)FrmMain(\t|$)' ||
+    fail "the main form was not created"
+}
+
+# The watchdog: one SetTimer by the program's own code, timer 1 with the interval, no callback.
+check_watchdog_armed() {
+  local events=$1 interval_ms=$2 timers
+  timers=$(calls_of "$events" user32.SetTimer)
+  [ -n "$timers" ] && [ "$(wc -l <<<"$timers")" = 1 ] || fail "expected one SetTimer call, got: $timers"
+  awk -F'\t' -v interval="$(printf %08x "$interval_ms")" \
+    '$4 == "own" && $6 == "00000001" && $7 == interval && $8 == "00000000"' <<<"$timers" | grep -q . ||
+    fail "the watchdog is not timer 1 with $interval_ms ms and no callback: $timers"
+}
+
+check_no_call() {
+  local events=$1 function=$2 why=$3
+  [ -z "$(calls_of "$events" "$function")" ] || fail "$why: $(calls_of "$events" "$function")"
+}
+
+# Milliseconds from the first event matching the awk condition FROM to the first matching TO.
+ms_between() {
+  local events=$1 from=$2 to=$3 start end
+  start=$(awk -F'\t' "$from { print \$1; exit }" <<<"$events")
+  end=$(awk -F'\t' "$to { print \$1; exit }" <<<"$events")
+  [ -n "$start" ] && [ -n "$end" ] || fail "no event '$from' or '$to' in the trace"
+  echo $((end - start))
 }
 
 complete_run() {
   local city=$1 mode=${2:-normal}
-  local exe
-  exe=$(install_program "$QELO_EXE" "$app_dir")
-  local expected
-  expected=$("$QELO_EMULATOR" --mode "$mode" --print-expected "$city")
-  run_exe 120 --mode "$mode" --request-log "$work/requests" -- "$work/wine-program.sh" "$exe" "$city"
-  [ "$run_status" = 0 ] || fail "exit code $run_status for $city"
-  [ "$run_ms" -lt $kPromptExitMs ] || fail "the run took $run_ms ms"
-  local ini="$app_dir/qeloweather.ini"
-  [ "$(head -c 2 "$ini" | od -An -tx1 | tr -d ' \n')" = fffe ] || fail "the file is not UTF-16LE"
-  check_forecast_file "$ini" "$expected"
-  check_one_request_for "$work/requests" "$(city_code "$city")"
-  local calls
-  calls=$(program_calls qeloweather.exe)
-  ! grep -q 'MessageBoxW' <<<"$calls" || fail "a failure was reported: $(grep MessageBoxW <<<"$calls")"
-  check_no_window_shown "$calls"
-  check_watchdog_armed "$calls" "$(printf %08x 300000)"
+  complete_fetch "$QELO_EXE" "$city" "$mode" $kPromptExitMs run_exe 120
+  is_utf16le "$app_dir/qeloweather.ini" || fail "the file is not UTF-16LE"
+  local events
+  events=$(program_events "$(basename "$installed")")
+  check_no_call "$events" user32.MessageBoxW "a failure was reported"
+  check_no_window_shown "$events"
+  check_watchdog_armed "$events" 300000
   echo "ok: $city ($mode) in $run_ms ms under Wine"
 }
 
-unknown_city() {
+# A run that ends at once without fetching, writing or arming the watchdog. With --old-file an
+# earlier forecast file stays as it was; without, none appears. START is "" or a show mode of
+# Wine's start command (/max, /min), which starts the program as a host asking for that mode.
+no_run() {
+  local old_file=0 start=""
+  [ "${1:-}" != --old-file ] || { old_file=1; shift; }
+  [ "${1:-}" != --start ] || { start=$2; shift 2; }
   local exe
   exe=$(install_program "$QELO_EXE" "$app_dir")
-  plant_old_file "$app_dir/qeloweather.ini"
-  run_exe 120 --request-log "$work/requests" -- "$work/wine-program.sh" "$exe" 福州市
+  rm -f "$app_dir/qeloweather.ini" "$work/requests"
+  [ $old_file = 0 ] || plant_old_file "$app_dir/qeloweather.ini"
+  if [ -n "$start" ]; then
+    run_exe 120 --request-log "$work/requests" -- start /wait "$start" /unix "$exe" "$@"
+  else
+    run_exe 120 --request-log "$work/requests" -- "$exe" "$@"
+  fi
   [ "$run_status" = 0 ] || fail "exit code $run_status"
-  [ "$run_ms" -lt $kPromptExitMs ] || fail "the run took $run_ms ms"
+  [ "$run_ms" -lt $kAtOnceMs ] || fail "the run took $run_ms ms"
   check_no_request "$work/requests"
-  check_file_untouched "$app_dir/qeloweather.ini"
-  local calls
-  calls=$(program_calls qeloweather.exe)
-  ! grep -q 'MessageBoxW' <<<"$calls" || fail "a failure was reported"
-  ! grep -q ':Call user32.SetTimer(' <<<"$calls" || fail "the watchdog was armed for an unknown city"
-  check_no_window_shown "$calls"
-  echo "ok: unknown city, nothing fetched or written, ended in $run_ms ms"
+  if [ $old_file = 1 ]; then
+    check_file_untouched "$app_dir/qeloweather.ini"
+  else
+    [ ! -e "$app_dir/qeloweather.ini" ] || fail "a forecast file appeared"
+  fi
+  local events
+  events=$(program_events "$(basename "$exe")")
+  check_no_call "$events" user32.MessageBoxW "a failure was reported"
+  check_no_call "$events" user32.SetTimer "the watchdog was armed with nothing to fetch"
+  check_no_window_shown "$events"
+  echo "ok: ${start:-started} ${*:-without arguments}: nothing fetched or written, ended in $run_ms ms"
 }
 
-# The box shows the report with the application title and MB_OK | MB_ICONERROR, and the short
-# watchdog closes it and ends the program without anybody pressing OK.
-failed_fetch() {
-  local relay_text=$1
+# The box shows the report (PATTERN, a glob) owned by a window, with the application title and
+# MB_OK | MB_ICONERROR, and the short watchdog closes it and ends the program without anybody
+# pressing OK: its timer message comes on time, the end request (PostQuitMessage) after the box
+# opened, and the timer is killed.
+failed_fetch_box() {
+  local report=$1
   shift
-  : "${QELO_SHORT_WATCHDOG_EXE:?}" "${QELO_SHORT_WATCHDOG_MS:?}"
-  local exe name
-  exe=$(install_program "$QELO_SHORT_WATCHDOG_EXE" "$app_dir")
-  name=$(basename "$exe")
-  plant_old_file "$app_dir/qeloweather.ini"
-  run_exe 120 "$@" -- "$work/wine-program.sh" "$exe" 福州
-  [ "$run_status" = 0 ] || fail "exit code $run_status (124: the watchdog did not end the program)"
-  [ "$run_ms" -ge "$QELO_SHORT_WATCHDOG_MS" ] || fail "ended after $run_ms ms, before the watchdog"
-  local calls
-  calls=$(program_calls "$name")
-  local box
-  box=$(grep ':Call user32.MessageBoxW(' <<<"$calls" || true)
-  [ "$(wc -l <<<"$box")" = 1 ] && [ -n "$box" ] || fail "expected one MessageBoxW call, got: $box"
-  local title=${name%%.*}
-  title="${title:0:1}${title:1}"
-  [[ "$box" == *" L\"$relay_text\","*" L\"$title\",00000010)"* ]] ||
-    fail "wrong box: $box (wanted text \"$relay_text\", title \"$title\", flags 00000010)"
-  check_watchdog_armed "$calls" "$(printf %08x "$QELO_SHORT_WATCHDOG_MS")"
-  # The watchdog's timer message reaches its window while the box is open, on time; the box then
-  # closes by itself. (Wine without a window manager takes about 2 s to withdraw the box.)
-  local fired_ms closed_ms
-  fired_ms=$(ms_between "$calls" ':Call user32.SetTimer(' 'msg=WM_TIMER,wp=00000001,')
-  closed_ms=$(ms_between "$calls" 'msg=WM_TIMER,wp=00000001,' ':Ret  user32.MessageBoxW(')
+  : "${QELO_SHORT_WATCHDOG_EXE:?}"
+  failed_fetch "$QELO_SHORT_WATCHDOG_EXE" run_exe 120 "$@"
+  local events box text
+  events=$(program_events "$(basename "$installed")")
+  box=$(calls_of "$events" user32.MessageBoxW)
+  [ -n "$box" ] && [ "$(wc -l <<<"$box")" = 1 ] || fail "expected one MessageBoxW call, got: $box"
+  # The trace shows a CR LF as \r\n.
+  text=$(cut -f6 <<<"$box")
+  report=${report//$'\r'/'\\r'}
+  report=${report//$'\n'/'\\n'}
+  # shellcheck disable=SC2053 # the report is a glob on purpose
+  [[ "$text" == $report ]] && [ "$(cut -f4 <<<"$box")" = own ] && [ "$(cut -f5 <<<"$box")" != 00000000 ] &&
+    [ "$(cut -f7 <<<"$box")" = "$program_title" ] && [ "$(cut -f8 <<<"$box")" = $MB_OK_ICONERROR ] ||
+    fail "wrong box: $box (wanted an owner window, text \"$report\", title \"$program_title\", flags $MB_OK_ICONERROR)"
+  check_watchdog_armed "$events" "$QELO_SHORT_WATCHDOG_MS"
+  # (Wine without a window manager takes about 2 s to withdraw the box.)
+  local fired_ms closed_ms quit_ms
+  fired_ms=$(ms_between "$events" '$3 == "user32.SetTimer"' '$3 == "WM_TIMER" && $6 == "00000001"')
+  closed_ms=$(ms_between "$events" '$3 == "WM_TIMER" && $6 == "00000001"' '$2 == "return" && $3 == "user32.MessageBoxW"')
+  quit_ms=$(ms_between "$events" '$3 == "user32.MessageBoxW"' '$3 == "user32.PostQuitMessage" && $5 == "00000000"')
   [ "$fired_ms" -ge $((QELO_SHORT_WATCHDOG_MS - 20)) ] && [ "$fired_ms" -lt $((QELO_SHORT_WATCHDOG_MS + 5000)) ] ||
     fail "the watchdog fired $fired_ms ms after arming, not after $QELO_SHORT_WATCHDOG_MS ms"
   [ "$closed_ms" -ge 0 ] && [ "$closed_ms" -lt 10000 ] ||
     fail "the box closed $closed_ms ms after the watchdog fired"
-  check_file_untouched "$app_dir/qeloweather.ini"
-  echo "ok: box \"$relay_text\"; the watchdog fired $fired_ms ms after arming, the box closed $closed_ms ms later, the program ended after $run_ms ms"
+  [ "$quit_ms" -ge 0 ] || fail "the end was requested before the box opened"
+  [ -n "$(calls_of "$events" user32.KillTimer)" ] || fail "the watchdog's timer was not killed"
+  check_no_window_shown "$events"
+  echo "ok: box \"$text\"; the watchdog fired $fired_ms ms after arming, the box closed $closed_ms ms later, the program ended after $run_ms ms"
+}
+
+# The shipped program arms its watchdog with 300000 ms also when the fetch fails; it is ended
+# here once the box is up.
+shipped_watchdog() {
+  local exe events
+  exe=$(install_program "$QELO_EXE" "$app_dir")
+  run_exe 120 --no-host --signal KILL --signal-on-stderr 'Call user32.MessageBoxW' -- "$exe" 福州
+  [[ "$run_signal" == "sent "* ]] || fail "the box never came up ($run_signal)"
+  events=$(program_events "$(basename "$exe")")
+  check_watchdog_armed "$events" 300000
+  echo "ok: the shipped program's watchdog is 300000 ms"
 }
 
 case "$scenario" in
@@ -181,9 +180,15 @@ case "$scenario" in
     ;;
   framing) complete_run 福州 "$2" ;;
   not-utf8) complete_run 福州 not-utf8 ;;
-  unknown-city) unknown_city ;;
-  not-found) failed_fetch "HTTP/1.1 404 Not Found." --mode not-found ;;
-  refused) failed_fetch 'Socket Error # 10061\r\nConnection refused.' --no-emulator ;;
-  closed-at-once) failed_fetch "Connection Closed Gracefully." --mode close-at-once ;;
+  unknown-city) no_run --old-file 福州市 && no_run 火星 ;;
+  no-argument) no_run ;;
+  # Whatever show mode the starter asks for, nothing is shown.
+  start-mode) no_run --start "$2" 火星 ;;
+  not-found) failed_fetch_box "HTTP/1.1 404 Not Found." --mode not-found ;;
+  refused) failed_fetch_box $'Socket Error # 10061\r\nConnection refused.' --no-emulator ;;
+  closed-at-once) failed_fetch_box "Connection Closed Gracefully." --mode close-at-once ;;
+  # The name does not resolve; the resolver's answer decides the code.
+  unresolvable) failed_fetch_box "Socket Error # 1100?"$'\r\n'"*" --no-host ;;
+  shipped-watchdog) shipped_watchdog ;;
   *) fail "unknown scenario $scenario" ;;
 esac

@@ -1,21 +1,34 @@
+// The user's formats through the C library: the locale the time category resolves to, and the
+// text that locale writes for a date and a time.
+#include <locale.h>
+
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdlib>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "platform/clock.h"
+#include "platform/text.h"
 
 namespace qelo::platform {
 namespace {
 
-// Sets an environment variable for the life of the object.
+// Sets (or, with nullptr, removes) an environment variable for the life of the object.
 class ScopedEnvironment {
  public:
   ScopedEnvironment(const char* name, const char* value) : name_(name) {
     if (const char* old = std::getenv(name)) old_ = old;
-    ::setenv(name, value, 1);
+    if (value != nullptr) {
+      ::setenv(name, value, 1);
+    } else {
+      ::unsetenv(name);
+    }
   }
+  ScopedEnvironment(const ScopedEnvironment&) = delete;
+  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
   ~ScopedEnvironment() {
     if (old_) {
       ::setenv(name_, old_->c_str(), 1);
@@ -29,20 +42,91 @@ class ScopedEnvironment {
   std::optional<std::string> old_;
 };
 
-TEST(ReadDateTimeFormatTest, PosixLocaleGivesMonthDayYearAnd24Hours) {
-  const ScopedEnvironment locale("LC_ALL", "C");
-  const DateTimeFormat format = ReadDateTimeFormat();
-  EXPECT_EQ(format.shortDatePattern, u"MM/dd/yy");
-  EXPECT_EQ(format.dateSeparator, u"/");
-  EXPECT_EQ(format.timeSeparator, u":");
-  EXPECT_TRUE(format.hoursLeadingZero);
-  EXPECT_FALSE(format.twelveHourClock);
-  EXPECT_EQ(format.amDesignator, u"AM");
+bool LocaleInstalled(const char* name) {
+  const locale_t locale = newlocale(LC_TIME_MASK, name, nullptr);
+  if (locale == nullptr) return false;
+  freelocale(locale);
+  return true;
+}
+
+const LocalDateTime kMorning{2014, 9, 16, 8, 5, 9, 0};
+const LocalDateTime kEvening{2014, 9, 16, 20, 5, 9, 0};
+
+std::string Formatted(const LocalDateTime& time) {
+  const std::unique_ptr<DateTimeFormat> format = ReadDateTimeFormat();
+  return ToUtf8(format->ShortDate(time)) + " " + ToUtf8(format->LongTime(time));
+}
+
+struct LocaleCase {
+  const char* locale;
+  const char* morning;
+  const char* evening;
+};
+
+class LocaleFormatTest : public ::testing::TestWithParam<LocaleCase> {};
+
+// The texts `date +'%x %X'` prints for these locales; a locale the machine lacks is skipped.
+TEST_P(LocaleFormatTest, WritesTheDateAndTheTimeAsTheLocaleDoes) {
+  const LocaleCase& c = GetParam();
+  if (!LocaleInstalled(c.locale)) GTEST_SKIP() << c.locale << " is not installed";
+  const ScopedEnvironment all("LC_ALL", c.locale);
+  EXPECT_EQ(Formatted(kMorning), c.morning);
+  EXPECT_EQ(Formatted(kEvening), c.evening);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Locales, LocaleFormatTest,
+    ::testing::Values(
+        LocaleCase{"C", "09/16/14 08:05:09", "09/16/14 20:05:09"},
+        LocaleCase{"zh_CN.UTF-8", "2014年09月16日 08时05分09秒", "2014年09月16日 20时05分09秒"},
+        LocaleCase{"ja_JP.UTF-8", "2014年09月16日 08時05分09秒", "2014年09月16日 20時05分09秒"},
+        LocaleCase{"ko_KR.UTF-8", "2014년 09월 16일 08시 05분 09초",
+                   "2014년 09월 16일 20시 05분 09초"},
+        LocaleCase{"de_DE.UTF-8", "16.09.2014 08:05:09", "16.09.2014 20:05:09"},
+        LocaleCase{"en_US.UTF-8", "09/16/2014 08:05:09 AM", "09/16/2014 08:05:09 PM"}),
+    [](const ::testing::TestParamInfo<LocaleCase>& info) {
+      std::string name = info.param.locale;
+      for (char& c : name) {
+        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+      }
+      return name;
+    });
+
+// The C library's order: LC_ALL over LC_TIME over LANG; an empty variable does not count.
+TEST(ReadDateTimeFormatTest, TakesTheTimeCategoryInTheLibrarysOrder) {
+  if (!LocaleInstalled("de_DE.UTF-8")) GTEST_SKIP() << "de_DE.UTF-8 is not installed";
+  const char* const german = "16.09.2014 08:05:09";
+  const char* const posix = "09/16/14 08:05:09";
+  {
+    const ScopedEnvironment all("LC_ALL", nullptr);
+    const ScopedEnvironment time("LC_TIME", "de_DE.UTF-8");
+    const ScopedEnvironment lang("LANG", "C");
+    EXPECT_EQ(Formatted(kMorning), german);
+  }
+  {
+    const ScopedEnvironment all("LC_ALL", "");
+    const ScopedEnvironment time("LC_TIME", nullptr);
+    const ScopedEnvironment lang("LANG", "de_DE.UTF-8");
+    EXPECT_EQ(Formatted(kMorning), german);
+  }
+  {
+    const ScopedEnvironment all("LC_ALL", "C");
+    const ScopedEnvironment time("LC_TIME", "de_DE.UTF-8");
+    EXPECT_EQ(Formatted(kMorning), posix);
+  }
 }
 
 TEST(ReadDateTimeFormatTest, UnknownLocaleFallsBackToThePosixOne) {
   const ScopedEnvironment locale("LC_ALL", "xx_NOWHERE.UTF-8");
-  EXPECT_EQ(ReadDateTimeFormat().shortDatePattern, u"MM/dd/yy");
+  EXPECT_EQ(Formatted(kMorning), "09/16/14 08:05:09");
+}
+
+TEST(ReadDateTimeFormatTest, FormatsAreReadOnceAtTheStart) {
+  if (!LocaleInstalled("de_DE.UTF-8")) GTEST_SKIP() << "de_DE.UTF-8 is not installed";
+  const ScopedEnvironment locale("LC_ALL", "de_DE.UTF-8");
+  const std::unique_ptr<DateTimeFormat> format = ReadDateTimeFormat();
+  const ScopedEnvironment later("LC_ALL", "C");
+  EXPECT_EQ(ToUtf8(format->ShortDate(kMorning)), "16.09.2014");
 }
 
 }  // namespace

@@ -80,14 +80,62 @@ TEST_F(PrivateProfileTest, ReadOnlyFileIsRefusedAlsoForRoot) {
   EXPECT_EQ(scratch_.Names(), std::vector<std::string>{"qeloweather.ini"});
 }
 
-TEST_F(PrivateProfileTest, ReadOnlyDirectoryIsRefused) {
-  WriteBytes(file_, "[qelo]\n城市=北京\n");
-  ::chmod(scratch_.Path().c_str(), 0555);
-  EXPECT_FALSE(Write(file_, u"城市", u"福州"));
-  EXPECT_FALSE(Write(scratch_.File("new.ini"), u"城市", u"福州"));
-  ::chmod(scratch_.Path().c_str(), 0755);
-  EXPECT_EQ(ReadBytes(file_), "[qelo]\n城市=北京\n");
+ino_t Inode(const std::filesystem::path& path) {
+  struct stat status {};
+  ::stat(path.c_str(), &status);
+  return status.st_ino;
+}
+
+// A directory that refuses new names (here its owner write bit is clear, which counts for root
+// too) cannot take a replacement; a file in it that may be written is rewritten in place.
+class ReadOnlyDirectoryTest : public PrivateProfileTest {
+ protected:
+  void SetUp() override {
+    WriteBytes(file_, "; kept\n[qelo]\n城市=北京\nver=0.9\n[other]\nkeep=1\n");
+    ::chmod(file_.c_str(), 0640);
+    inode_ = Inode(file_);
+    ::chmod(scratch_.Path().c_str(), 0555);
+  }
+  void TearDown() override { ::chmod(scratch_.Path().c_str(), 0755); }
+
+  ino_t inode_ = 0;
+};
+
+TEST_F(ReadOnlyDirectoryTest, WritableFileIsRewrittenInPlaceWithItsOtherLinesKept) {
+  ASSERT_TRUE(Write(file_, u"城市", u"平潭海峡大桥"));
+  ASSERT_TRUE(Write(file_, u"ver", u"1.0"));
+  ASSERT_TRUE(Write(file_, u"今天", u"9日（今天）"));
+  ASSERT_TRUE(Write(file_, u"城市", u"福州"));  // shorter than before: the file shrinks
+  EXPECT_EQ(ReadBytes(file_),
+            "; kept\n[qelo]\n城市=福州\nver=1.0\n今天=9日（今天）\n[other]\nkeep=1\n");
+  EXPECT_EQ(Inode(file_), inode_);
+  EXPECT_EQ(Mode(file_), 0640u);
   EXPECT_EQ(scratch_.Names(), std::vector<std::string>{"qeloweather.ini"});
+}
+
+TEST_F(ReadOnlyDirectoryTest, NewFileAndReadOnlyFileAreStillRefused) {
+  EXPECT_FALSE(Write(scratch_.File("new.ini"), u"城市", u"福州"));
+  ::chmod(file_.c_str(), 0440);
+  EXPECT_FALSE(Write(file_, u"城市", u"福州"));
+  EXPECT_EQ(ReadBytes(file_), "; kept\n[qelo]\n城市=北京\nver=0.9\n[other]\nkeep=1\n");
+  EXPECT_EQ(scratch_.Names(), std::vector<std::string>{"qeloweather.ini"});
+}
+
+// The room for the new bytes is reserved before a byte changes: a file-size limit, like a full
+// disk, refuses the write and leaves the file as it was.
+TEST_F(ReadOnlyDirectoryTest, FullDiskLeavesTheFileUnchanged) {
+  const std::string before = ReadBytes(file_);
+  rlimit old{};
+  ::getrlimit(RLIMIT_FSIZE, &old);
+  const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = old;
+  small.rlim_cur = before.size();
+  ::setrlimit(RLIMIT_FSIZE, &small);
+  const bool written = Write(file_, u"城市", u"福州" + std::u16string(100, u'x'));
+  ::setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, previousHandler);
+  EXPECT_FALSE(written);
+  EXPECT_EQ(ReadBytes(file_), before);
 }
 
 TEST_F(PrivateProfileTest, MissingDirectoryOrADirectoryAsTheFileIsRefused) {

@@ -18,6 +18,9 @@ constexpr std::array<std::pair<const char*, Mode>, 8> kModeNames{{
     {"slow", Mode::kSlow},
 }};
 
+// --page-bytes: large enough for the client's whole response buffer, small enough to hold.
+constexpr long kMaxPageBytes = 64L * 1024 * 1024;
+
 long ParseNumber(const std::string& option, const std::string& text, long low, long high) {
   std::size_t used = 0;
   long value = 0;
@@ -45,7 +48,7 @@ std::optional<Mode> ModeFromName(const std::string& name) {
 const char* Usage() {
   return "usage: forecast_emulator [--port N] [--mode MODE] [--once | --max-requests N]\n"
          "                         [--lifetime-seconds S] [--ready-file PATH]\n"
-         "                         [--request-log PATH]\n"
+         "                         [--request-log PATH] [--page-bytes N]\n"
          "       forecast_emulator [--mode MODE] --print-expected <city name or code>\n"
          "MODE: normal, not-found, close-at-once, not-utf8, no-today-marker, chunked,\n"
          "      until-close, slow\n";
@@ -76,6 +79,8 @@ Options ParseOptions(int argc, char** argv) {
       options.readyFile = value();
     } else if (option == "--request-log") {
       options.requestLog = value();
+    } else if (option == "--page-bytes") {
+      options.pageBytes = static_cast<std::size_t>(ParseNumber(option, value(), 0, kMaxPageBytes));
     } else if (option == "--print-expected") {
       options.printExpected = value();
     } else {

@@ -27,6 +27,7 @@ struct Options {
   std::string readyFile;                     // receives the bound port once the server listens
   std::string requestLog;                    // every request head is appended here
   std::optional<std::string> printExpected;  // city name or code
+  std::size_t pageBytes = 0;  // normal mode: each page padded to this size (0: as it is)
 };
 
 // Parses argv; throws std::invalid_argument with a message for the user.

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <fstream>
 #include <iostream>
+#include <map>
+#include <memory>
 #include <mutex>
 #include <stdexcept>
 #include <string>
@@ -72,14 +74,44 @@ class RequestLog {
   std::ofstream file_;
 };
 
+// The pages of --page-bytes: each city's page padded with an HTML comment, made once.
+class PaddedPages {
+ public:
+  explicit PaddedPages(std::size_t bytes) : bytes_(bytes) {}
+  std::shared_ptr<const std::string> Of(const std::string& code) {
+    const std::lock_guard lock(mutex_);
+    auto& page = pages_[code];
+    if (!page) {
+      std::string text = ServedPage(Mode::kNormal, code);
+      const std::string open = "\n<!--", close = "-->\n";
+      if (text.size() + open.size() + close.size() < bytes_) {
+        text += open;
+        text.append(bytes_ - text.size() - close.size(), ' ');
+        text += close;
+      }
+      page = std::make_shared<const std::string>(std::move(text));
+    }
+    return page;
+  }
+
+ private:
+  std::size_t bytes_;
+  std::mutex mutex_;
+  std::map<std::string, std::shared_ptr<const std::string>> pages_;
+};
+
 int Serve(const Options& options) {
   LoopbackHttpServer server(options.port);
   RequestLog log(options.requestLog);
+  PaddedPages padded(options.pageBytes);
   const auto handler = [&](const Request& request) {
     log.Add(request.head);
     const auto code = CityCodeOfTarget(request.target);
     if (request.method != "GET" || !code || options.mode == Mode::kNotFound) {
       return NotFoundReply();
+    }
+    if (options.pageBytes > 0 && options.mode == Mode::kNormal) {
+      return SharedPageReply(padded.Of(*code));
     }
     return PageReply(options.mode, ServedPage(options.mode, *code));
   };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 #include "citydir/unit_china_weather.h"
 #include "platform/text.h"
@@ -107,6 +108,15 @@ Reply PageReply(Mode mode, const std::string& page) {
       reply.keepAlive = true;
       return reply;
   }
+}
+
+Reply SharedPageReply(std::shared_ptr<const std::string> page) {
+  Reply reply;
+  reply.pieces = {Head("HTTP/1.1 200 OK", std::string(kHtmlType) + LengthField(page->size()) +
+                                              "Connection: keep-alive\r\n")};
+  reply.sharedBody = std::move(page);
+  reply.keepAlive = true;
+  return reply;
 }
 
 Reply NotFoundReply() {

@@ -1,6 +1,7 @@
 #pragma once
 // The emulator's answers: the HTTP reply of each mode for a forecast page or an unknown path.
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,5 +17,7 @@ std::optional<std::string> CityCodeOfTarget(std::string_view target);
 // 200 with `page` in the framing of `mode` (normal, chunked, until-close or slow).
 Reply PageReply(Mode mode, const std::string& page);
 Reply NotFoundReply();
+// 200 with `page` as a Content-Length body that every request shares (for large pages).
+Reply SharedPageReply(std::shared_ptr<const std::string> page);
 
 }  // namespace qelo::emulator

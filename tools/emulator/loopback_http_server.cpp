@@ -123,7 +123,7 @@ bool SendReply(int fd, const Reply& reply, const ServerState& state) {
     }
     if (!SendAll(fd, reply.pieces[i])) return false;
   }
-  return true;
+  return !reply.sharedBody || SendAll(fd, *reply.sharedBody);
 }
 
 // Ends our side with a FIN and reads what the client still sends until it closes (boundedly):

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,8 @@ struct Reply {
   std::vector<std::string> pieces;  // written one after another
   std::chrono::milliseconds pauseBetweenPieces{0};
   bool keepAlive = false;  // wait for a further request on the connection afterwards
+  // Written after the pieces; shared, so that a large body is not copied for every request.
+  std::shared_ptr<const std::string> sharedBody;
 };
 
 using RequestHandler = std::function<Reply(const Request&)>;
