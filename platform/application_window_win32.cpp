@@ -51,7 +51,7 @@ ApplicationWindow::ApplicationWindow() : native_(std::make_unique<Native>()) {
       CreateWindowExW(WS_EX_TOOLWINDOW, kApplicationClass, L"",
                       WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX, 0, 0,
                       0, 0, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr));
-  if (!native_->window) throw Failure(messages::kCannotCreateApplicationWindow);
+  if (!native_->window.Valid()) throw Failure(messages::kCannotCreateApplicationWindow);
 }
 
 ApplicationWindow::~ApplicationWindow() = default;
@@ -79,7 +79,7 @@ FormWindow::FormWindow(const std::u16string& caption, int clientWidth, int clien
   native_->window.Reset(CreateWindowExW(0, kFormClass, Wide(caption), style, 0, 0,
                                         frame.right - frame.left, frame.bottom - frame.top, nullptr,
                                         nullptr, GetModuleHandleW(nullptr), nullptr));
-  if (!native_->window) throw Failure(messages::kCannotCreateMainWindow);
+  if (!native_->window.Valid()) throw Failure(messages::kCannotCreateMainWindow);
 }
 
 FormWindow::~FormWindow() = default;

@@ -7,37 +7,9 @@
 #include <locale.h>
 #include <unistd.h>
 
-#include <utility>
+#include "platform/unique_handle.h"
 
 namespace qelo::platform {
-
-template <typename Traits>
-class UniqueHandle {
- public:
-  using Handle = typename Traits::Handle;
-
-  UniqueHandle() = default;
-  explicit UniqueHandle(Handle handle) : handle_(handle) {}
-  UniqueHandle(UniqueHandle&& other) noexcept : handle_(other.Release()) {}
-  UniqueHandle& operator=(UniqueHandle&& other) noexcept {
-    if (this != &other) Reset(other.Release());
-    return *this;
-  }
-  UniqueHandle(const UniqueHandle&) = delete;
-  UniqueHandle& operator=(const UniqueHandle&) = delete;
-  ~UniqueHandle() { Reset(); }
-
-  Handle Get() const { return handle_; }
-  bool Valid() const { return handle_ != Traits::Invalid(); }
-  Handle Release() { return std::exchange(handle_, Traits::Invalid()); }
-  void Reset(Handle handle = Traits::Invalid()) {
-    if (Valid()) Traits::Close(handle_);
-    handle_ = handle;
-  }
-
- private:
-  Handle handle_ = Traits::Invalid();
-};
 
 struct FdTraits {
   using Handle = int;

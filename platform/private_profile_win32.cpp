@@ -13,7 +13,7 @@ namespace {
 bool CreateUnicodeFileIfMissing(const std::u16string& path) {
   UniqueFile file(CreateFileW(Wide(path), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                               nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) {
+  if (!file.Valid()) {
     // An existing file is the usual case; any other refusal is left to the write to report.
     return true;
   }

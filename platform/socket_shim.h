@@ -28,7 +28,7 @@ using AddressList = UniqueAddressInfo;
 using NativeSocket = int;
 struct AddressInfoTraits {
   using Handle = addrinfo*;
-  static Handle None() noexcept { return nullptr; }
+  static Handle Invalid() noexcept { return nullptr; }
   static void Close(Handle list) noexcept { ::freeaddrinfo(list); }
 };
 using AddressList = UniqueHandle<AddressInfoTraits>;

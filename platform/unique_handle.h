@@ -1,7 +1,8 @@
 #pragma once
 // One owning type for every kind of system handle: UniqueHandle<Traits> holds one handle, frees
-// it with Traits::Close when destroyed or reset, and moves but never copies. Traits name the
-// handle type, the value that means "none" and the call that frees it.
+// it with Traits::Close once, when it is destroyed or reset, and moves but never copies. Traits
+// name the handle type, the value that means "no handle" (Invalid) and the call that frees it.
+// The kinds themselves are in posix_handles.h and win32_handles.h.
 
 #include <utility>
 
@@ -24,17 +25,17 @@ class UniqueHandle {
   ~UniqueHandle() { Reset(); }
 
   Handle Get() const noexcept { return handle_; }
-  explicit operator bool() const noexcept { return handle_ != Traits::None(); }
+  bool Valid() const noexcept { return handle_ != Traits::Invalid(); }
+  // Gives the handle up without freeing it.
+  Handle Release() noexcept { return std::exchange(handle_, Traits::Invalid()); }
   // Frees the handle held, if any, and holds `handle` instead.
-  void Reset(Handle handle = Traits::None()) noexcept {
-    if (handle_ != Traits::None()) Traits::Close(handle_);
+  void Reset(Handle handle = Traits::Invalid()) noexcept {
+    if (Valid()) Traits::Close(handle_);
     handle_ = handle;
   }
-  // Gives the handle up without freeing it.
-  Handle Release() noexcept { return std::exchange(handle_, Traits::None()); }
 
  private:
-  Handle handle_ = Traits::None();
+  Handle handle_ = Traits::Invalid();
 };
 
 }  // namespace qelo::platform

@@ -12,7 +12,7 @@ namespace qelo::platform {
 
 struct KernelHandleTraits {
   using Handle = HANDLE;
-  static Handle None() noexcept { return INVALID_HANDLE_VALUE; }
+  static Handle Invalid() noexcept { return INVALID_HANDLE_VALUE; }
   static void Close(Handle handle) noexcept { ::CloseHandle(handle); }
 };
 // A file (CreateFileW); "none" is INVALID_HANDLE_VALUE, as CreateFileW reports a failure.
@@ -20,7 +20,7 @@ using UniqueFile = UniqueHandle<KernelHandleTraits>;
 
 struct AddressInfoTraits {
   using Handle = ADDRINFOW*;
-  static Handle None() noexcept { return nullptr; }
+  static Handle Invalid() noexcept { return nullptr; }
   static void Close(Handle list) noexcept { ::FreeAddrInfoW(list); }
 };
 // The list GetAddrInfoW returns.
@@ -28,7 +28,7 @@ using UniqueAddressInfo = UniqueHandle<AddressInfoTraits>;
 
 struct WindowTraits {
   using Handle = HWND;
-  static Handle None() noexcept { return nullptr; }
+  static Handle Invalid() noexcept { return nullptr; }
   static void Close(Handle window) noexcept { ::DestroyWindow(window); }
 };
 // A window of this thread (CreateWindowExW).

@@ -38,7 +38,7 @@ WindowTimer::WindowTimer(std::function<void()> onTimer)
   state_->window.Reset(CreateWindowExW(WS_EX_TOOLWINDOW, kClassName, L"", WS_POPUP, 0, 0, 0, 0,
                                        nullptr, nullptr, GetModuleHandleW(nullptr),
                                        &state_->onTimer));
-  if (!state_->window) throw Failure(messages::kNotEnoughTimers);
+  if (!state_->window.Valid()) throw Failure(messages::kNotEnoughTimers);
 }
 
 WindowTimer::~WindowTimer() { Stop(); }
