@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <fstream>
 #include <iostream>
 #include <mutex>
@@ -36,9 +37,20 @@ City FindCity(const std::string& nameOrCode) {
   throw std::invalid_argument("'" + nameOrCode + "' is neither a city name nor a city code");
 }
 
+// The pages' today: --date, or the local date of this machine, so that a demonstration run shows
+// this week's forecast.
+PageDate PagesDate(const Options& options) {
+  if (options.date) return *options.date;
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  if (localtime_r(&now, &local) == nullptr) throw std::runtime_error("no local date");
+  return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
+}
+
 int PrintExpected(const Options& options) {
   const City city = FindCity(*options.printExpected);
-  for (const std::string& line : ExpectedForecastLines(options.mode, city.code, city.name)) {
+  for (const std::string& line :
+       ExpectedForecastLines(options.mode, city.code, city.name, PagesDate(options))) {
     std::cout << line << '\n';
   }
   return 0;
@@ -75,13 +87,14 @@ class RequestLog {
 int Serve(const Options& options) {
   LoopbackHttpServer server(options.port);
   RequestLog log(options.requestLog);
+  const PageDate today = PagesDate(options);
   const auto handler = [&](const Request& request) {
     log.Add(request.head);
     const auto code = CityCodeOfTarget(request.target);
     if (request.method != "GET" || !code || options.mode == Mode::kNotFound) {
       return NotFoundReply();
     }
-    return PageReply(options.mode, ServedPage(options.mode, *code));
+    return PageReply(options.mode, ServedPage(options.mode, *code, today));
   };
   if (!options.readyFile.empty()) WriteReadyFile(options.readyFile, server.Port());
   ServeLimits limits;
