@@ -19,7 +19,11 @@ if(WIN32)
 endif()
 
 function(qelo_add_release_package)
-  if(NOT WIN32 AND NOT QELO_SANITIZE AND NOT QELO_FUZZ)
+  if(WIN32)
+    # Stripped by the linker, which writes no time stamp: binutils' strip would put the time of
+    # the packaging into the PE header.
+    target_link_options(qeloweather PRIVATE -s)
+  elseif(NOT QELO_SANITIZE AND NOT QELO_FUZZ)
     # The C++ runtime and libgcc inside the program: it needs only the C library, so it runs on
     # other distributions with the same or a newer C library, and the loader has less to do.
     target_link_options(qeloweather PRIVATE -static-libstdc++ -static-libgcc)
@@ -44,7 +48,9 @@ function(qelo_add_release_package)
   set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
   set(CPACK_PACKAGE_FILE_NAME "qeloweather-${PROJECT_VERSION}-${CPACK_SYSTEM_NAME}")
   set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
-  set(CPACK_STRIP_FILES ON)
+  if(NOT WIN32)
+    set(CPACK_STRIP_FILES ON)
+  endif()
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
   set(CPACK_COMPONENT_INCLUDE_TOPLEVEL_DIRECTORY ON)
   # A component archive takes its entries from the list of installed files, sorted by name; a
