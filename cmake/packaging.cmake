@@ -5,10 +5,12 @@
 # shipped program is installed: no test program, test variant, emulator or library.
 #
 # The archives are reproducible: the same commit built in any folder gives the same bytes.
-#  - Source and build folders are mapped to fixed names in everything the compiler writes.
+#  - Source and build folders are mapped to fixed names in everything the compiler writes (the
+#    last matching map counts, so a build folder inside the sources becomes "build").
 #  - The Windows linker writes no time stamp into the PE header.
-#  - The archive entries get the commit's time (SOURCE_DATE_EPOCH), owner root and fixed modes,
-#    and the gzip header no time at all (CPack leaves it out when SOURCE_DATE_EPOCH is set).
+#  - The archive entries get the commit's time (SOURCE_DATE_EPOCH; a zip entry's local time is
+#    written as UTC), owner root, fixed modes and a sorted order, and the gzip header no time at
+#    all (CPack leaves it out when SOURCE_DATE_EPOCH is set).
 # Included from the top-level CMakeLists.txt before the subdirectories, so that the compile
 # options reach every library the program is made of; the install rules follow at the end of
 # the top-level directory, once the program's target exists.

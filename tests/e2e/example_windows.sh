@@ -12,6 +12,8 @@ source "$(dirname "$0")/e2e_lib.sh"
 : "${QELO_EMULATOR:?}" "${QELO_EXE:?}" "${QELO_WINE_RUN:?}"
 [ -x "$QELO_EMULATOR" ] || skip "no native forecast_emulator at $QELO_EMULATOR (build the native tree first)"
 command -v Xvfb >/dev/null || skip "Xvfb is not installed"
+# Wine takes its code page from the C library's locale.
+locale -a 2>/dev/null | grep -qix 'zh_CN\.utf-\?8' || skip "the zh_CN.UTF-8 locale is not installed"
 make_work_dir
 examples="$E2E_DIR/../../examples/windows"
 app_dir="$work/app"
