@@ -171,6 +171,26 @@ shipped_watchdog() {
   echo "ok: the shipped program's watchdog is 300000 ms"
 }
 
+# Without a display Windows refuses every window, the application's own first: the failure
+# comes before the main window exists, and is reported like any other (no owner is left for the
+# box), nothing is fetched or written, and the program ends with 0 instead of aborting.
+no_display() {
+  local exe events box
+  exe=$(install_program "$QELO_EXE" "$app_dir")
+  run_timed 120 --wine --wine-relay "$kRelayed" --request-log "$work/requests" -- \
+    env -u DISPLAY -u WAYLAND_DISPLAY "$E2E_WINE_RUN" "$exe" 福州
+  [ "$run_status" = 0 ] || fail "exit code $run_status"
+  [ "$run_ms" -lt $kAtOnceMs ] || fail "the run took $run_ms ms"
+  check_no_request "$work/requests"
+  [ ! -e "$app_dir/qeloweather.ini" ] || fail "a forecast file appeared"
+  events=$(program_events "$(basename "$exe")")
+  box=$(calls_of "$events" user32.MessageBoxW)
+  [ "$(wc -l <<<"$box")" = 1 ] && [ "$(cut -f6 <<<"$box")" = "Cannot create the application window." ] &&
+    [ "$(cut -f7 <<<"$box")" = qeloweather ] && [ "$(cut -f8 <<<"$box")" = $MB_OK_ICONERROR ] ||
+    fail "wrong report: $box"
+  echo "ok: \"$(cut -f6 <<<"$box")\" reported, exit code 0 after $run_ms ms"
+}
+
 case "$scenario" in
   city) complete_run "$2" ;;
   blank-directory)
@@ -190,5 +210,6 @@ case "$scenario" in
   # The name does not resolve; the resolver's answer decides the code.
   unresolvable) failed_fetch_box "Socket Error # 1100?"$'\r\n'"*" --no-host ;;
   shipped-watchdog) shipped_watchdog ;;
+  no-display) no_display ;;
   *) fail "unknown scenario $scenario" ;;
 esac

@@ -48,10 +48,12 @@ std::optional<Mode> ModeFromName(const std::string& name) {
 const char* Usage() {
   return "usage: forecast_emulator [--port N] [--mode MODE] [--once | --max-requests N]\n"
          "                         [--lifetime-seconds S] [--ready-file PATH]\n"
-         "                         [--request-log PATH] [--page-bytes N]\n"
-         "       forecast_emulator [--mode MODE] --print-expected <city name or code>\n"
+         "                         [--request-log PATH] [--page-bytes N] [--date YYYY-MM-DD]\n"
+         "       forecast_emulator [--mode MODE] [--date YYYY-MM-DD]\n"
+         "                         --print-expected <city name or code>\n"
          "MODE: normal, not-found, close-at-once, not-utf8, no-today-marker, chunked,\n"
-         "      until-close, slow\n";
+         "      until-close, slow\n"
+         "The pages are those of --date, by default of today's local date.\n";
 }
 
 Options ParseOptions(int argc, char** argv) {
@@ -81,6 +83,11 @@ Options ParseOptions(int argc, char** argv) {
       options.requestLog = value();
     } else if (option == "--page-bytes") {
       options.pageBytes = static_cast<std::size_t>(ParseNumber(option, value(), 0, kMaxPageBytes));
+    } else if (option == "--date") {
+      const std::string text = value();
+      options.date = ParsePageDate(text);
+      if (!options.date)
+        throw std::invalid_argument("--date needs a day as YYYY-MM-DD, not '" + text + "'");
     } else if (option == "--print-expected") {
       options.printExpected = value();
     } else {

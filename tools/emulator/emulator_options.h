@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "tools/forecast_page/forecast_page.h"
+
 namespace qelo::emulator {
 
 // How every request is answered; the names are the --mode values.
@@ -27,7 +29,8 @@ struct Options {
   std::string readyFile;                     // receives the bound port once the server listens
   std::string requestLog;                    // every request head is appended here
   std::optional<std::string> printExpected;  // city name or code
-  std::size_t pageBytes = 0;  // normal mode: each page padded to this size (0: as it is)
+  std::size_t pageBytes = 0;     // normal mode: each page padded to this size (0: as it is)
+  std::optional<PageDate> date;  // the pages' today; unset: the local date
 };
 
 // Parses argv; throws std::invalid_argument with a message for the user.

@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <fstream>
 #include <iostream>
 #include <map>
@@ -38,9 +39,20 @@ City FindCity(const std::string& nameOrCode) {
   throw std::invalid_argument("'" + nameOrCode + "' is neither a city name nor a city code");
 }
 
+// The pages' today: --date, or the local date of this machine, so that a demonstration run shows
+// this week's forecast.
+PageDate PagesDate(const Options& options) {
+  if (options.date) return *options.date;
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  if (localtime_r(&now, &local) == nullptr) throw std::runtime_error("no local date");
+  return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
+}
+
 int PrintExpected(const Options& options) {
   const City city = FindCity(*options.printExpected);
-  for (const std::string& line : ExpectedForecastLines(options.mode, city.code, city.name)) {
+  for (const std::string& line :
+       ExpectedForecastLines(options.mode, city.code, city.name, PagesDate(options))) {
     std::cout << line << '\n';
   }
   return 0;
@@ -77,12 +89,12 @@ class RequestLog {
 // The pages of --page-bytes: each city's page padded with an HTML comment, made once.
 class PaddedPages {
  public:
-  explicit PaddedPages(std::size_t bytes) : bytes_(bytes) {}
+  PaddedPages(std::size_t bytes, PageDate today) : bytes_(bytes), today_(today) {}
   std::shared_ptr<const std::string> Of(const std::string& code) {
     const std::lock_guard lock(mutex_);
     auto& page = pages_[code];
     if (!page) {
-      std::string text = ServedPage(Mode::kNormal, code);
+      std::string text = ServedPage(Mode::kNormal, code, today_);
       const std::string open = "\n<!--", close = "-->\n";
       if (text.size() + open.size() + close.size() < bytes_) {
         text += open;
@@ -96,6 +108,7 @@ class PaddedPages {
 
  private:
   std::size_t bytes_;
+  PageDate today_;
   std::mutex mutex_;
   std::map<std::string, std::shared_ptr<const std::string>> pages_;
 };
@@ -103,7 +116,8 @@ class PaddedPages {
 int Serve(const Options& options) {
   LoopbackHttpServer server(options.port);
   RequestLog log(options.requestLog);
-  PaddedPages padded(options.pageBytes);
+  const PageDate today = PagesDate(options);
+  PaddedPages padded(options.pageBytes, today);
   const auto handler = [&](const Request& request) {
     log.Add(request.head);
     const auto code = CityCodeOfTarget(request.target);
@@ -113,7 +127,7 @@ int Serve(const Options& options) {
     if (options.pageBytes > 0 && options.mode == Mode::kNormal) {
       return SharedPageReply(padded.Of(*code));
     }
-    return PageReply(options.mode, ServedPage(options.mode, *code));
+    return PageReply(options.mode, ServedPage(options.mode, *code, today));
   };
   if (!options.readyFile.empty()) WriteReadyFile(options.readyFile, server.Port());
   ServeLimits limits;

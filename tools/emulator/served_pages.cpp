@@ -4,6 +4,7 @@
 #include <mutex>
 #include <optional>
 #include <string_view>
+#include <tuple>
 #include <utility>
 
 #include "forecastfile/forecast_keys.h"
@@ -25,9 +26,9 @@ std::optional<std::string_view> VariantOf(Mode mode) {
   }
 }
 
-ForecastPage PageOf(Mode mode, const std::string& cityCode) {
+ForecastPage PageOf(Mode mode, const std::string& cityCode, PageDate today) {
   const auto variant = VariantOf(mode);
-  return variant ? MakeVariantPage(*variant) : MakeForecastPage(cityCode);
+  return variant ? MakeVariantPage(*variant, today) : MakeForecastPage(cityCode, today);
 }
 
 // The keys in the order of writing, as the host reads them.
@@ -38,18 +39,18 @@ constexpr std::array<std::string_view, 17> kKeys = {
 
 }  // namespace
 
-std::string ServedPage(Mode mode, const std::string& cityCode) {
+std::string ServedPage(Mode mode, const std::string& cityCode, PageDate today) {
   // Each page is made once, so that a benchmark measures the exchange, not the page maker.
   static std::mutex mutex;
-  static std::map<std::pair<Mode, std::string>, std::string> made;
+  static std::map<std::tuple<Mode, std::string, int, int, int>, std::string> made;
   const std::lock_guard lock(mutex);
-  auto [entry, isNew] = made.try_emplace({mode, cityCode});
-  if (isNew) entry->second = PageOf(mode, cityCode).html;
+  auto [entry, isNew] = made.try_emplace({mode, cityCode, today.year, today.month, today.day});
+  if (isNew) entry->second = PageOf(mode, cityCode, today).html;
   return entry->second;
 }
 
 std::vector<std::string> ExpectedForecastLines(Mode mode, const std::string& cityCode,
-                                               const std::string& cityName) {
+                                               const std::string& cityName, PageDate today) {
   switch (mode) {
     case Mode::kNotFound:
     case Mode::kCloseAtOnce:
@@ -59,7 +60,7 @@ std::vector<std::string> ExpectedForecastLines(Mode mode, const std::string& cit
   }
   std::vector<std::string> values = {kUpdateTimePlaceholder, "感谢你使用qelo天气预报插件", "1.0",
                                      platform::ToUtf8(kLatestVersionAddress)};
-  const auto page = PageOf(mode, cityCode);
+  const auto page = PageOf(mode, cityCode, today);
   for (const std::u16string& value : InWritingOrder(page.expected, platform::FromUtf8(cityName))) {
     values.push_back(platform::ToUtf8(value));
   }

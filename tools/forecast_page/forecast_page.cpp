@@ -80,24 +80,23 @@ const City& AnyCity(Random& random) {
   return Cities()[static_cast<std::size_t>(random.Below(static_cast<int>(Cities().size())))];
 }
 
-struct Date {
-  int month, day;
-};
+bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
 
-int DaysIn(int month) {
+int DaysIn(int year, int month) {
   static constexpr int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  return days[month - 1];
+  return month == 2 && IsLeapYear(year) ? 29 : days[month - 1];
 }
 
-Date NextDay(Date date) {
-  if (date.day < DaysIn(date.month)) return {date.month, date.day + 1};
-  return {date.month % 12 + 1, 1};
+PageDate NextDay(PageDate date) {
+  if (date.day < DaysIn(date.year, date.month)) return {date.year, date.month, date.day + 1};
+  if (date.month < 12) return {date.year, date.month + 1, 1};
+  return {date.year + 1, 1, 1};
 }
 
-Date PreviousDay(Date date) {
-  if (date.day > 1) return {date.month, date.day - 1};
-  const int month = date.month == 1 ? 12 : date.month - 1;
-  return {month, DaysIn(month)};
+PageDate PreviousDay(PageDate date) {
+  if (date.day > 1) return {date.year, date.month, date.day - 1};
+  if (date.month > 1) return {date.year, date.month - 1, DaysIn(date.year, date.month - 1)};
+  return {date.year - 1, 12, 31};
 }
 
 // One day of the forecast as the page shows it.
@@ -162,7 +161,7 @@ Day MakeDay(Random& random, std::string heading, int month, int annualHigh) {
   return day;
 }
 
-std::string DayHeading(Date date, std::string_view which) {
+std::string DayHeading(PageDate date, std::string_view which) {
   return Str(date.day) + "日（" + std::string(which) + "）";
 }
 
@@ -531,7 +530,7 @@ std::string FooterLine(Random& random, const Climate& climate) {
 }
 
 // The hourly data of the week as one long script line, as the site embeds it.
-std::string HourlyDataLine(Random& random, Date date, const Climate& climate) {
+std::string HourlyDataLine(Random& random, PageDate date, const Climate& climate) {
   std::string data = "var hour3data={\"7d\":[[";
   for (int i = random.Between(60, 150); i > 0; --i) {
     const std::string_view weather = random.Pick({"晴", "多云", "阴", "小雨"});
@@ -543,7 +542,8 @@ std::string HourlyDataLine(Random& random, Date date, const Climate& climate) {
   return data + "]]};";
 }
 
-void AddFooter(Lines& lines, Random& random, Date date, const Climate& climate, std::size_t bytes) {
+void AddFooter(Lines& lines, Random& random, PageDate date, const Climate& climate,
+               std::size_t bytes) {
   lines.Add("<div class=\"livezs\"><ul class=\"clearfix\">");
   for (int i = 0; i < 6; ++i) lines.Add(LifeIndexLine(random));
   lines.Add("</ul></div>");
@@ -574,14 +574,12 @@ ExpectedForecast NothingFound() {
   return {u"", u"", none, u"", u"", u"", none, u"", u"", u"", none, u""};
 }
 
-ForecastPage BuildPage(std::string_view code, const PageShape& shape) {
+ForecastPage BuildPage(std::string_view code, PageDate today, const PageShape& shape) {
   Random random(Fnv1a(code));
   const std::string city = CityNameOf(code);
   const std::size_t target = 88000 + static_cast<std::size_t>(random.Below(24000));
   Lines lines(random.Chance(50) ? "\r\n" : "\n");
 
-  const Date date{random.Between(1, 12), 1};
-  const Date today{date.month, random.Between(1, DaysIn(date.month))};
   const int annualHigh = AnnualHigh(code);
   const Day todayDay = MakeDay(random, DayHeading(today, "今天"), today.month, annualHigh);
   const Day tomorrowDay =
@@ -635,9 +633,29 @@ ForecastPage BuildPage(std::string_view code, const PageShape& shape) {
 
 }  // namespace
 
-ForecastPage MakeForecastPage(std::string_view cityCode) { return BuildPage(cityCode, {}); }
+std::optional<PageDate> ParsePageDate(std::string_view text) {
+  const auto digits = [&](std::size_t from, std::size_t count) {
+    int value = 0;
+    for (std::size_t i = from; i < from + count; ++i) {
+      if (text[i] < '0' || text[i] > '9') return -1;
+      value = value * 10 + (text[i] - '0');
+    }
+    return value;
+  };
+  if (text.size() != 10 || text[4] != '-' || text[7] != '-') return std::nullopt;
+  const PageDate date{digits(0, 4), digits(5, 2), digits(8, 2)};
+  if (date.year < 1 || date.month < 1 || date.month > 12 || date.day < 1 ||
+      date.day > DaysIn(date.year, date.month)) {
+    return std::nullopt;
+  }
+  return date;
+}
 
-ForecastPage MakeVariantPage(std::string_view variant) {
+ForecastPage MakeForecastPage(std::string_view cityCode, PageDate today) {
+  return BuildPage(cityCode, today, {});
+}
+
+ForecastPage MakeVariantPage(std::string_view variant, PageDate today) {
   PageShape shape;
   if (variant == "empty") return {"", NothingFound()};
   if (variant == "no-today-marker") {
@@ -651,7 +669,7 @@ ForecastPage MakeVariantPage(std::string_view variant) {
   } else {
     throw std::invalid_argument("unknown forecast page variant: " + std::string(variant));
   }
-  ForecastPage page = BuildPage(kVariantBaseCode, shape);
+  ForecastPage page = BuildPage(kVariantBaseCode, today, shape);
   if (shape.invalidByte) page.expected = NothingFound();
   return page;
 }

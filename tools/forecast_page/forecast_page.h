@@ -5,9 +5,12 @@
 // The page holds the today block marker at line t, tomorrow's at line m and the day after's
 // heading (the first line from m + 22 on that contains 后天) at line d, with every value at
 // the line offset the extraction reads. t, m, d, the filler around the blocks, the line ends
-// (CR LF or LF) and all values vary with the code; the same code always gives the same page.
+// (CR LF or LF) and all values vary with the code. The three day headings ("9日（今天）", ...)
+// carry the day numbers of the page's date and the two days after it, and the temperatures
+// follow its month; the same code and date always give the same page.
 
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -27,9 +30,21 @@ struct ForecastPage {
   ExpectedForecast expected;
 };
 
+// A day of the Gregorian calendar.
+struct PageDate {
+  int year = 0, month = 0, day = 0;
+  bool operator==(const PageDate&) const = default;
+};
+
+// The date of pages made without one, so that tests and benchmarks see the same pages every day.
+inline constexpr PageDate kFixedPageDate{2026, 12, 9};
+
+// "YYYY-MM-DD" as a date; nullopt for anything else, a day the month lacks included.
+std::optional<PageDate> ParsePageDate(std::string_view text);
+
 // The page of `cityCode` (any text; a code outside the city table gets a page too, titled with
-// the code). About 100 KB.
-ForecastPage MakeForecastPage(std::string_view cityCode);
+// the code) for the day `today`. About 100 KB.
+ForecastPage MakeForecastPage(std::string_view cityCode, PageDate today = kFixedPageDate);
 
 // The code whose page the malformed variants are made from (福州).
 inline constexpr std::string_view kVariantBaseCode = "101230101";
@@ -53,7 +68,7 @@ inline constexpr std::array<std::string_view, 5> kVariantNames = {
     "no-today-marker", "today-marker-last-line", "not-utf8", "empty", "doubled-marker"};
 
 // One of kVariantNames; throws std::invalid_argument for any other name.
-ForecastPage MakeVariantPage(std::string_view variant);
+ForecastPage MakeVariantPage(std::string_view variant, PageDate today = kFixedPageDate);
 
 // The 13 values in the order in which the extraction writes them (keys 今天 to 后天风力),
 // with `cityName` as 城市.

@@ -82,6 +82,46 @@ TEST(ForecastPageTest, SameCodeGivesTheSamePage) {
   EXPECT_NE(first.html, MakeForecastPage("101230201").html);
 }
 
+// The headings follow the calendar across month and year ends and leap days; everything else on
+// the page but the day numbers and the month's temperatures stays the code's.
+TEST(ForecastPageTest, HeadingsCarryTheDateAndTheTwoDaysAfter) {
+  struct Case {
+    PageDate today;
+    std::u16string_view todayHeading, tomorrowHeading, dayAfterHeading;
+  };
+  const Case cases[] = {
+      {{2026, 12, 9}, u"9日（今天）", u"10日（明天）", u"11日（后天）"},
+      {{2026, 4, 29}, u"29日（今天）", u"30日（明天）", u"1日（后天）"},
+      {{2026, 12, 31}, u"31日（今天）", u"1日（明天）", u"2日（后天）"},
+      {{2027, 2, 27}, u"27日（今天）", u"28日（明天）", u"1日（后天）"},
+      {{2028, 2, 28}, u"28日（今天）", u"29日（明天）", u"1日（后天）"},
+      {{2100, 2, 28}, u"28日（今天）", u"1日（明天）", u"2日（后天）"},
+      {{2000, 2, 29}, u"29日（今天）", u"1日（明天）", u"2日（后天）"},
+  };
+  for (const Case& c : cases) {
+    for (const std::string_view code : {"101230101", "101010100"}) {
+      const ForecastPage page = MakeForecastPage(code, c.today);
+      EXPECT_EQ(page.expected.today, c.todayHeading) << code;
+      EXPECT_EQ(page.expected.tomorrow, c.tomorrowHeading) << code;
+      EXPECT_EQ(page.expected.dayAfter, c.dayAfterHeading) << code;
+      EXPECT_EQ(ExtractedValues(page.html, u"福州"), Expected(page.expected, u"福州")) << code;
+      EXPECT_EQ(page.html, MakeForecastPage(code, c.today).html) << code;
+    }
+  }
+  EXPECT_EQ(MakeVariantPage("doubled-marker", {2027, 1, 1}).expected.today, u"31日（今天）");
+  EXPECT_EQ(MakeVariantPage("no-today-marker", {2027, 1, 1}).expected.tomorrow, u"2日（明天）");
+}
+
+TEST(ForecastPageTest, PageDatesAreReadAsYearMonthDay) {
+  EXPECT_EQ(ParsePageDate("2026-12-09"), (PageDate{2026, 12, 9}));
+  EXPECT_EQ(ParsePageDate("2028-02-29"), (PageDate{2028, 2, 29}));
+  for (const std::string_view bad :
+       {"2027-02-29", "2026-04-31", "2026-13-01", "2026-00-10", "2026-12-00", "2026-1-09",
+        "2026/12/09", "20261209", "2026-12-09x", "", "abcd-ef-gh"}) {
+    EXPECT_EQ(ParsePageDate(bad), std::nullopt) << bad;
+  }
+}
+
 TEST(ForecastPageTest, CodeOutsideTheTableGetsAPageToo) {
   const ForecastPage page = MakeForecastPage("999999999");
   EXPECT_NE(page.html.find("<title>999999999天气预报"), std::string::npos);

@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# Starts qeloweather for a city, waits for it with a time limit and prints today's forecast in
+# one line, for a status bar or a shell prompt:
+#
+#   $ examples/linux/forecast.sh 福州
+#   福州 9日（今天） 多云 12°C~19°C 3-4级
+#
+#   forecast.sh [CITY]            (default 福州)
+# Environment: QELOWEATHER  the program (default: qeloweather beside this script, else on PATH);
+#              QELO_WAIT_SECONDS  the time limit (default 20).
+# Exit code 0 with the line on standard output; 1 with a reason on standard error when the run
+# gave no fresh forecast (unknown city, no network, the site failed); 2 when there is no program.
+set -euo pipefail
+city="${1:-福州}"
+limit="${QELO_WAIT_SECONDS:-20}"
+program="${QELOWEATHER:-$(dirname "$0")/qeloweather}"
+[ -x "$program" ] || program=$(command -v qeloweather) ||
+  { echo "forecast.sh: no qeloweather program (set QELOWEATHER)" >&2; exit 2; }
+# The program writes qeloweather.ini beside its real file.
+ini="$(dirname "$(readlink -f "$program")")/qeloweather.ini"
+
+# A run that writes the file changes its time (to the nanosecond); the exit code is always 0 and
+# tells nothing.
+stamp() { stat -c %y "$ini" 2>/dev/null || echo none; }
+before=$(stamp)
+
+# A failed run stays alive until its five-minute watchdog, so wait with a limit, not for the end.
+# SIGTERM ends it at once, with the file as complete as each finished write left it.
+"$program" "$city" &
+pid=$!
+deadline=$((SECONDS + limit))
+while kill -0 "$pid" 2>/dev/null && [ $SECONDS -lt $deadline ]; do sleep 0.1; done
+if kill -0 "$pid" 2>/dev/null; then
+  kill "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+  echo "forecast.sh: no forecast for $city within $limit s (no network, or the site failed)" >&2
+  exit 1
+fi
+wait "$pid" || true
+if [ "$(stamp)" = "$before" ]; then
+  echo "forecast.sh: the run wrote nothing: '$city' is not a city of the table" >&2
+  exit 1
+fi
+
+# The values of section [qelo] (UTF-8 on Linux; a byte-order mark and CRs are skipped), with the
+# page's HTML entities for < > & shown as the characters.
+value() {
+  awk -v key="$1" '
+    { sub(/^\xEF\xBB\xBF/, ""); sub(/\r$/, "") }
+    /^\[/ { section = $0; next }
+    section == "[qelo]" && index($0, key "=") == 1 { print substr($0, length(key) + 2); exit }
+  ' "$ini" | sed 's/&lt;/</g; s/&gt;/>/g; s/&amp;/\&/g'
+}
+echo "$(value 城市) $(value 今天) $(value 今天情况) $(value 今天度数) $(value 今天风力)"

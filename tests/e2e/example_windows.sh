@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# Runs the host example examples/windows/forecast.cmd under Wine's cmd against the forecast-site
+# emulator: for a city of the table it must start qeloweather.exe, wait for its end and show the
+# forecast file with the values the emulator served; for an unknown name it must say that the
+# run wrote nothing and leave the file alone.
+#
+#   example_windows.sh
+# Environment: QELO_EMULATOR (a native build's forecast_emulator), QELO_EXE, QELO_WINE_RUN.
+set -euo pipefail
+source "$(dirname "$0")/e2e_lib.sh"
+
+: "${QELO_EMULATOR:?}" "${QELO_EXE:?}" "${QELO_WINE_RUN:?}"
+[ -x "$QELO_EMULATOR" ] || skip "no native forecast_emulator at $QELO_EMULATOR (build the native tree first)"
+command -v Xvfb >/dev/null || skip "Xvfb is not installed"
+# Wine takes its code page from the C library's locale.
+locale -a 2>/dev/null | grep -qix 'zh_CN\.utf-\?8' || skip "the zh_CN.UTF-8 locale is not installed"
+make_work_dir
+examples="$E2E_DIR/../../examples/windows"
+app_dir="$work/app"
+install_program "$QELO_EXE" "$app_dir" >/dev/null
+cp "$examples/forecast.cmd" "$examples/show-ini.js" "$app_dir/"
+
+prefix="${QELO_WINEPREFIX:-${HOME:-/root}/.local/share/qelo-wine}"
+if [ ! -f "$prefix/system.reg" ]; then
+  mkdir -p "$(dirname "$prefix")"
+  flock "$prefix.lock" bash -c '[ -f "$1/system.reg" ] || "$2" cmd /c exit 0' _ "$prefix" "$QELO_WINE_RUN" \
+    >/dev/null 2>&1 || true
+  [ -f "$prefix/system.reg" ] || fail "cannot make the Wine prefix $prefix"
+fi
+
+# The script as a host would call it: cmd /c with the city; Wine's drive Z: is the root folder.
+# A Chinese system code page (936), as on a Chinese Windows, lets the console output keep the
+# Chinese text; it is read back as GBK.
+windows_path() { printf 'Z:%s' "${1//\//\\}"; }
+run_example() {
+  local city=$1
+  in_netns --wine --xvfb -- bash -c '
+    work=$1 wine_run=$2 script=$3 city=$4
+    status=0
+    LC_ALL=zh_CN.UTF-8 timeout -k 5 150 "$wine_run" cmd /c "$script" "$city" \
+      >"$work/out.gbk" 2>"$work/err.gbk" || status=$?
+    echo $status >"$work/status"' _ "$work" "$QELO_WINE_RUN" "$(windows_path "$app_dir/forecast.cmd")" "$city" ||
+    fail "the namespace runner failed"
+  example_status=$(cat "$work/status")
+  example_out=$(iconv -f GBK -t UTF-8 <"$work/out.gbk" | tr -d '\r')
+  example_err=$(iconv -f GBK -t UTF-8 <"$work/err.gbk" | tr -d '\r')
+}
+
+# A city of the table: exit code 0 and the whole file on the screen.
+expected=$("$QELO_EMULATOR" --print-expected 福州)
+run_example 福州
+[ "$example_status" = 0 ] || fail "forecast.cmd 福州 exited with $example_status: $example_out $example_err"
+check_forecast_file "$app_dir/qeloweather.ini" "$expected"
+printf '%s\n' "$example_out" >"$work/shown.ini"
+check_forecast_file "$work/shown.ini" "$expected"
+
+# An unknown name: exit code 1, a word on the error stream, the file as it was.
+file_fingerprint "$app_dir/qeloweather.ini" >"$app_dir/qeloweather.ini.fingerprint"
+run_example 福州市
+[ "$example_status" = 1 ] || fail "forecast.cmd 福州市 exited with $example_status, not 1: $example_out"
+[[ "$example_err" == *"not a city of the table"* ]] || fail "no word about the unknown name: $example_err"
+check_file_untouched "$app_dir/qeloweather.ini"
+echo "ok: forecast.cmd showed the forecast for 福州 and refused 福州市"
