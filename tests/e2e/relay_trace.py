@@ -26,7 +26,9 @@ kPrefix = re.compile(r"^(?:(\d+)\.(\d+):)?([0-9a-f]+):(.*)$")
 kLoaded = re.compile(r'trace:loaddll:\S* Loaded L"(.*)" at ([0-9a-f]+)')
 kCall = re.compile(r"^Call (\w+\.\w+)\((.*)\) ret=([0-9a-f]+)$")
 kReturn = re.compile(r"^Ret  (\w+\.\w+)\(.*\) retval=([0-9a-f]+) ret=([0-9a-f]+)$")
-kMessage = re.compile(r"^Call window proc \S+ \(hwnd=([0-9a-f]+),msg=(\w+),wp=([0-9a-f]+),lp=([0-9a-f]+)\)")
+# Wine writes a window handle in upper-case hex here (hwnd=000000000001005A), the rest in lower.
+kMessage = re.compile(
+    r"^Call window proc \S+ \(hwnd=([0-9a-fA-F]+),msg=(\w+),wp=([0-9a-fA-F]+),lp=([0-9a-fA-F]+)\)")
 kArgument = re.compile(r'([0-9a-f]+)(?: L"((?:[^"\\]|\\.)*)")?(?:,|$)')
 
 
@@ -64,7 +66,8 @@ def main():
         elif match := kReturn.match(event):
             fields = ["return", match.group(1), caller(match.group(3)), match.group(2)]
         elif match := kMessage.match(event):
-            fields = ["message", match.group(2), "-", match.group(1), match.group(3), match.group(4)]
+            hwnd, wp, lp = (match.group(i).lower() for i in (1, 3, 4))
+            fields = ["message", match.group(2), "-", hwnd, wp, lp]
         else:
             continue
         print("\t".join([ms] + fields))
