@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/clock.h"
+#include "platform/win32_text.h"
 
 namespace qelo::platform {
 namespace {
@@ -29,7 +30,7 @@ std::u16string Formatted(Format format) {
   const int length = format(nullptr, 0);
   if (length <= 1) return {};
   std::u16string text(static_cast<std::size_t>(length), u'\0');
-  const int written = format(reinterpret_cast<wchar_t*>(text.data()), length);
+  const int written = format(WideBuffer(text), length);
   if (written <= 1) return {};
   text.resize(static_cast<std::size_t>(written - 1));
   return text;
