@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <string_view>
 
 namespace qelo::UnitChinaWeather {
@@ -19,6 +20,38 @@ class CityColumn {
   constexpr std::u16string_view operator[](std::size_t row) const {
     return std::u16string_view(text_ + ends_[row], ends_[row + 1] - ends_[row]);
   }
+
+  // The rows in order, for the algorithms and loops that walked the table as an array.
+  class Iterator {
+   public:
+    using iterator_category = std::input_iterator_tag;
+    using value_type = std::u16string_view;
+    using difference_type = std::ptrdiff_t;
+    using pointer = void;
+    using reference = std::u16string_view;
+
+    constexpr Iterator() = default;
+    constexpr Iterator(const CityColumn* column, std::size_t row) : column_(column), row_(row) {}
+    constexpr std::u16string_view operator*() const { return (*column_)[row_]; }
+    constexpr Iterator& operator++() {
+      ++row_;
+      return *this;
+    }
+    constexpr Iterator operator++(int) {
+      const Iterator before = *this;
+      ++row_;
+      return before;
+    }
+    constexpr Iterator operator+(std::size_t rows) const { return Iterator(column_, row_ + rows); }
+    constexpr bool operator==(const Iterator&) const = default;
+
+   private:
+    const CityColumn* column_ = nullptr;
+    std::size_t row_ = 0;
+  };
+
+  constexpr Iterator begin() const { return Iterator(this, 0); }
+  constexpr Iterator end() const { return Iterator(this, rows_); }
 
  private:
   const char16_t* text_;
