@@ -20,9 +20,9 @@ constexpr std::size_t kOffsetLimit = std::numeric_limits<std::uint32_t>::max();
 constexpr std::size_t kLineCountLimit = std::numeric_limits<std::int32_t>::max();
 
 // The page ends at its first NUL.
-std::u16string_view BeforeFirstNul(const std::u16string& text) {
-  std::u16string_view page(text);
-  return page.substr(0, page.find(u'\0'));
+void CutAtFirstNul(std::u16string& text) {
+  const std::size_t nul = text.find(u'\0');
+  if (nul != std::u16string::npos) text.resize(nul);
 }
 
 [[noreturn]] void ThrowCapacityExceeded() { throw platform::Failure(kCapacityMessage); }
@@ -34,29 +34,37 @@ struct SplitPage {
   std::vector<std::uint32_t> starts;
 };
 
-void AppendPiece(SplitPage& split, std::u16string_view piece, std::size_t capacity) {
-  if (piece.size() > capacity - split.text.size()) ThrowCapacityExceeded();
+// Moves the piece [begin, end) of `page` down to just after the pieces kept before it, over the
+// line breaks between them, and records where it ends.
+void KeepPiece(SplitPage& split, char16_t* page, std::size_t begin, std::size_t end,
+               std::size_t capacity) {
+  const std::size_t kept = split.starts.back();
+  const std::size_t length = end - begin;
+  if (length > capacity - kept) ThrowCapacityExceeded();
   if (split.starts.size() > kLineCountLimit + 1) ThrowCapacityExceeded();
-  split.text.append(piece);
-  split.starts.push_back(static_cast<std::uint32_t>(split.text.size()));
+  if (kept != begin) std::char_traits<char16_t>::move(page + kept, page + begin, length);
+  split.starts.push_back(static_cast<std::uint32_t>(kept + length));
 }
 
-// One pass over the page: a CR LF pair, a lone CR and a lone LF each end a piece.
-SplitPage Split(std::u16string_view page, std::size_t capacity) {
+// One pass over the page, in its own memory, since the pieces never need more room than the page
+// they come from: a CR LF pair, a lone CR and a lone LF each end a piece.
+SplitPage Split(std::u16string page, std::size_t capacity) {
   SplitPage split;
-  split.text.reserve(std::min(page.size(), capacity));
   split.starts.reserve(page.size() / 32 + 2);
   split.starts.push_back(0);
+  char16_t* const chars = page.data();
   std::size_t pieceBegin = 0;
   const std::size_t size = page.size();
   for (std::size_t i = 0; i < size; ++i) {
-    const char16_t c = page[i];
+    const char16_t c = chars[i];
     if (c > kCr || (c != kCr && c != kLf)) continue;  // one comparison for nearly every character
-    AppendPiece(split, page.substr(pieceBegin, i - pieceBegin), capacity);
-    if (c == kCr && i + 1 < size && page[i + 1] == kLf) ++i;
+    KeepPiece(split, chars, pieceBegin, i, capacity);
+    if (c == kCr && i + 1 < size && chars[i + 1] == kLf) ++i;
     pieceBegin = i + 1;
   }
-  AppendPiece(split, page.substr(pieceBegin), capacity);
+  KeepPiece(split, chars, pieceBegin, size, capacity);
+  page.resize(split.starts.back());
+  split.text = std::move(page);
   return split;
 }
 
@@ -77,11 +85,12 @@ PageLines::PageLines(std::size_t capacity)
       lineStarts_{0, static_cast<std::uint32_t>(text_.size())},
       lineCount_(1) {}
 
-void PageLines::SetPageText(const std::u16string& text) {
+void PageLines::SetPageText(std::u16string text) {
   SplitPage split;
   std::size_t lineCount = 0;
   try {
-    split = Split(BeforeFirstNul(text), capacity_);
+    CutAtFirstNul(text);
+    split = Split(std::move(text), capacity_);
     lineCount = CountLines(split);
   } catch (const std::bad_alloc&) {
     ThrowCapacityExceeded();
