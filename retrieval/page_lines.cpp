@@ -1,6 +1,7 @@
 #include "retrieval/page_lines.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 #include <new>
 #include <stdexcept>
@@ -19,10 +20,13 @@ constexpr char16_t kCapacityMessage[] = u"Text exceeds memo capacity";
 constexpr std::size_t kOffsetLimit = std::numeric_limits<std::uint32_t>::max();
 constexpr std::size_t kLineCountLimit = std::numeric_limits<std::int32_t>::max();
 
-// The page ends at its first NUL.
-void CutAtFirstNul(std::u16string& text) {
-  const std::size_t nul = text.find(u'\0');
-  if (nul != std::u16string::npos) text.resize(nul);
+// True when one of the four code units in `block` is below 14, so may be a NUL, a CR or an LF.
+// A unit below 14 wraps round in the subtraction and sets its top bit; no other unit can set it
+// together with its own clear top bit, and a borrow only runs on from a unit that is below 14.
+bool MayHoldABreak(std::uint64_t block) {
+  constexpr std::uint64_t kUnits = 0x0001000100010001ull;
+  constexpr std::uint64_t kTopBits = 0x8000800080008000ull;
+  return ((block - kUnits * (kCr + 1)) & ~block & kTopBits) != 0;
 }
 
 [[noreturn]] void ThrowCapacityExceeded() { throw platform::Failure(kCapacityMessage); }
@@ -47,20 +51,37 @@ void KeepPiece(SplitPage& split, char16_t* page, std::size_t begin, std::size_t 
 }
 
 // One pass over the page, in its own memory, since the pieces never need more room than the page
-// they come from: a CR LF pair, a lone CR and a lone LF each end a piece.
+// they come from: a CR LF pair, a lone CR and a lone LF each end a piece, and the page ends at
+// its first NUL. Four code units at a time are passed over while none of them can be either.
 SplitPage Split(std::u16string page, std::size_t capacity) {
   SplitPage split;
   split.starts.reserve(page.size() / 32 + 2);
   split.starts.push_back(0);
   char16_t* const chars = page.data();
   std::size_t pieceBegin = 0;
-  const std::size_t size = page.size();
-  for (std::size_t i = 0; i < size; ++i) {
+  std::size_t size = page.size();
+  std::size_t i = 0;
+  while (i < size) {
+    if (size - i >= 4) {
+      std::uint64_t block = 0;
+      std::memcpy(&block, chars + i, sizeof block);
+      if (!MayHoldABreak(block)) {
+        i += 4;
+        continue;
+      }
+    }
     const char16_t c = chars[i];
-    if (c > kCr || (c != kCr && c != kLf)) continue;  // one comparison for nearly every character
+    if (c > kCr || (c != kCr && c != kLf && c != u'\0')) {
+      ++i;
+      continue;
+    }
+    if (c == u'\0') {
+      size = i;
+      break;
+    }
     KeepPiece(split, chars, pieceBegin, i, capacity);
     if (c == kCr && i + 1 < size && chars[i + 1] == kLf) ++i;
-    pieceBegin = i + 1;
+    pieceBegin = ++i;
   }
   KeepPiece(split, chars, pieceBegin, size, capacity);
   page.resize(split.starts.back());
@@ -89,7 +110,6 @@ void PageLines::SetPageText(std::u16string text) {
   SplitPage split;
   std::size_t lineCount = 0;
   try {
-    CutAtFirstNul(text);
     split = Split(std::move(text), capacity_);
     lineCount = CountLines(split);
   } catch (const std::bad_alloc&) {
