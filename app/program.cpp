@@ -16,13 +16,14 @@ constexpr int kExitCode = 0;
 }  // namespace
 
 int RunToTheEnd(const std::function<void()>& program, const FailureReporter& report,
-                const std::u16string& executablePath, char16_t separator) noexcept {
+                const std::function<std::u16string()>& executablePath,
+                char16_t separator) noexcept {
   try {
     program();
   } catch (...) {
     try {
       report(ReportText(FailureMessage(std::current_exception())),
-             ApplicationTitle(executablePath, separator));
+             ApplicationTitle(executablePath(), separator));
     } catch (...) {
       // Not even the report could be made (memory is gone); the program still ends with 0.
     }
@@ -40,10 +41,11 @@ int RunProgram(std::uint32_t watchdogInterval) noexcept {
     application.Run();
   };
   try {
-    return RunToTheEnd(program, platform::ShowErrorMessageBox, platform::ExecutablePath(),
-                       platform::PathSeparator());
+    return RunToTheEnd(
+        program, platform::ShowErrorMessageBox, [] { return platform::ExecutablePath(); },
+        platform::PathSeparator());
   } catch (...) {
-    return kExitCode;  // the executable's path could not be had
+    return kExitCode;  // the guard itself could not be set up (memory is gone)
   }
 }
 

@@ -11,10 +11,11 @@ using FailureReporter =
     std::function<void(const std::u16string& text, const std::u16string& title)>;
 
 // Runs `program`; a failure that escapes it is shown through `report` as every failure report
-// is (the message with its full stop, the application title of `executablePath`). Never throws,
-// and returns the exit code: always 0.
+// is (the message with its full stop, the application title of the path that `executablePath`
+// gives, asked for only when there is a report to make). Never throws, and returns the exit
+// code: always 0.
 int RunToTheEnd(const std::function<void()>& program, const FailureReporter& report,
-                const std::u16string& executablePath, char16_t separator) noexcept;
+                const std::function<std::u16string()>& executablePath, char16_t separator) noexcept;
 
 // Starts the application, creates the main window (and with it the whole run) and runs the
 // message loop until the end. A failure anywhere, also before the main window exists or after

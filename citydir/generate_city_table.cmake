@@ -28,17 +28,31 @@ foreach(line IN LISTS lines)
 endforeach()
 
 set(source "// Generated from citydir/cities.tsv by citydir/generate_city_table.cmake. Do not edit.
+#include <array>
+#include <string_view>
+
 #include \"citydir/unit_china_weather.h\"
 
 namespace qelo::UnitChinaWeather {
 
 static_assert(CityCount == ${row}, \"cities.tsv and CityCount disagree on the number of rows\");
 
-constexpr std::array<std::u16string_view, CityCount + 1> CityNames = {
+namespace {
+
+// The rows as the compiler reads them; only the packed columns below reach the program.
+constexpr std::array<std::u16string_view, CityCount + 1> kNameRows = {
 ${names}};
 
-constexpr std::array<std::u16string_view, CityCount + 1> CityCodes = {
+constexpr std::array<std::u16string_view, CityCount + 1> kCodeRows = {
 ${codes}};
+
+constexpr auto kNames = Pack<PackedLength(kNameRows)>(kNameRows);
+constexpr auto kCodes = Pack<PackedLength(kCodeRows)>(kCodeRows);
+
+}  // namespace
+
+constexpr CityColumn CityNames(kNames.text.data(), kNames.ends.data(), CityCount + 1);
+constexpr CityColumn CityCodes(kCodes.text.data(), kCodes.ends.data(), CityCount + 1);
 
 }  // namespace qelo::UnitChinaWeather
 ")

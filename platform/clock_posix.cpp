@@ -26,12 +26,11 @@ std::string TimeLocaleName() {
   return "C";
 }
 
-// Both categories from the same name, so that the text strftime writes and the code set that
-// names its encoding belong together.
-UniqueLocale OpenTimeLocale() {
-  constexpr int kCategories = LC_TIME_MASK | LC_CTYPE_MASK;
-  UniqueLocale locale(newlocale(kCategories, TimeLocaleName().c_str(), nullptr));
-  if (!locale.Valid()) locale.Reset(newlocale(kCategories, "C", nullptr));
+// The time category alone: its data names the code set of its own texts, which is the one that
+// the locale's character category would name, so that category need not be loaded.
+UniqueLocale OpenTimeLocale(const std::string& name) {
+  UniqueLocale locale(newlocale(LC_TIME_MASK, name.c_str(), nullptr));
+  if (!locale.Valid()) locale.Reset(newlocale(LC_TIME_MASK, "C", nullptr));
   return locale;
 }
 
@@ -70,30 +69,43 @@ tm ToTm(const LocalDateTime& time) {
   return fields;
 }
 
+// The locale is chosen at the start and loaded at the first format, so that a run that ends
+// before it writes a time never loads it.
 class StrftimeFormat final : public DateTimeFormat {
  public:
-  StrftimeFormat() : locale_(OpenTimeLocale()) {}
+  StrftimeFormat() : name_(TimeLocaleName()) {}
 
   std::u16string ShortDate(const LocalDateTime& time) const override { return Format("%x", time); }
   std::u16string LongTime(const LocalDateTime& time) const override { return Format("%X", time); }
 
  private:
+  locale_t Locale() const {
+    if (!opened_) {
+      locale_ = OpenTimeLocale(name_);
+      opened_ = true;
+    }
+    return locale_.Get();
+  }
+
   std::u16string Format(const char* conversion, const LocalDateTime& time) const {
-    if (!locale_.Valid()) return {};
+    const locale_t locale = Locale();
+    if (locale == locale_t{}) return {};
     const tm fields = ToTm(time);
     // strftime gives 0 both for an empty text and for a buffer that is too small.
     for (std::size_t size = 64; size <= kMaxFormattedBytes; size *= 2) {
       std::string bytes(size, '\0');
-      const std::size_t length = strftime_l(bytes.data(), size, conversion, &fields, locale_.Get());
+      const std::size_t length = strftime_l(bytes.data(), size, conversion, &fields, locale);
       if (length > 0) {
         bytes.resize(length);
-        return Decode(bytes, nl_langinfo_l(CODESET, locale_.Get()));
+        return Decode(bytes, nl_langinfo_l(_NL_TIME_CODESET, locale));
       }
     }
     return {};
   }
 
-  UniqueLocale locale_;
+  std::string name_;
+  mutable UniqueLocale locale_;  // one thread formats; the first format opens it
+  mutable bool opened_ = false;
 };
 
 }  // namespace

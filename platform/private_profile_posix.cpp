@@ -3,6 +3,11 @@
 // over the file, so a reader, a crash or a kill sees the old file or the new one, never a mix.
 // Writes are not synced one by one; the flush syncs the file and its directory.
 //
+// A run writes one key after the other to the same path. What the path leads to (every link
+// followed), whether that directory takes a replacement and who the process is are found out by
+// the first write and kept until the flush, or until a write fails; every write still reads the
+// file afresh and checks, just before its replacement, that nobody has changed it since.
+//
 // Where the directory refuses the replacement (a shared install folder the user may not write,
 // a sticky folder of another owner) but the file itself may be written, the new bytes are
 // written into the file through its own descriptor and synced, as Windows' own service does;
@@ -117,14 +122,23 @@ std::optional<Snapshot> ReadSnapshot(const std::string& target) {
     return std::nullopt;
   }
   snapshot.exists = true;
-  char buffer[8192];
+  // Read until the size that fstat gave; the one byte of room beyond it shows a file that grew
+  // meanwhile, which is read on to its end. A change after this read fails the check before
+  // the replacement.
+  const auto expected = static_cast<std::size_t>(snapshot.status.st_size);
+  std::string& bytes = snapshot.bytes;
+  bytes.resize(expected + 1);
+  std::size_t size = 0;
   for (;;) {
-    const ssize_t count = ::read(file.Get(), buffer, sizeof buffer);
+    if (size == bytes.size()) bytes.resize(size + 8192);
+    const ssize_t count = ::read(file.Get(), bytes.data() + size, bytes.size() - size);
     if (count < 0 && errno == EINTR) continue;
     if (count < 0) return std::nullopt;
     if (count == 0) break;
-    snapshot.bytes.append(buffer, static_cast<std::size_t>(count));
+    size += static_cast<std::size_t>(count);
+    if (size == expected) break;
   }
+  bytes.resize(size);
   return snapshot;
 }
 
@@ -138,10 +152,44 @@ bool MayWrite(const std::string& target, const Snapshot& snapshot) {
   return !snapshot.exists || Writable(target, snapshot.status.st_mode);
 }
 
-bool DirectoryWritable(const std::string& target) {
-  const std::string directory = DirectoryOf(target);
+bool DirectoryWritable(const std::string& directory) {
   struct stat status {};
   return ::stat(directory.c_str(), &status) == 0 && Writable(directory, status.st_mode);
+}
+
+// The path of a run's writes and what its first write found out about it.
+struct Destination {
+  std::string path;       // as the caller named it
+  std::string target;     // every symbolic link resolved
+  std::string directory;  // the target's
+  std::string name;       // the target's
+  bool directoryTakesReplacement = false;
+  uid_t effectiveUser = 0;
+  pid_t process = 0;
+};
+
+// The destination of this thread's run; a forked child finds none, being another process.
+thread_local std::optional<Destination> current;
+
+void Forget() { current.reset(); }
+
+// The destination of `path`: the one already found, or found now.
+const Destination* DestinationOf(const std::string& path) {
+  if (current && current->path == path) return &*current;
+  static const bool forgottenInChildren = ::pthread_atfork(nullptr, nullptr, Forget) == 0;
+  static_cast<void>(forgottenInChildren);
+  Forget();
+  std::optional<std::string> target = ResolveTarget(path);
+  if (!target) return nullptr;
+  Destination& found = current.emplace();
+  found.path = path;
+  found.directory = DirectoryOf(*target);
+  found.name = NameOf(*target);
+  found.target = std::move(*target);
+  found.directoryTakesReplacement = DirectoryWritable(found.directory);
+  found.effectiveUser = ::geteuid();
+  found.process = ::getpid();
+  return &found;
 }
 
 // The errors with which a directory refuses a new name or a rename, not the file's content.
@@ -169,13 +217,13 @@ bool WriteAll(int fd, const std::string& bytes) {
   return true;
 }
 
-std::string TemporaryName(const std::string& directory, const std::string& name) {
+std::string TemporaryName(const Destination& destination) {
   static unsigned counter = 0;
   timespec now{};
   clock_gettime(CLOCK_MONOTONIC, &now);
-  return Join(directory, "." + name + "." + std::to_string(::getpid()) + "-" +
-                             std::to_string(++counter) + "-" + std::to_string(now.tv_nsec) +
-                             ".tmp");
+  return Join(destination.directory,
+              "." + destination.name + "." + std::to_string(destination.process) + "-" +
+                  std::to_string(++counter) + "-" + std::to_string(now.tv_nsec) + ".tmp");
 }
 
 // A temporary file in the target's directory. Where the file system allows it, the file has no
@@ -189,10 +237,9 @@ class TemporaryFile {
     return TemporaryFile(std::move(fd), {});
   }
 
-  static std::optional<TemporaryFile> Named(const std::string& directory, const std::string& name,
-                                            mode_t mode) {
+  static std::optional<TemporaryFile> Named(const Destination& destination, mode_t mode) {
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-      std::string path = TemporaryName(directory, name);
+      std::string path = TemporaryName(destination);
       UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
       if (fd.Valid()) return TemporaryFile(std::move(fd), std::move(path));
       if (errno != EEXIST) return std::nullopt;
@@ -210,11 +257,11 @@ class TemporaryFile {
   int Fd() const { return fd_.Get(); }
 
   // Gives an anonymous file a name beside the target.
-  bool Name(const std::string& directory, const std::string& name) {
+  bool Name(const Destination& destination) {
     if (!path_.empty()) return true;
     const std::string self = "/proc/self/fd/" + std::to_string(fd_.Get());
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-      std::string path = TemporaryName(directory, name);
+      std::string path = TemporaryName(destination);
       if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
           ::linkat(fd_.Get(), "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) == 0) {
         path_ = std::move(path);
@@ -244,38 +291,38 @@ Outcome FailedBy(int error) {
   return RefusedByDirectory(error) ? Outcome::kDirectoryRefused : Outcome::kFailed;
 }
 
-bool TakeOverAttributes(int fd, const Snapshot& old) {
+bool TakeOverAttributes(int fd, const Snapshot& old, uid_t effectiveUser) {
   if (!old.exists) return true;
   if (::fchmod(fd, old.status.st_mode & 07777) != 0) return false;
-  if (::geteuid() == 0 && ::fchown(fd, old.status.st_uid, old.status.st_gid) != 0) {
+  if (effectiveUser == 0 && ::fchown(fd, old.status.st_uid, old.status.st_gid) != 0) {
     // Ownership is kept where the process may keep it; the bytes matter more.
   }
   return true;
 }
 
-Outcome Replace(const std::string& target, const Snapshot& old, const std::string& bytes,
+Outcome Replace(const Destination& destination, const Snapshot& old, const std::string& bytes,
                 bool anonymous) {
-  const std::string directory = DirectoryOf(target);
-  const std::string name = NameOf(target);
   const mode_t mode = old.exists ? (old.status.st_mode & 07777) : 0666;
   TerminationSignalsHeld held;
-  std::optional<TemporaryFile> temporary = anonymous ? TemporaryFile::Anonymous(directory, mode)
-                                                     : TemporaryFile::Named(directory, name, mode);
+  std::optional<TemporaryFile> temporary =
+      anonymous ? TemporaryFile::Anonymous(destination.directory, mode)
+                : TemporaryFile::Named(destination, mode);
   if (!temporary) return anonymous ? Outcome::kNoAnonymousFile : FailedBy(errno);
-  if (!WriteAll(temporary->Fd(), bytes) || !TakeOverAttributes(temporary->Fd(), old)) {
+  if (!WriteAll(temporary->Fd(), bytes) ||
+      !TakeOverAttributes(temporary->Fd(), old, destination.effectiveUser)) {
     return Outcome::kFailed;
   }
-  if (!StillAsRead(target, old)) return Outcome::kFileChanged;
-  if (!temporary->Name(directory, name)) {
+  if (!StillAsRead(destination.target, old)) return Outcome::kFileChanged;
+  if (!temporary->Name(destination)) {
     return anonymous ? Outcome::kNoAnonymousFile : FailedBy(errno);
   }
-  return temporary->RenameOver(target) ? Outcome::kWritten : FailedBy(errno);
+  return temporary->RenameOver(destination.target) ? Outcome::kWritten : FailedBy(errno);
 }
 
-Outcome ReplaceFile(const std::string& target, const Snapshot& old, const std::string& bytes) {
-  if (!DirectoryWritable(target)) return Outcome::kDirectoryRefused;
-  const Outcome outcome = Replace(target, old, bytes, true);
-  return outcome == Outcome::kNoAnonymousFile ? Replace(target, old, bytes, false) : outcome;
+Outcome ReplaceFile(const Destination& destination, const Snapshot& old, const std::string& bytes) {
+  if (!destination.directoryTakesReplacement) return Outcome::kDirectoryRefused;
+  const Outcome outcome = Replace(destination, old, bytes, true);
+  return outcome == Outcome::kNoAnonymousFile ? Replace(destination, old, bytes, false) : outcome;
 }
 
 // Room for `size` bytes, taken before a byte of the file changes; a file system that cannot
@@ -320,17 +367,15 @@ Outcome RewriteInPlace(const std::string& target, const Snapshot& old, const std
 
 // A SIGKILL in the instant between naming a temporary file and renaming it leaves the file
 // behind; the next run's flush removes those whose writer no longer lives.
-void RemoveAbandonedTemporaryFiles(const std::string& directory, const std::string& name) {
-  const UniqueDir listing(::opendir(directory.c_str()));
-  if (!listing.Valid()) return;
-  const std::string prefix = "." + name + ".";
+void RemoveAbandonedTemporaryFiles(const UniqueDir& listing, const Destination& destination) {
+  const std::string prefix = "." + destination.name + ".";
   while (const dirent* entry = ::readdir(listing.Get())) {
     const std::string_view entryName = entry->d_name;
     if (!entryName.starts_with(prefix) || !entryName.ends_with(".tmp")) continue;
     const std::string_view rest = entryName.substr(prefix.size());
     const pid_t writer =
         static_cast<pid_t>(std::atol(std::string(rest.substr(0, rest.find('-'))).c_str()));
-    if (writer > 0 && writer != ::getpid() && ::kill(writer, 0) != 0 && errno == ESRCH) {
+    if (writer > 0 && writer != destination.process && ::kill(writer, 0) != 0 && errno == ESRCH) {
       ::unlinkat(::dirfd(listing.Get()), entry->d_name, 0);
     }
   }
@@ -340,30 +385,37 @@ void RemoveAbandonedTemporaryFiles(const std::string& directory, const std::stri
 
 bool WriteProfileEntry(const std::u16string& section, const std::u16string& key,
                        const std::u16string& value, const std::u16string& path) {
-  const std::optional<std::string> target = ResolveTarget(ToUtf8(path));
-  if (!target) return false;
+  const Destination* destination = DestinationOf(ToUtf8(path));
+  if (destination == nullptr) return false;
+  const std::string& target = destination->target;
   for (int attempt = 0; attempt < kWriteAttempts; ++attempt) {
-    const std::optional<Snapshot> old = ReadSnapshot(*target);
-    if (!old || !MayWrite(*target, *old)) return false;
+    const std::optional<Snapshot> old = ReadSnapshot(target);
+    if (!old || !MayWrite(target, *old)) break;
     const std::string bytes = ApplyProfileWrite(old->bytes, section, key, value);
-    Outcome outcome = ReplaceFile(*target, *old, bytes);
+    Outcome outcome = ReplaceFile(*destination, *old, bytes);
     if (outcome == Outcome::kDirectoryRefused && old->exists) {
-      outcome = RewriteInPlace(*target, *old, bytes);
+      outcome = RewriteInPlace(target, *old, bytes);
     }
-    if (outcome != Outcome::kFileChanged) return outcome == Outcome::kWritten;
+    if (outcome == Outcome::kWritten) return true;
+    if (outcome != Outcome::kFileChanged) break;
   }
+  // A later write finds everything out afresh.
+  Forget();
   return false;
 }
 
 void FlushPrivateProfile(const std::u16string& path) {
-  const std::optional<std::string> target = ResolveTarget(ToUtf8(path));
-  if (!target) return;
-  const UniqueFd file(::open(target->c_str(), O_RDONLY | O_CLOEXEC));
+  const Destination* destination = DestinationOf(ToUtf8(path));
+  if (destination == nullptr) return;
+  const UniqueFd file(::open(destination->target.c_str(), O_RDONLY | O_CLOEXEC));
   if (file.Valid()) ::fsync(file.Get());
-  const UniqueFd directory(
-      ::open(DirectoryOf(*target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  RemoveAbandonedTemporaryFiles(DirectoryOf(*target), NameOf(*target));
-  if (directory.Valid()) ::fsync(directory.Get());
+  // The listing's own descriptor also syncs the directory, after the removals.
+  const UniqueDir directory(::opendir(destination->directory.c_str()));
+  if (directory.Valid()) {
+    RemoveAbandonedTemporaryFiles(directory, *destination);
+    ::fsync(::dirfd(directory.Get()));
+  }
+  Forget();
 }
 
 }  // namespace qelo::platform

@@ -1,6 +1,7 @@
 #include "retrieval/page_lines.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 #include <new>
 #include <stdexcept>
@@ -19,10 +20,13 @@ constexpr char16_t kInitialContent[] = u"mmow";  // the text box's stored line
 constexpr std::size_t kOffsetLimit = std::numeric_limits<std::uint32_t>::max();
 constexpr std::size_t kLineCountLimit = std::numeric_limits<std::int32_t>::max();
 
-// The page ends at its first NUL.
-std::u16string_view BeforeFirstNul(const std::u16string& text) {
-  std::u16string_view page(text);
-  return page.substr(0, page.find(u'\0'));
+// True when one of the four code units in `block` is below 14, so may be a NUL, a CR or an LF.
+// A unit below 14 wraps round in the subtraction and sets its top bit; no other unit can set it
+// together with its own clear top bit, and a borrow only runs on from a unit that is below 14.
+bool MayHoldABreak(std::uint64_t block) {
+  constexpr std::uint64_t kUnits = 0x0001000100010001ull;
+  constexpr std::uint64_t kTopBits = 0x8000800080008000ull;
+  return ((block - kUnits * (kCr + 1)) & ~block & kTopBits) != 0;
 }
 
 [[noreturn]] void ThrowCapacityExceeded() { throw Failure(messages::kTextExceedsMemoCapacity); }
@@ -34,29 +38,54 @@ struct SplitPage {
   std::vector<std::uint32_t> starts;
 };
 
-void AppendPiece(SplitPage& split, std::u16string_view piece, std::size_t capacity) {
-  if (piece.size() > capacity - split.text.size()) ThrowCapacityExceeded();
+// Moves the piece [begin, end) of `page` down to just after the pieces kept before it, over the
+// line breaks between them, and records where it ends.
+void KeepPiece(SplitPage& split, char16_t* page, std::size_t begin, std::size_t end,
+               std::size_t capacity) {
+  const std::size_t kept = split.starts.back();
+  const std::size_t length = end - begin;
+  if (length > capacity - kept) ThrowCapacityExceeded();
   if (split.starts.size() > kLineCountLimit + 1) ThrowCapacityExceeded();
-  split.text.append(piece);
-  split.starts.push_back(static_cast<std::uint32_t>(split.text.size()));
+  if (kept != begin) std::char_traits<char16_t>::move(page + kept, page + begin, length);
+  split.starts.push_back(static_cast<std::uint32_t>(kept + length));
 }
 
-// One pass over the page: a CR LF pair, a lone CR and a lone LF each end a piece.
-SplitPage Split(std::u16string_view page, std::size_t capacity) {
+// One pass over the page, in its own memory, since the pieces never need more room than the page
+// they come from: a CR LF pair, a lone CR and a lone LF each end a piece, and the page ends at
+// its first NUL. Four code units at a time are passed over while none of them can be either.
+SplitPage Split(std::u16string page, std::size_t capacity) {
   SplitPage split;
-  split.text.reserve(std::min(page.size(), capacity));
   split.starts.reserve(page.size() / 32 + 2);
   split.starts.push_back(0);
+  char16_t* const chars = page.data();
   std::size_t pieceBegin = 0;
-  const std::size_t size = page.size();
-  for (std::size_t i = 0; i < size; ++i) {
-    const char16_t c = page[i];
-    if (c > kCr || (c != kCr && c != kLf)) continue;  // one comparison for nearly every character
-    AppendPiece(split, page.substr(pieceBegin, i - pieceBegin), capacity);
-    if (c == kCr && i + 1 < size && page[i + 1] == kLf) ++i;
-    pieceBegin = i + 1;
+  std::size_t size = page.size();
+  std::size_t i = 0;
+  while (i < size) {
+    if (size - i >= 4) {
+      std::uint64_t block = 0;
+      std::memcpy(&block, chars + i, sizeof block);
+      if (!MayHoldABreak(block)) {
+        i += 4;
+        continue;
+      }
+    }
+    const char16_t c = chars[i];
+    if (c > kCr || (c != kCr && c != kLf && c != u'\0')) {
+      ++i;
+      continue;
+    }
+    if (c == u'\0') {
+      size = i;
+      break;
+    }
+    KeepPiece(split, chars, pieceBegin, i, capacity);
+    if (c == kCr && i + 1 < size && chars[i + 1] == kLf) ++i;
+    pieceBegin = ++i;
   }
-  AppendPiece(split, page.substr(pieceBegin), capacity);
+  KeepPiece(split, chars, pieceBegin, size, capacity);
+  page.resize(split.starts.back());
+  split.text = std::move(page);
   return split;
 }
 
@@ -77,11 +106,11 @@ PageLines::PageLines(std::size_t capacity)
       lineStarts_{0, static_cast<std::uint32_t>(text_.size())},
       lineCount_(1) {}
 
-void PageLines::SetPageText(const std::u16string& text) {
+void PageLines::SetPageText(std::u16string text) {
   SplitPage split;
   std::size_t lineCount = 0;
   try {
-    split = Split(BeforeFirstNul(text), capacity_);
+    split = Split(std::move(text), capacity_);
     lineCount = CountLines(split);
   } catch (const std::bad_alloc&) {
     ThrowCapacityExceeded();

@@ -19,8 +19,8 @@ class PageLines {
   explicit PageLines(std::size_t capacity);
   // Replaces the whole content by `text`: CR LF, lone CR and lone LF each break a line, the text
   // ends at its first NUL. Throws Failure(u"Text exceeds memo capacity") when the text
-  // cannot be stored.
-  void SetPageText(const std::u16string& text);
+  // cannot be stored. The lines are made in the memory of `text` itself.
+  void SetPageText(std::u16string text);
   // Number of lines; an empty last piece is not a line.
   std::int32_t GetLineCount() const;
   // Line `index` cut to its first 4096 code units; empty at or past the end (and for a negative

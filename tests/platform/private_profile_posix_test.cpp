@@ -72,6 +72,30 @@ TEST_F(PrivateProfileTest, DanglingSymbolicLinkCreatesItsTarget) {
   EXPECT_EQ(ReadBytes(scratch_.File("made.ini")), "[qelo]\nver=1.0\n");
 }
 
+// What a run's first write finds out about the path holds until the run's flush: the next run
+// follows the link as it is then.
+TEST_F(PrivateProfileTest, EachRunFollowsTheLinkAsItIsThen) {
+  std::filesystem::create_symlink("first.ini", file_);
+  ASSERT_TRUE(Write(file_, u"ver", u"1.0"));
+  ASSERT_TRUE(Write(file_, u"城市", u"福州"));
+  FlushPrivateProfile(PathText(file_));
+  std::filesystem::remove(file_);
+  std::filesystem::create_symlink("second.ini", file_);
+  ASSERT_TRUE(Write(file_, u"ver", u"2.0"));
+  FlushPrivateProfile(PathText(file_));
+  EXPECT_EQ(ReadBytes(scratch_.File("first.ini")), "[qelo]\nver=1.0\n城市=福州\n");
+  EXPECT_EQ(ReadBytes(scratch_.File("second.ini")), "[qelo]\nver=2.0\n");
+}
+
+// Nor does a refusal stay: the write after it looks at the directory afresh.
+TEST_F(PrivateProfileTest, AWriteAfterARefusalLooksAgain) {
+  ::chmod(scratch_.Path().c_str(), 0555);
+  EXPECT_FALSE(Write(file_, u"ver", u"1.0"));
+  ::chmod(scratch_.Path().c_str(), 0755);
+  ASSERT_TRUE(Write(file_, u"ver", u"1.0"));
+  EXPECT_EQ(ReadBytes(file_), "[qelo]\nver=1.0\n");
+}
+
 TEST_F(PrivateProfileTest, ReadOnlyFileIsRefusedAlsoForRoot) {
   WriteBytes(file_, "[qelo]\n城市=北京\n");
   ::chmod(file_.c_str(), 0444);

@@ -56,6 +56,40 @@ INSTANTIATE_TEST_SUITE_P(
         SplitCase{"NulAfterBreak", std::u16string(u"a\n\0b", 4), {u"a"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// Long runs of text are passed over several code units at a time: a break or a NUL is found at
+// every place in such a run, next to code units of every size.
+TEST(PageLinesTest, FindsABreakAtEveryPlaceInALongLine) {
+  const std::u16string run =
+      u"ab福州\u8000\uFFFF\u000E\u001F\u007F"
+      u"cdefgh";
+  for (std::size_t at = 0; at <= run.size(); ++at) {
+    const std::u16string before = run.substr(0, at);
+    const std::u16string after = run.substr(at);
+    const auto around = [&](std::u16string_view middle) {
+      std::u16string text = before;
+      text.append(middle).append(after);
+      return text;
+    };
+    struct Case {
+      std::u16string text;
+      std::vector<std::u16string> lines;
+    } cases[] = {
+        {around(u"\n"), {before, after}},
+        {around(u"\r"), {before, after}},
+        {around(u"\r\n"), {before, after}},
+        {around(std::u16string_view(u"\0", 1)), {before}},
+        {before, {before}},
+    };
+    for (Case& c : cases) {
+      SCOPED_TRACE(at);
+      if (c.lines.back().empty()) c.lines.pop_back();  // an empty last piece is no line
+      PageLines lines;
+      lines.SetPageText(c.text);
+      EXPECT_EQ(AllLines(lines), c.lines);
+    }
+  }
+}
+
 TEST(PageLinesTest, ReadsOutsideTheLinesGiveEmptyText) {
   PageLines lines;
   lines.SetPageText(u"a\nb\n");
