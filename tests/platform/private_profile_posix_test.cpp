@@ -36,6 +36,21 @@ class PrivateProfileTest : public ::testing::Test {
     return status.st_mode & 07777;
   }
 
+  // A write that grows the file past a file-size limit of `limit` bytes, as a full disk refuses
+  // it half way.
+  bool WriteBeyondSizeLimit(std::size_t limit) {
+    rlimit old{};
+    ::getrlimit(RLIMIT_FSIZE, &old);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = limit;
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    const bool written = Write(file_, u"城市", u"福州" + std::u16string(100, u'x'));
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, previousHandler);
+    return written;
+  }
+
   ScratchDirectory scratch_;
   std::filesystem::path file_ = scratch_.File("qeloweather.ini");
 };
@@ -149,16 +164,7 @@ TEST_F(ReadOnlyDirectoryTest, NewFileAndReadOnlyFileAreStillRefused) {
 // disk, refuses the write and leaves the file as it was.
 TEST_F(ReadOnlyDirectoryTest, FullDiskLeavesTheFileUnchanged) {
   const std::string before = ReadBytes(file_);
-  rlimit old{};
-  ::getrlimit(RLIMIT_FSIZE, &old);
-  const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit small = old;
-  small.rlim_cur = before.size();
-  ::setrlimit(RLIMIT_FSIZE, &small);
-  const bool written = Write(file_, u"城市", u"福州" + std::u16string(100, u'x'));
-  ::setrlimit(RLIMIT_FSIZE, &old);
-  std::signal(SIGXFSZ, previousHandler);
-  EXPECT_FALSE(written);
+  EXPECT_FALSE(WriteBeyondSizeLimit(before.size()));
   EXPECT_EQ(ReadBytes(file_), before);
 }
 
@@ -172,16 +178,7 @@ TEST_F(PrivateProfileTest, MissingDirectoryOrADirectoryAsTheFileIsRefused) {
 TEST_F(PrivateProfileTest, FullDiskLeavesTheFileAndNoTemporaryFile) {
   const std::string before = "[qelo]\n城市=北京\n";
   WriteBytes(file_, before);
-  rlimit old{};
-  ::getrlimit(RLIMIT_FSIZE, &old);
-  const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit small = old;
-  small.rlim_cur = before.size();
-  ::setrlimit(RLIMIT_FSIZE, &small);
-  const bool written = Write(file_, u"城市", u"福州" + std::u16string(100, u'x'));
-  ::setrlimit(RLIMIT_FSIZE, &old);
-  std::signal(SIGXFSZ, previousHandler);
-  EXPECT_FALSE(written);
+  EXPECT_FALSE(WriteBeyondSizeLimit(before.size()));
   EXPECT_EQ(ReadBytes(file_), before);
   EXPECT_EQ(scratch_.Names(), std::vector<std::string>{"qeloweather.ini"});
 }
