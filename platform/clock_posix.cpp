@@ -2,9 +2,9 @@
 // time of the locale that the time category resolves to (LC_ALL, then LC_TIME, then LANG), as
 // strftime's %x and %X write them, which is what `date +'%x %X'` prints.
 #include <langinfo.h>
+#include <locale.h>
 #include <time.h>
 
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
@@ -17,19 +17,11 @@ namespace {
 
 constexpr std::size_t kMaxFormattedBytes = 4096;
 
-// The locale name that the C library takes for the time category of the environment.
-std::string TimeLocaleName() {
-  for (const char* variable : {"LC_ALL", "LC_TIME", "LANG"}) {
-    const char* value = std::getenv(variable);
-    if (value != nullptr && *value != '\0') return value;
-  }
-  return "C";
-}
-
-// The time category alone: its data names the code set of its own texts, which is the one that
-// the locale's character category would name, so that category need not be loaded.
-UniqueLocale OpenTimeLocale(const std::string& name) {
-  UniqueLocale locale(newlocale(LC_TIME_MASK, name.c_str(), nullptr));
+// The time category alone, as the environment names it (the C library's own order: LC_ALL,
+// then LC_TIME, then LANG); its data names the code set of its own texts, so the character
+// category need not be loaded. A locale the system does not know gives the C one.
+UniqueLocale OpenTimeLocale() {
+  UniqueLocale locale(newlocale(LC_TIME_MASK, "", nullptr));
   if (!locale.Valid()) locale.Reset(newlocale(LC_TIME_MASK, "C", nullptr));
   return locale;
 }
@@ -69,43 +61,30 @@ tm ToTm(const LocalDateTime& time) {
   return fields;
 }
 
-// The locale is chosen at the start and loaded at the first format, so that a run that ends
-// before it writes a time never loads it.
 class StrftimeFormat final : public DateTimeFormat {
  public:
-  StrftimeFormat() : name_(TimeLocaleName()) {}
+  StrftimeFormat() : locale_(OpenTimeLocale()) {}
 
   std::u16string ShortDate(const LocalDateTime& time) const override { return Format("%x", time); }
   std::u16string LongTime(const LocalDateTime& time) const override { return Format("%X", time); }
 
  private:
-  locale_t Locale() const {
-    if (!opened_) {
-      locale_ = OpenTimeLocale(name_);
-      opened_ = true;
-    }
-    return locale_.Get();
-  }
-
   std::u16string Format(const char* conversion, const LocalDateTime& time) const {
-    const locale_t locale = Locale();
-    if (locale == locale_t{}) return {};
+    if (!locale_.Valid()) return {};
     const tm fields = ToTm(time);
     // strftime gives 0 both for an empty text and for a buffer that is too small.
     for (std::size_t size = 64; size <= kMaxFormattedBytes; size *= 2) {
       std::string bytes(size, '\0');
-      const std::size_t length = strftime_l(bytes.data(), size, conversion, &fields, locale);
+      const std::size_t length = strftime_l(bytes.data(), size, conversion, &fields, locale_.Get());
       if (length > 0) {
         bytes.resize(length);
-        return Decode(bytes, nl_langinfo_l(_NL_TIME_CODESET, locale));
+        return Decode(bytes, nl_langinfo_l(_NL_TIME_CODESET, locale_.Get()));
       }
     }
     return {};
   }
 
-  std::string name_;
-  mutable UniqueLocale locale_;  // one thread formats; the first format opens it
-  mutable bool opened_ = false;
+  UniqueLocale locale_;
 };
 
 }  // namespace
