@@ -11,7 +11,6 @@
 #include "app/run_services.h"
 #include "platform/clock.h"
 #include "retrieval/field_extraction.h"
-#include "retrieval/http_client.h"
 #include "retrieval/page_lines.h"
 #include "retrieval/response_buffer.h"
 
@@ -37,7 +36,6 @@ class TFrmMain {
   TButton btn1;
   PageLines mmow;
   TEdit edtCityName;
-  HttpClient idhtpClient;
   TEdit edtJsonURL;
   TTimer tmr1;
 
