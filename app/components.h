@@ -33,8 +33,6 @@ class TButton {};
 // hidden window of its own) is made only when the timer first starts.
 class TTimer {
  public:
-  static constexpr std::uint32_t kDefaultInterval = 1000;
-
   explicit TTimer(std::function<void(TObject* sender)> onTimer) : onTimer_(std::move(onTimer)) {}
   TTimer(const TTimer&) = delete;
   TTimer& operator=(const TTimer&) = delete;
@@ -61,7 +59,7 @@ class TTimer {
   }
 
   std::function<void(TObject* sender)> onTimer_;
-  std::uint32_t interval_ = kDefaultInterval;
+  std::uint32_t interval_ = 1000;  // the component's default, kept when nothing sets one
   bool enabled_ = false;
   bool running_ = false;
   std::unique_ptr<platform::WindowTimer> timer_;  // killed with the component

@@ -8,6 +8,9 @@
 #include "forecastfile/forecast_header.h"
 
 namespace qelo {
+namespace {
+constexpr char16_t kUnknownCity[] = u"(未知城市)";
+}  // namespace
 
 // The stored description, in its order. The city field's 福州 is a design-time text that every
 // run replaces; the text box holds its one line "mmow" until the page is loaded.

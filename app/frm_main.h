@@ -18,7 +18,6 @@ namespace qelo {
 
 // The watchdog's interval in the shipped program; a test variant passes a shorter one.
 inline constexpr std::uint32_t kWatchdogInterval = 300000;
-inline constexpr char16_t kUnknownCity[] = u"(未知城市)";
 
 class TFrmMain {
  public:
