@@ -1,8 +1,13 @@
 #include "app/application.h"
 
+#include <utility>
+
 #include "platform/message_loop.h"
 
 namespace qelo {
+
+TApplication::TApplication(std::function<std::u16string()> cityArgument)
+    : services_(std::move(cityArgument)) {}
 
 void TApplication::CreateForm(const platform::DateTimeFormat& dateTimeFormat,
                               std::uint32_t watchdogInterval) {

@@ -3,8 +3,11 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <utility>
+
+#include "platform/window_timer.h"
 
 namespace qelo {
 
@@ -22,42 +25,22 @@ class TEdit {
   std::u16string text_;
 };
 
-// A push button; nobody ever clicks it, its handler is called directly.
-class TButton {
- public:
-  explicit TButton(std::u16string caption) : caption_(std::move(caption)) {}
-  const std::u16string& Caption() const { return caption_; }
+// A push button; nobody ever clicks it, it is only the sender of its handler's call.
+class TButton {};
 
- private:
-  std::u16string caption_;
-};
-
-// The platform timer behind a TTimer.
-class TimerBackend {
- public:
-  virtual ~TimerBackend() = default;
-  // (Re)starts the one timer: `onTimer` runs every `intervalMs` when the thread dispatches.
-  virtual void StartTimer(std::uint32_t intervalMs, std::function<void()> onTimer) = 0;
-  virtual void StopTimer() noexcept = 0;
-};
-
-// A timer component: the platform timer runs while it is enabled with a non-zero interval and
-// a handler. Setting the interval of a disabled timer starts nothing.
+// A timer component: its platform timer runs while it is enabled with a non-zero interval.
+// Setting the interval of a disabled timer starts nothing; the platform timer (on Windows a
+// hidden window of its own) is made only when the timer first starts.
 class TTimer {
  public:
-  static constexpr std::uint32_t kDefaultInterval = 1000;
-
-  explicit TTimer(TimerBackend& backend) : backend_(backend) {}
-  ~TTimer() { Stop(); }
+  explicit TTimer(std::function<void(TObject* sender)> onTimer) : onTimer_(std::move(onTimer)) {}
   TTimer(const TTimer&) = delete;
   TTimer& operator=(const TTimer&) = delete;
 
-  std::uint32_t Interval() const { return interval_; }
   void SetInterval(std::uint32_t interval) {
     interval_ = interval;
     UpdateTimer();
   }
-  bool Enabled() const { return enabled_; }
   void SetEnabled(bool enabled) {
     enabled_ = enabled;
     UpdateTimer();
@@ -65,25 +48,21 @@ class TTimer {
   // Whether the platform timer is actually running.
   bool Running() const { return running_; }
 
-  std::function<void(TObject* sender)> OnTimer;
-
  private:
-  void Stop() noexcept {
-    if (!running_) return;
-    backend_.StopTimer();
-    running_ = false;
-  }
   void UpdateTimer() {
-    Stop();
-    if (!enabled_ || interval_ == 0 || !OnTimer) return;
-    backend_.StartTimer(interval_, [this] { OnTimer(this); });
+    if (timer_) timer_->Stop();
+    running_ = false;
+    if (!enabled_ || interval_ == 0) return;
+    if (!timer_) timer_ = std::make_unique<platform::WindowTimer>([this] { onTimer_(this); });
+    timer_->Start(interval_);
     running_ = true;
   }
 
-  TimerBackend& backend_;
-  std::uint32_t interval_ = kDefaultInterval;
+  std::function<void(TObject* sender)> onTimer_;
+  std::uint32_t interval_ = 1000;  // the component's default, kept when nothing sets one
   bool enabled_ = false;
   bool running_ = false;
+  std::unique_ptr<platform::WindowTimer> timer_;  // killed with the component
 };
 
 }  // namespace qelo

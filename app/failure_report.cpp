@@ -1,6 +1,7 @@
 #include "app/failure_report.h"
 
 #include <new>
+#include <utility>
 
 #include "core/failure.h"
 #include "core/messages.h"
@@ -8,13 +9,9 @@
 #include "platform/text.h"
 
 namespace qelo {
+namespace {
 
-std::u16string ReportText(const std::u16string& message) {
-  if (!message.empty() && message.back() > u'.') return message + u'.';
-  return message;
-}
-
-std::u16string FailureMessage(std::exception_ptr failure) {
+std::u16string MessageOf(std::exception_ptr failure) {
   try {
     std::rethrow_exception(std::move(failure));
   } catch (const Failure& known) {
@@ -28,6 +25,11 @@ std::u16string FailureMessage(std::exception_ptr failure) {
   }
 }
 
+std::u16string WithFullStop(std::u16string message) {
+  if (!message.empty() && message.back() > u'.') message += u'.';
+  return message;
+}
+
 std::u16string ApplicationTitle(const std::u16string& executablePath, char16_t separator) {
   const std::size_t lastSeparator = executablePath.rfind(separator);
   std::u16string name = lastSeparator == std::u16string::npos
@@ -36,6 +38,13 @@ std::u16string ApplicationTitle(const std::u16string& executablePath, char16_t s
   name = name.substr(0, name.find(u'.'));
   if (name.size() <= 1) return name;
   return name.front() + platform::LowerCase(name.substr(1));
+}
+
+}  // namespace
+
+FailureReport ReportOf(std::exception_ptr failure, const std::u16string& executablePath,
+                       char16_t separator) {
+  return {WithFullStop(MessageOf(std::move(failure))), ApplicationTitle(executablePath, separator)};
 }
 
 }  // namespace qelo

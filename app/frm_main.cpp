@@ -3,27 +3,26 @@
 #include <exception>
 #include <utility>
 
-#include "app/command_line_argument.h"
 #include "app/failure_report.h"
 #include "citydir/unit_china_weather.h"
 #include "forecastfile/forecast_header.h"
 
 namespace qelo {
+namespace {
+constexpr char16_t kUnknownCity[] = u"(未知城市)";
+}  // namespace
 
 // The stored description, in its order. The city field's 福州 is a design-time text that every
 // run replaces; the text box holds its one line "mmow" until the page is loaded.
 TFrmMain::TFrmMain(RunServices& services, const platform::DateTimeFormat& dateTimeFormat,
                    std::uint32_t watchdogInterval)
-    : btn1(u"btn1"),
-      mmow(),
+    : mmow(),
       edtCityName(u"福州"),
-      idhtpClient(),
       edtJsonURL(u""),
-      tmr1(services),
+      tmr1([this](TObject* sender) { tmr1Timer(sender); }),
       services_(services),
       dateTimeFormat_(dateTimeFormat),
       watchdogInterval_(watchdogInterval) {
-  tmr1.OnTimer = [this](TObject* sender) { tmr1Timer(sender); };
   DoCreate();
 }
 
@@ -32,7 +31,7 @@ void TFrmMain::btn1Click(TObject*) { UpdateWeather(); }
 void TFrmMain::tmr1Timer(TObject*) { services_.RequestEnd(); }
 
 void TFrmMain::FormCreate(TObject*) {
-  edtCityName.SetText(GetCommandLineArgument(services_.CommandLine(), 1));
+  edtCityName.SetText(services_.CityArgument());
   if (edtCityName.GetText().empty()) {
     services_.RequestEnd();
     return;
@@ -53,7 +52,7 @@ void TFrmMain::UpdateWeather() {
   responseBuffer_ = std::make_unique<ResponseBuffer>(kCodePageUtf8);
   tmr1.SetInterval(watchdogInterval_);
   tmr1.SetEnabled(true);
-  services_.FetchPage(idhtpClient, edtJsonURL.GetText(), *responseBuffer_);
+  services_.FetchPage(edtJsonURL.GetText(), *responseBuffer_);
   mmow.SetPageText(responseBuffer_->Text());
   const std::unique_ptr<ForecastFile> file = services_.OpenForecastFile(
       ForecastFilePath(services_.ExecutablePath(), services_.PathSeparator()));
@@ -74,8 +73,7 @@ void TFrmMain::DoCreate() {
 
 void TFrmMain::ReportFailure(std::exception_ptr failure) {
   services_.ShowFailureReport(
-      ReportText(FailureMessage(std::move(failure))),
-      ApplicationTitle(services_.ExecutablePath(), services_.PathSeparator()));
+      ReportOf(std::move(failure), services_.ExecutablePath(), services_.PathSeparator()));
   // Before the watchdog runs nothing would ever end the program; a hidden process that never
   // ends helps no host, so it ends once the report is done.
   if (!tmr1.Running()) services_.RequestEnd();

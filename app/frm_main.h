@@ -11,7 +11,6 @@
 #include "app/run_services.h"
 #include "platform/clock.h"
 #include "retrieval/field_extraction.h"
-#include "retrieval/http_client.h"
 #include "retrieval/page_lines.h"
 #include "retrieval/response_buffer.h"
 
@@ -19,7 +18,6 @@ namespace qelo {
 
 // The watchdog's interval in the shipped program; a test variant passes a shorter one.
 inline constexpr std::uint32_t kWatchdogInterval = 300000;
-inline constexpr char16_t kUnknownCity[] = u"(未知城市)";
 
 class TFrmMain {
  public:
@@ -37,7 +35,6 @@ class TFrmMain {
   TButton btn1;
   PageLines mmow;
   TEdit edtCityName;
-  HttpClient idhtpClient;
   TEdit edtJsonURL;
   TTimer tmr1;
 

@@ -1,33 +1,23 @@
 #include "app/platform_run_services.h"
 
+#include <utility>
+
 #include "forecastfile/ini_writer.h"
-#include "platform/commandline.h"
 #include "platform/message_box.h"
 #include "platform/message_loop.h"
 #include "platform/module_path.h"
 
 namespace qelo {
 
-PlatformRunServices::PlatformRunServices() = default;
-PlatformRunServices::~PlatformRunServices() = default;
+PlatformRunServices::PlatformRunServices(std::function<std::u16string()> cityArgument)
+    : cityArgument_(std::move(cityArgument)) {}
 
-void PlatformRunServices::StartTimer(std::uint32_t intervalMs, std::function<void()> onTimer) {
-  onTimer_ = std::move(onTimer);
-  if (!timer_) timer_ = std::make_unique<platform::WindowTimer>([this] { onTimer_(); });
-  timer_->Start(intervalMs);
-}
-
-void PlatformRunServices::StopTimer() noexcept {
-  if (timer_) timer_->Stop();
-}
-
-std::u16string PlatformRunServices::CommandLine() { return platform::ProcessCommandLine(); }
+std::u16string PlatformRunServices::CityArgument() { return cityArgument_(); }
 
 void PlatformRunServices::RequestEnd() noexcept { platform::PostQuit(); }
 
-void PlatformRunServices::FetchPage(HttpClient& client, const std::u16string& address,
-                                    ResponseBuffer& buffer) {
-  client.FetchPage(address, buffer);
+void PlatformRunServices::FetchPage(const std::u16string& address, ResponseBuffer& buffer) {
+  client_.FetchPage(address, buffer);
 }
 
 std::u16string PlatformRunServices::ExecutablePath() { return platform::ExecutablePath(); }
@@ -40,9 +30,8 @@ std::unique_ptr<ForecastFile> PlatformRunServices::OpenForecastFile(const std::u
 
 platform::LocalDateTime PlatformRunServices::LocalNow() { return platform::LocalNow(); }
 
-void PlatformRunServices::ShowFailureReport(const std::u16string& text,
-                                            const std::u16string& title) {
-  platform::ShowErrorMessageBox(text, title);
+void PlatformRunServices::ShowFailureReport(const FailureReport& report) {
+  platform::ShowErrorMessageBox(report.text, report.title);
 }
 
 }  // namespace qelo

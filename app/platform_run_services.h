@@ -1,33 +1,32 @@
 #pragma once
 // The run's environment as the program has it: the platform layer and the subsystems.
 
+#include <functional>
 #include <memory>
+#include <string>
 
 #include "app/run_services.h"
-#include "platform/window_timer.h"
+#include "retrieval/http_client.h"
 
 namespace qelo {
 
 class PlatformRunServices final : public RunServices {
  public:
-  PlatformRunServices();
-  ~PlatformRunServices() override;
+  // `cityArgument` reads argument 1 the way the platform's entry point has it.
+  explicit PlatformRunServices(std::function<std::u16string()> cityArgument);
 
-  void StartTimer(std::uint32_t intervalMs, std::function<void()> onTimer) override;
-  void StopTimer() noexcept override;
-  std::u16string CommandLine() override;
+  std::u16string CityArgument() override;
   void RequestEnd() noexcept override;
-  void FetchPage(HttpClient& client, const std::u16string& address,
-                 ResponseBuffer& buffer) override;
+  void FetchPage(const std::u16string& address, ResponseBuffer& buffer) override;
   std::u16string ExecutablePath() override;
   char16_t PathSeparator() override;
   std::unique_ptr<ForecastFile> OpenForecastFile(const std::u16string& path) override;
   platform::LocalDateTime LocalNow() override;
-  void ShowFailureReport(const std::u16string& text, const std::u16string& title) override;
+  void ShowFailureReport(const FailureReport& report) override;
 
  private:
-  std::function<void()> onTimer_;
-  std::unique_ptr<platform::WindowTimer> timer_;  // the watchdog's, made when first started
+  std::function<std::u16string()> cityArgument_;
+  HttpClient client_;  // the run's one HTTP client, released at the end of the program
 };
 
 }  // namespace qelo

@@ -36,9 +36,6 @@ class FormWindow {
   FormWindow(const FormWindow&) = delete;
   FormWindow& operator=(const FormWindow&) = delete;
 
-  bool IsVisible() const noexcept;
-  void* Handle() const noexcept;
-
  private:
   struct Native;
   std::unique_ptr<Native> native_;

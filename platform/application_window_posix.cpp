@@ -37,7 +37,5 @@ void* ApplicationWindow::Handle() noexcept { return nullptr; }
 
 FormWindow::FormWindow(const std::u16string&, int, int) {}
 FormWindow::~FormWindow() = default;
-bool FormWindow::IsVisible() const noexcept { return false; }
-void* FormWindow::Handle() const noexcept { return nullptr; }
 
 }  // namespace qelo::platform

@@ -84,10 +84,4 @@ FormWindow::FormWindow(const std::u16string& caption, int clientWidth, int clien
 
 FormWindow::~FormWindow() = default;
 
-bool FormWindow::IsVisible() const noexcept {
-  return IsWindowVisible(native_->window.Get()) != FALSE;
-}
-
-void* FormWindow::Handle() const noexcept { return native_->window.Get(); }
-
 }  // namespace qelo::platform

@@ -9,7 +9,10 @@ namespace qelo::platform {
 
 char16_t PathSeparator() { return u'/'; }
 
-std::u16string ExecutablePath(std::size_t maxLength) {
+// As on Windows, whose buffer holds at most this many characters with the NUL.
+constexpr std::size_t kMaxLength = 32768;
+
+std::u16string ExecutablePath() {
   std::string bytes(4096, '\0');
   for (;;) {
     const ssize_t length = readlink("/proc/self/exe", bytes.data(), bytes.size());
@@ -21,8 +24,7 @@ std::u16string ExecutablePath(std::size_t maxLength) {
     bytes.resize(bytes.size() * 2);
   }
   std::u16string path = FromUtf8(bytes);
-  // Like a buffer of maxLength characters on Windows: at most maxLength - 1 and the NUL.
-  if (maxLength > 0 && path.size() >= maxLength) path.resize(maxLength - 1);
+  if (path.size() >= kMaxLength) path.resize(kMaxLength - 1);
   return path;
 }
 

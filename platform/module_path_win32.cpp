@@ -9,11 +9,13 @@ namespace qelo::platform {
 
 char16_t PathSeparator() { return u'\\'; }
 
-std::u16string ExecutablePath(std::size_t maxLength) {
-  if (maxLength == 0) return {};
-  std::u16string path(maxLength, u'\0');
-  const DWORD length = GetModuleFileNameW(nullptr, WideBuffer(path), static_cast<DWORD>(maxLength));
-  path.resize(length < maxLength ? length : maxLength - 1);
+// The longest path Windows knows, with its NUL.
+constexpr DWORD kMaxLength = 32768;
+
+std::u16string ExecutablePath() {
+  std::u16string path(kMaxLength, u'\0');
+  const DWORD length = GetModuleFileNameW(nullptr, WideBuffer(path), kMaxLength);
+  path.resize(length < kMaxLength ? length : kMaxLength - 1);
   return path;
 }
 

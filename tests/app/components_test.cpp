@@ -1,53 +1,58 @@
-// The timer component: when its platform timer runs, and with which interval.
+// The timer component on the thread's own queue: when its platform timer runs, whom it names as
+// the sender, and that it fires no more once destroyed.
 
 #include "app/components.h"
 
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
+#include "platform/message_loop.h"
+#include "platform/window_timer.h"
 
 namespace qelo {
 namespace {
 
-class RecordingBackend final : public TimerBackend {
- public:
-  std::vector<std::string> calls;
-  void StartTimer(std::uint32_t intervalMs, std::function<void()>) override {
-    calls.push_back("start " + std::to_string(intervalMs));
-  }
-  void StopTimer() noexcept override { calls.push_back("stop"); }
-};
-
-TEST(TimerComponent, StartsOnlyWhenEnabledWithIntervalAndHandler) {
-  RecordingBackend backend;
-  TTimer timer(backend);
-  EXPECT_EQ(timer.Interval(), 1000u);
-  EXPECT_FALSE(timer.Enabled());
-  timer.SetInterval(300000);  // disabled: starts nothing
-  EXPECT_TRUE(backend.calls.empty());
-
-  timer.SetEnabled(true);  // no handler yet: still nothing
-  EXPECT_FALSE(timer.Running());
-  timer.OnTimer = [](TObject*) {};
+TEST(TimerComponent, RunsOnlyWhileEnabledWithAnInterval) {
+  TTimer timer([](TObject*) {});
+  timer.SetInterval(300000);
+  EXPECT_FALSE(timer.Running());  // disabled: starts nothing
   timer.SetEnabled(true);
   EXPECT_TRUE(timer.Running());
-  timer.SetInterval(500);  // running: restarted with the new interval
-  timer.SetInterval(0);    // zero stops it
+  timer.SetInterval(0);
   EXPECT_FALSE(timer.Running());
-  EXPECT_EQ(backend.calls, (std::vector<std::string>{"start 300000", "stop", "start 500", "stop"}));
+  timer.SetInterval(500);
+  EXPECT_TRUE(timer.Running());
+  timer.SetEnabled(false);
+  EXPECT_FALSE(timer.Running());
+  TTimer byDefault([](TObject*) {});
+  byDefault.SetEnabled(true);  // with its interval as loaded
+  EXPECT_TRUE(byDefault.Running());
 }
 
-TEST(TimerComponent, DisablingAndDestroyingStopTheRunningTimer) {
-  RecordingBackend backend;
+TEST(TimerComponent, FiresAtTheNewIntervalWithItselfAsSenderAndNoMoreOnceDestroyed) {
+  TObject* sender = nullptr;
+  TTimer timer([&](TObject* s) {
+    sender = s;
+    platform::PostQuit();
+  });
+  int firingsAfterDestruction = 0;
   {
-    TTimer timer(backend);
-    timer.OnTimer = [](TObject*) {};
-    timer.SetEnabled(true);
-    timer.SetEnabled(false);
-    timer.SetEnabled(true);
+    TTimer destroyed([&](TObject*) { ++firingsAfterDestruction; });
+    destroyed.SetInterval(1);
+    destroyed.SetEnabled(true);
   }
-  EXPECT_EQ(backend.calls, (std::vector<std::string>{"start 1000", "stop", "start 1000", "stop"}));
+  bool late = false;
+  platform::WindowTimer backstop([&] {
+    late = true;
+    platform::PostQuit();
+  });
+  backstop.Start(10000);
+  timer.SetEnabled(true);
+  timer.SetInterval(300000);
+  timer.SetInterval(30);  // a running timer starts again with the new interval
+  platform::RunMessageLoop();
+  EXPECT_FALSE(late);
+  EXPECT_EQ(sender, &timer);
+  EXPECT_EQ(firingsAfterDestruction, 0);
 }
 
 }  // namespace

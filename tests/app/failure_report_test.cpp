@@ -2,12 +2,20 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
+#include <stdexcept>
+
+#include "core/failure.h"
 #include "platform/text.h"
 
 namespace qelo {
 namespace {
 
-TEST(ReportText, AppendsAFullStopOnlyAfterCharactersAboveIt) {
+std::u16string TextOf(std::exception_ptr failure) {
+  return ReportOf(std::move(failure), u"qeloweather", u'/').text;
+}
+
+TEST(FailureReport, TextAppendsAFullStopOnlyAfterCharactersAboveIt) {
   struct Case {
     std::u16string message, shown;
   } cases[] = {
@@ -32,11 +40,20 @@ TEST(ReportText, AppendsAFullStopOnlyAfterCharactersAboveIt) {
       {u".", u"."},
       {u"!", u"!"},
   };
-  for (const Case& c : cases)
-    EXPECT_EQ(ReportText(c.message), c.shown) << platform::ToUtf8(c.message);
+  for (const Case& c : cases) {
+    EXPECT_EQ(TextOf(std::make_exception_ptr(Failure(c.message))), c.shown)
+        << platform::ToUtf8(c.message);
+  }
 }
 
-TEST(ApplicationTitle, IsTheFileNameBeforeItsFirstFullStopInLowerCaseAfterTheFirstCharacter) {
+TEST(FailureReport, TextOfFailuresThatAreNoFailureOfTheRun) {
+  EXPECT_EQ(TextOf(std::make_exception_ptr(std::bad_alloc())), u"Out of memory.");
+  EXPECT_EQ(TextOf(std::make_exception_ptr(std::runtime_error("locale data damaged"))),
+            u"locale data damaged.");
+  EXPECT_EQ(TextOf(std::make_exception_ptr(42)), u"Unknown failure.");
+}
+
+TEST(FailureReport, TitleIsTheFileNameBeforeItsFirstFullStopInLowerCaseAfterTheFirstCharacter) {
   struct Case {
     std::u16string path;
     char16_t separator;
@@ -57,7 +74,8 @@ TEST(ApplicationTitle, IsTheFileNameBeforeItsFirstFullStopInLowerCaseAfterTheFir
       {u"", u'\\', u""},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(ApplicationTitle(c.path, c.separator), c.title) << platform::ToUtf8(c.path);
+    EXPECT_EQ(ReportOf(std::make_exception_ptr(Failure(u"x")), c.path, c.separator).title, c.title)
+        << platform::ToUtf8(c.path);
   }
 }
 

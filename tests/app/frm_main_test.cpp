@@ -1,5 +1,5 @@
-// The run of the main window through a recording stand-in for its environment: which steps
-// happen, in which order, and how each path ends.
+// The run of the main window through a recording stand-in for its environment, with its
+// watchdog on the thread's own queue: which steps happen, in which order, and how each path ends.
 
 #include "app/frm_main.h"
 
@@ -7,12 +7,15 @@
 
 #include <functional>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "core/failure.h"
 #include "forecastfile/forecast_keys.h"
+#include "platform/message_loop.h"
 #include "platform/text.h"
+#include "platform/window_timer.h"
 
 namespace qelo {
 namespace {
@@ -21,39 +24,31 @@ using platform::ToUtf8;
 
 const std::u16string kFuzhouAddress = u"http://www.weather.com.cn/weather/101230101.shtml";
 
+// The watchdog of the tests that let it fire.
+constexpr std::uint32_t kShortWatchdog = 20;
+
 class FakeRunServices final : public RunServices {
  public:
-  std::u16string commandLine = u"qeloweather.exe";
+  std::function<std::u16string()> argument = [] { return std::u16string(u"福州"); };
   std::u16string executablePath = u"C:\\Plugins\\QeloWeather.EXE";
-  std::function<void(const std::u16string& address, ResponseBuffer&)> fetch =
-      [](const std::u16string&, ResponseBuffer& buffer) {
-        const std::string page = "<html>\n</html>\n";
-        buffer.Append(reinterpret_cast<const std::uint8_t*>(page.data()), page.size());
-      };
-  std::function<void()> startTimer = [] {};
+  std::function<void(ResponseBuffer&)> fetch = [](ResponseBuffer& buffer) {
+    const std::string page = "<html>\n</html>\n";
+    buffer.Append(reinterpret_cast<const std::uint8_t*>(page.data()), page.size());
+  };
   std::function<void(const std::u16string& key)> write = [](const std::u16string&) {};
   std::function<void()> whileReportIsUp = [] {};
   platform::LocalDateTime now{2014, 9, 16, 8, 5, 9, 0};
 
   std::vector<std::string> log;  // every call, in order
-  std::function<void()> timer;   // the running timer's handler, empty when stopped
-  std::uint32_t timerInterval = 0;
 
-  void StartTimer(std::uint32_t intervalMs, std::function<void()> onTimer) override {
-    startTimer();
-    log.push_back("start timer " + std::to_string(intervalMs));
-    timerInterval = intervalMs;
-    timer = std::move(onTimer);
+  std::u16string CityArgument() override { return argument(); }
+  void RequestEnd() noexcept override {
+    log.push_back("end");
+    if (dispatching_) platform::PostQuit();
   }
-  void StopTimer() noexcept override {
-    log.push_back("stop timer");
-    timer = nullptr;
-  }
-  std::u16string CommandLine() override { return commandLine; }
-  void RequestEnd() noexcept override { log.push_back("end"); }
-  void FetchPage(HttpClient&, const std::u16string& address, ResponseBuffer& buffer) override {
+  void FetchPage(const std::u16string& address, ResponseBuffer& buffer) override {
     log.push_back("fetch " + ToUtf8(address));
-    fetch(address, buffer);
+    fetch(buffer);
   }
   std::u16string ExecutablePath() override { return executablePath; }
   char16_t PathSeparator() override { return u'\\'; }
@@ -62,14 +57,24 @@ class FakeRunServices final : public RunServices {
     return std::make_unique<File>(*this);
   }
   platform::LocalDateTime LocalNow() override { return now; }
-  void ShowFailureReport(const std::u16string& text, const std::u16string& title) override {
-    log.push_back("report " + ToUtf8(title) + " | " + ToUtf8(text));
+  void ShowFailureReport(const FailureReport& report) override {
+    log.push_back("report " + ToUtf8(report.title) + " | " + ToUtf8(report.text));
     whileReportIsUp();
   }
 
-  void FireTimer() {
-    ASSERT_TRUE(timer) << "the watchdog is not running";
-    timer();
+  // Dispatches the thread's messages, the watchdog's among them, as the message loop does,
+  // until the run asks for the end (at most 10 s).
+  void DispatchUntilEnd() {
+    bool late = false;
+    platform::WindowTimer backstop([&] {
+      late = true;
+      platform::PostQuit();
+    });
+    backstop.Start(10000);
+    dispatching_ = true;
+    platform::RunMessageLoop();
+    dispatching_ = false;
+    EXPECT_FALSE(late) << "nothing asked for the end";
   }
 
  private:
@@ -87,6 +92,8 @@ class FakeRunServices final : public RunServices {
    private:
     FakeRunServices& services_;
   };
+
+  bool dispatching_ = false;
 };
 
 // The update time of 2014-09-16 08:05:09 as the formats of a Chinese desktop write it.
@@ -108,31 +115,22 @@ std::vector<std::string> Writes(const Log& log) {
 }
 
 TEST(FrmMainRun, WithoutCityEndsAtOnceWithEmptyCityField) {
-  for (const std::u16string commandLine :
-       {u"qeloweather.exe", u"qeloweather.exe   ", u"\"C:\\Program Files\\qeloweather.exe\"",
-        u"qeloweather.exe \"\"", u""}) {
-    SCOPED_TRACE(ToUtf8(commandLine));
-    FakeRunServices services;
-    services.commandLine = commandLine;
-    TFrmMain form(services, kFixedFormat, kWatchdogInterval);
-    EXPECT_EQ(form.edtCityName.GetText(), u"");  // the stored 福州 is no default
-    EXPECT_EQ(form.edtJsonURL.GetText(), u"");
-    EXPECT_EQ(form.mmow.GetLine(0), u"mmow");
-    EXPECT_EQ(form.mmow.GetLineCount(), 1);
-    EXPECT_FALSE(form.tmr1.Enabled());
-    EXPECT_EQ(services.log, Log({"end"}));
-  }
+  FakeRunServices services;
+  services.argument = [] { return std::u16string(); };
+  TFrmMain form(services, kFixedFormat, kWatchdogInterval);
+  EXPECT_EQ(form.edtCityName.GetText(), u"");  // the stored 福州 is no default
+  EXPECT_EQ(form.edtJsonURL.GetText(), u"");
+  EXPECT_EQ(form.mmow.GetLine(0), u"mmow");
+  EXPECT_EQ(form.mmow.GetLineCount(), 1);
+  EXPECT_FALSE(form.tmr1.Running());
+  EXPECT_EQ(services.log, Log({"end"}));
 }
 
 TEST(FrmMainRun, UnknownCityEndsWithoutFetchOrFile) {
-  for (const auto& [commandLine, city] : std::vector<std::pair<std::u16string, std::u16string>>{
-           {u"qeloweather.exe 火星", u"火星"},
-           {u"qeloweather.exe \"福 州\"", u"福 州"},
-           {u"qeloweather.exe a\"b c\"d", u"ab cd"},
-       }) {
-    SCOPED_TRACE(ToUtf8(commandLine));
+  for (const char16_t* city : {u"火星", u"福 州", u"福\"州", u"ab cd"}) {
+    SCOPED_TRACE(ToUtf8(city));
     FakeRunServices services;
-    services.commandLine = commandLine;
+    services.argument = [&] { return std::u16string(city); };
     TFrmMain form(services, kFixedFormat, kWatchdogInterval);
     EXPECT_EQ(form.edtCityName.GetText(), city);
     EXPECT_EQ(form.edtJsonURL.GetText(), u"(未知城市)");
@@ -144,21 +142,18 @@ TEST(FrmMainRun, UnknownCityEndsWithoutFetchOrFile) {
 
 TEST(FrmMainRun, FoundCityRunsEveryStepInOrderAndEndsAfterClosing) {
   FakeRunServices services;
-  services.commandLine = u"\"C:\\Program Files\\qeloweather.exe\" \"\" 福州 厦门";
   TFrmMain form(services, kFixedFormat, kWatchdogInterval);
 
   EXPECT_EQ(form.edtCityName.GetText(), u"福州");
   EXPECT_EQ(form.edtJsonURL.GetText(), kFuzhouAddress);
-  EXPECT_EQ(form.tmr1.Interval(), 300000u);
   EXPECT_TRUE(form.tmr1.Running());
   EXPECT_EQ(form.mmow.GetLineCount(), 2);
   EXPECT_EQ(form.mmow.GetLine(0), u"<html>");
 
   ASSERT_GE(services.log.size(), 5u);
-  EXPECT_EQ(services.log[0], "start timer 300000");
-  EXPECT_EQ(services.log[1], "fetch " + ToUtf8(kFuzhouAddress));
-  EXPECT_EQ(services.log[2], "open C:\\Plugins\\qeloweather.ini");
-  EXPECT_EQ(services.log[3], "write [qelo] 更新时间=2014/9/16 8:05:09");
+  EXPECT_EQ(services.log[0], "fetch " + ToUtf8(kFuzhouAddress));
+  EXPECT_EQ(services.log[1], "open C:\\Plugins\\qeloweather.ini");
+  EXPECT_EQ(services.log[2], "write [qelo] 更新时间=2014/9/16 8:05:09");
   EXPECT_EQ(services.log[services.log.size() - 2], "close");
   EXPECT_EQ(services.log.back(), "end");
 
@@ -169,7 +164,7 @@ TEST(FrmMainRun, FoundCityRunsEveryStepInOrderAndEndsAfterClosing) {
         << writes[i];
   }
   EXPECT_EQ(writes[5], "write [qelo] 城市=福州");
-  EXPECT_EQ(services.log.size(), 3 + writes.size() + 2);
+  EXPECT_EQ(services.log.size(), 2 + writes.size() + 2);
 }
 
 struct FailureAfterArming {
@@ -190,15 +185,13 @@ TEST(FrmMainRun, FailureAfterArmingIsReportedAndTheWatchdogEndsTheProgram) {
        }) {
     SCOPED_TRACE(c.name);
     FakeRunServices services;
-    services.commandLine = u"qeloweather.exe 福州";
     if (c.failInFetch) {
-      services.fetch = [&](const std::u16string&, ResponseBuffer&) { throw Failure(c.message); };
+      services.fetch = [&](ResponseBuffer&) { throw Failure(c.message); };
     } else {
       services.write = [&](const std::u16string&) { throw Failure(c.message); };
     }
-    TFrmMain form(services, kFixedFormat, kWatchdogInterval);
+    TFrmMain form(services, kFixedFormat, kShortWatchdog);
 
-    EXPECT_EQ(services.log.front(), "start timer 300000");
     EXPECT_EQ(services.log.back(), "report Qeloweather | " + ToUtf8(c.shown));
     for (const auto& entry : services.log) {
       EXPECT_NE(entry, "end");  // only the watchdog ends this run
@@ -209,33 +202,28 @@ TEST(FrmMainRun, FailureAfterArmingIsReportedAndTheWatchdogEndsTheProgram) {
       EXPECT_TRUE(Writes(services.log).empty());
     }
     EXPECT_TRUE(form.tmr1.Running());
-    services.FireTimer();
+    services.DispatchUntilEnd();
     EXPECT_EQ(services.log.back(), "end");
-    services.FireTimer();  // it keeps firing; asking again is harmless
+    services.DispatchUntilEnd();  // it keeps firing; asking again is harmless
     EXPECT_EQ(services.log.back(), "end");
   }
 }
 
 TEST(FrmMainRun, WatchdogDueWhileTheReportIsUpEndsFromWithinIt) {
   FakeRunServices services;
-  services.commandLine = u"qeloweather.exe 福州";
-  services.fetch = [](const std::u16string&, ResponseBuffer&) {
-    throw Failure(u"Connection Closed Gracefully.");
-  };
-  services.whileReportIsUp = [&] { services.FireTimer(); };
-  TFrmMain form(services, kFixedFormat, kWatchdogInterval);
-  EXPECT_EQ(services.log, Log({"start timer 300000", "fetch " + ToUtf8(kFuzhouAddress),
+  services.fetch = [](ResponseBuffer&) { throw Failure(u"Connection Closed Gracefully."); };
+  services.whileReportIsUp = [&] { services.DispatchUntilEnd(); };
+  TFrmMain form(services, kFixedFormat, kShortWatchdog);
+  EXPECT_EQ(services.log, Log({"fetch " + ToUtf8(kFuzhouAddress),
                                "report Qeloweather | Connection Closed Gracefully.", "end"}));
 }
 
 TEST(FrmMainRun, FailureBeforeArmingEndsOnceReported) {
   FakeRunServices services;
-  services.commandLine = u"qeloweather.exe 福州";
-  services.startTimer = [] { throw Failure(u"Not enough timers available"); };
-  TFrmMain form(services, kFixedFormat, kWatchdogInterval);
-  EXPECT_EQ(form.edtJsonURL.GetText(), kFuzhouAddress);
+  services.argument = []() -> std::u16string { throw std::bad_alloc(); };
+  TFrmMain form(services, kFixedFormat, kShortWatchdog);
   EXPECT_FALSE(form.tmr1.Running());
-  EXPECT_EQ(services.log, Log({"report Qeloweather | Not enough timers available.", "end"}));
+  EXPECT_EQ(services.log, Log({"report Qeloweather | Out of memory.", "end"}));
 }
 
 }  // namespace

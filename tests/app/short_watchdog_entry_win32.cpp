@@ -1,9 +1,14 @@
-// The test variant of the program: the shipped core, with a watchdog that fires after the
-// interval the tests are built with, so that the end after a failure is seen in seconds.
+// The test variant of the program: the shipped core, taking its argument as the shipped entry
+// point does, with a watchdog that fires after the interval the tests are built with, so that
+// the end after a failure is seen in seconds.
 #include <windows.h>
 
+#include "app/command_line_argument.h"
 #include "app/program.h"
+#include "platform/win32_text.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-  return qelo::RunProgram(QELO_SHORT_WATCHDOG_MS);
+  return qelo::RunProgram(QELO_SHORT_WATCHDOG_MS, [] {
+    return qelo::GetCommandLineArgument(qelo::platform::FromWide(GetCommandLineW()), 1);
+  });
 }

@@ -52,6 +52,14 @@ no_run() {
   echo "ok: ended at once in $run_ms ms, nothing fetched or written"
 }
 
+# A run of the program started with ARGV0 as its argv[0] (the run function of complete_fetch).
+with_argv0() {
+  local argv0=$1
+  shift
+  split_options "$@"
+  run_timed 60 "${e2e_options[@]}" -- bash -c 'exec -a "$0" "$@"' "$argv0" "${e2e_command[@]}"
+}
+
 # A failed fetch, reported on stderr, that ends when the (short) watchdog fires, not much later.
 failed_fetch_timed() {
   local report=$1
@@ -152,6 +160,15 @@ case "$scenario" in
   unknown-city) no_run 福州市 && no_run 火星 ;;
   blank-in-name) no_run "福 州" ;;
   second-argument) no_run 火星 福州 ;;  # only the first argument names the city
+  # Argument 1 is argv[1] as exec passed it: a double quote in it is part of the name.
+  quote-in-argument) no_run '福"州' && no_run '"福州"' ;;
+  # Whatever argv[0] holds, argv[1] is the city.
+  argv0)
+    for argv0 in "" 'my"qeloweather'; do
+      complete_fetch "$QELO_PROGRAM" 福州 normal $kPromptExitMs with_argv0 "$argv0"
+    done
+    echo "ok: complete runs with an empty argv[0] and one holding a double quote"
+    ;;
   empty-argument) no_run "" ;;
   no-argument) no_run ;;
   not-found) failed_fetch_timed "HTTP/1.1 404 Not Found." --mode not-found ;;

@@ -41,9 +41,12 @@ TEST(HiddenWindowsDeathTest, EndOfTheSessionEndsTheProgramAtOnceWithZero) {
 
 TEST(HiddenWindows, FormWindowIsCreatedHiddenWithItsCaptionAndClientSize) {
   const FormWindow form(u"FrmMain", 635, 336);
-  const auto window = static_cast<HWND>(form.Handle());
+  HWND window = nullptr;  // this thread's window of the main window's class
+  do {
+    window = FindWindowExW(nullptr, window, L"TFrmMain", nullptr);
+  } while (window != nullptr && GetWindowThreadProcessId(window, nullptr) != GetCurrentThreadId());
   ASSERT_NE(window, nullptr);
-  EXPECT_FALSE(form.IsVisible());
+  EXPECT_FALSE(IsWindowVisible(window));
   EXPECT_FALSE(GetWindowLongPtrW(window, GWL_STYLE) & WS_VISIBLE);
   EXPECT_EQ(Caption(window), L"FrmMain");
   RECT client{};
