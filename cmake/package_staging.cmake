@@ -30,7 +30,7 @@ set(ENV{TZ} UTC0)
 file(GLOB_RECURSE entries LIST_DIRECTORIES true "${CPACK_TEMPORARY_DIRECTORY}/*")
 list(APPEND entries ${CPACK_TEMPORARY_DIRECTORY})
 foreach(entry IN LISTS entries)
-  if(IS_DIRECTORY ${entry} OR entry MATCHES "/qeloweather(\\.exe)?$")
+  if(IS_DIRECTORY ${entry} OR entry MATCHES "/qeloweather(\\.exe)?$|\\.sh$")
     file(CHMOD ${entry} PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
       WORLD_READ WORLD_EXECUTE)
   else()

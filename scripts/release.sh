@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds both release archives from this checkout with CPack and prints their SHA-256:
+# Builds both release archives from this checkout with CPack, checks what they hold
+# (tests/release/check_archive.py) and prints their SHA-256:
 #   build/release-native/qeloweather-<version>-linux-x86_64.tar.gz
 #   build/release-win64/qeloweather-<version>-win64.zip
 # The same commit gives the same bytes in any folder: the entries are dated from the commit
@@ -34,5 +35,6 @@ package build/release-win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake
 echo "== archives"
 for archive in build/release-native/qeloweather-*.tar.gz build/release-win64/qeloweather-*.zip; do
   [ -f "$archive" ] || { echo "missing: $archive" >&2; exit 1; }
+  python3 tests/release/check_archive.py "$archive" >/dev/null
   printf '%s  %s  (%s bytes)\n' "$(sha256sum <"$archive" | cut -c1-64)" "$archive" "$(stat -c %s "$archive")"
 done

@@ -20,8 +20,8 @@ ASAN_OPTIONS="detect_leaks=1:check_initialization_order=1:strict_init_order=1" \
 UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
   ctest --test-dir build/asan --output-on-failure -j2
 
-echo "== the Windows program built twice, in two folders: the same bytes"
-bash tests/release/reproducible_windows.sh
+echo "== both release archives built twice, in two folders: the same bytes, and what they hold"
+bash tests/release/reproducible.sh
 
 echo "== windows build (mingw-w64)"
 cmake -S . -B build/win64 -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake

@@ -6,7 +6,8 @@
 #   福州 9日（今天） 多云 12°C~19°C 3-4级
 #
 #   forecast.sh [CITY]            (default 福州)
-# Environment: QELOWEATHER  the program (default: qeloweather beside this script, else on PATH);
+# Environment: QELOWEATHER  the program (default: qeloweather beside this script, else at the top
+#                           of the unpacked release archive, two folders up, else on PATH);
 #              QELO_WAIT_SECONDS  the time limit (default 20).
 # Exit code 0 with the line on standard output; 1 with a reason on standard error when the run
 # gave no fresh forecast (unknown city, no network, the site failed); 2 when there is no program.
@@ -14,6 +15,7 @@ set -euo pipefail
 city="${1:-福州}"
 limit="${QELO_WAIT_SECONDS:-20}"
 program="${QELOWEATHER:-$(dirname "$0")/qeloweather}"
+[ -x "$program" ] || [ -n "${QELOWEATHER:-}" ] || program="$(dirname "$0")/../../qeloweather"
 [ -x "$program" ] || program=$(command -v qeloweather) ||
   { echo "forecast.sh: no qeloweather program (set QELOWEATHER)" >&2; exit 2; }
 # The program writes qeloweather.ini beside its real file.

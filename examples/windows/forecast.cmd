@@ -4,8 +4,9 @@ rem file it wrote.
 rem
 rem   forecast.cmd CITY [FOLDER]
 rem
-rem FOLDER is where qeloweather.exe lies (default: the folder of this script); the forecast file
-rem qeloweather.ini is written beside it. Exit code 0 when the file is fresh, 1 when it is not.
+rem FOLDER is where qeloweather.exe lies (default: the folder of this script, else the top of the
+rem unpacked release archive, two folders up); the forecast file qeloweather.ini is written
+rem beside it. Exit code 0 when the file is fresh, 1 when it is not.
 setlocal enableextensions
 if "%~1"=="" (
   echo usage: forecast.cmd CITY [FOLDER] 1>&2
@@ -13,6 +14,8 @@ if "%~1"=="" (
 )
 set "city=%~1"
 set "folder=%~2"
+for %%f in ("%~dp0..\..") do set "top=%%~ff"
+if "%folder%"=="" if not exist "%~dp0qeloweather.exe" if exist "%top%\qeloweather.exe" set "folder=%top%"
 if "%folder%"=="" set "folder=%~dp0"
 if not "%folder:~-1%"=="\" set "folder=%folder%\"
 set "exe=%folder%qeloweather.exe"

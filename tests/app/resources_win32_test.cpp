@@ -1,4 +1,5 @@
-// The resources of the built program: version record, icon and manifest.
+// The resources of the built program: version record and icon (the manifest is read back from
+// the release archive by tests/release/check_archive.py).
 
 #include <windows.h>
 
@@ -71,15 +72,6 @@ TEST_F(ProgramResources, IconHasFiveSizesOf32BitsPerPixel) {
     EXPECT_EQ(*reinterpret_cast<const WORD*>(entry + 6), 32);
   }
   EXPECT_EQ(sizes, (std::vector<int>{16, 32, 48, 64, 128}));
-}
-
-TEST_F(ProgramResources, ManifestAsksForCommonControls6AndTheInvokersLevel) {
-  const std::string manifest = Resource(RT_MANIFEST, MAKEINTRESOURCEW(1));
-  EXPECT_NE(manifest.find(R"(name="Microsoft.Windows.Common-Controls" version="6.0.0.0")"),
-            std::string::npos)
-      << manifest;
-  EXPECT_NE(manifest.find(R"(<requestedExecutionLevel level="asInvoker" uiAccess="false"/>)"),
-            std::string::npos);
 }
 
 }  // namespace

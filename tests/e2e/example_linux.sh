@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Runs the host example examples/linux/forecast.sh with the native program against the
-# forecast-site emulator: today's line for a city of the table, a refusal for an unknown name,
-# and, with nothing listening, a refusal within its time limit although the program itself would
-# wait five minutes for its watchdog.
+# forecast-site emulator: today's line for a city of the table, run as from the unpacked archive
+# (the program two folders up); a refusal for an unknown name, and, with nothing listening, a
+# refusal within its time limit although the program itself would wait five minutes for its
+# watchdog, run from beside the program.
 #
 #   example_linux.sh
 # Environment: QELO_EMULATOR, QELO_PROGRAM (qeloweather).
@@ -13,25 +14,29 @@ source "$(dirname "$0")/e2e_lib.sh"
 make_work_dir
 app_dir="$work/app"
 install_program "$QELO_PROGRAM" "$app_dir" >/dev/null
+mkdir -p "$app_dir/examples/linux"
 cp "$E2E_DIR/../../examples/linux/forecast.sh" "$app_dir/"
+cp "$E2E_DIR/../../examples/linux/forecast.sh" "$app_dir/examples/linux/"
 
-# run_example LIMIT [runner options] -- city: $example_status, $example_out, $example_err, $example_ms.
+# run_example SCRIPT LIMIT [runner options] -- city: $example_status, $example_out, $example_err,
+# $example_ms.
 run_example() {
-  local limit=$1
-  shift
+  local script=$1 limit=$2
+  shift 2
   local options=()
   while [ "$1" != "--" ]; do
     options+=("$1")
     shift
   done
   in_netns "${options[@]}" -- bash -c '
-    work=$1 limit=$2 city=$3
+    work=$1 limit=$2 city=$3 script=$4
     start=$(date +%s%3N)
     status=0
-    QELO_WAIT_SECONDS=$limit timeout -k 5 60 "$work/app/forecast.sh" "$city" >"$work/out" 2>"$work/err" ||
+    QELO_WAIT_SECONDS=$limit timeout -k 5 60 "$script" "$city" >"$work/out" 2>"$work/err" ||
       status=$?
     echo $status >"$work/status"
-    echo $(( $(date +%s%3N) - start )) >"$work/ms"' _ "$work" "$limit" "$2" || fail "the namespace runner failed"
+    echo $(( $(date +%s%3N) - start )) >"$work/ms"' _ "$work" "$limit" "$2" "$script" ||
+    fail "the namespace runner failed"
   example_status=$(cat "$work/status")
   example_out=$(cat "$work/out")
   example_err=$(cat "$work/err")
@@ -43,21 +48,21 @@ run_example() {
 expected=$("$QELO_EMULATOR" --print-expected 福州)
 value() { printf '%s\n' "$expected" | sed -n "s/^$1=//p" | sed 's/&lt;/</g; s/&gt;/>/g; s/&amp;/\&/g'; }
 want="福州 $(value 今天) $(value 今天情况) $(value 今天度数) $(value 今天风力)"
-run_example 20 -- 福州
+run_example "$app_dir/examples/linux/forecast.sh" 20 -- 福州
 [ "$example_status" = 0 ] || fail "forecast.sh 福州 exited with $example_status: $example_err"
 [ "$example_out" = "$want" ] || fail "forecast.sh printed '$example_out', not '$want'"
 check_forecast_file "$app_dir/qeloweather.ini" "$expected"
 line=$example_out
 
 file_fingerprint "$app_dir/qeloweather.ini" >"$app_dir/qeloweather.ini.fingerprint"
-run_example 20 -- 福州市
+run_example "$app_dir/forecast.sh" 20 -- 福州市
 [ "$example_status" = 1 ] && [ -z "$example_out" ] ||
   fail "forecast.sh 福州市 exited with $example_status and printed '$example_out'"
 [[ "$example_err" == *"not a city of the table"* ]] || fail "no word about the unknown name: $example_err"
 check_file_untouched "$app_dir/qeloweather.ini"
 
 # Nothing on port 80: the program waits for its five-minute watchdog, the example does not.
-run_example 2 --no-emulator -- 福州
+run_example "$app_dir/forecast.sh" 2 --no-emulator -- 福州
 [ "$example_status" = 1 ] && [ -z "$example_out" ] ||
   fail "forecast.sh without a server exited with $example_status and printed '$example_out'"
 [[ "$example_err" == *"no forecast for 福州 within 2 s"* ]] || fail "no word about the time limit: $example_err"

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Runs the host example examples/windows/forecast.cmd under Wine's cmd against the forecast-site
-# emulator: for a city of the table it must start qeloweather.exe, wait for its end and show the
-# forecast file with the values the emulator served; for an unknown name it must say that the
-# run wrote nothing and leave the file alone.
+# emulator, as the zip ships it: for a city of the table, run from the unpacked folder's
+# examples\windows\, it must find qeloweather.exe two folders up, wait for its end and show the
+# forecast file with the values the emulator served; for an unknown name, run from beside the
+# program, it must say that the run wrote nothing and leave the file alone.
 #
 #   example_windows.sh
-# Environment: QELO_EMULATOR (a native build's forecast_emulator), QELO_EXE, QELO_WINE_RUN.
+# Environment: QELO_EMULATOR (a native build's forecast_emulator), QELO_EXE, QELO_WINE_RUN,
+# QELO_SHIPPED (the build's texts as the zip holds them).
 set -euo pipefail
 source "$(dirname "$0")/e2e_lib.sh"
 
@@ -15,9 +17,11 @@ command -v Xvfb >/dev/null || skip "Xvfb is not installed"
 # Wine takes its code page from the C library's locale.
 locale -a 2>/dev/null | grep -qix 'zh_CN\.utf-\?8' || skip "the zh_CN.UTF-8 locale is not installed"
 make_work_dir
-examples="$E2E_DIR/../../examples/windows"
+examples="${QELO_SHIPPED:?}/examples/windows"
 app_dir="$work/app"
 install_program "$QELO_EXE" "$app_dir" >/dev/null
+mkdir -p "$app_dir/examples/windows"
+cp "$examples/forecast.cmd" "$examples/show-ini.js" "$app_dir/examples/windows/"
 cp "$examples/forecast.cmd" "$examples/show-ini.js" "$app_dir/"
 
 prefix="${QELO_WINEPREFIX:-${HOME:-/root}/.local/share/qelo-wine}"
@@ -33,13 +37,13 @@ fi
 # Chinese text; it is read back as GBK.
 windows_path() { printf 'Z:%s' "${1//\//\\}"; }
 run_example() {
-  local city=$1
+  local script=$1 city=$2
   in_netns --wine --xvfb -- bash -c '
     work=$1 wine_run=$2 script=$3 city=$4
     status=0
     LC_ALL=zh_CN.UTF-8 timeout -k 5 150 "$wine_run" cmd /c "$script" "$city" \
       >"$work/out.gbk" 2>"$work/err.gbk" || status=$?
-    echo $status >"$work/status"' _ "$work" "$QELO_WINE_RUN" "$(windows_path "$app_dir/forecast.cmd")" "$city" ||
+    echo $status >"$work/status"' _ "$work" "$QELO_WINE_RUN" "$(windows_path "$script")" "$city" ||
     fail "the namespace runner failed"
   example_status=$(cat "$work/status")
   example_out=$(iconv -f GBK -t UTF-8 <"$work/out.gbk" | tr -d '\r')
@@ -48,7 +52,7 @@ run_example() {
 
 # A city of the table: exit code 0 and the whole file on the screen.
 expected=$("$QELO_EMULATOR" --print-expected 福州)
-run_example 福州
+run_example "$app_dir/examples/windows/forecast.cmd" 福州
 [ "$example_status" = 0 ] || fail "forecast.cmd 福州 exited with $example_status: $example_out $example_err"
 check_forecast_file "$app_dir/qeloweather.ini" "$expected"
 printf '%s\n' "$example_out" >"$work/shown.ini"
@@ -56,7 +60,7 @@ check_forecast_file "$work/shown.ini" "$expected"
 
 # An unknown name: exit code 1, a word on the error stream, the file as it was.
 file_fingerprint "$app_dir/qeloweather.ini" >"$app_dir/qeloweather.ini.fingerprint"
-run_example 福州市
+run_example "$app_dir/forecast.cmd" 福州市
 [ "$example_status" = 1 ] || fail "forecast.cmd 福州市 exited with $example_status, not 1: $example_out"
 [[ "$example_err" == *"not a city of the table"* ]] || fail "no word about the unknown name: $example_err"
 check_file_untouched "$app_dir/qeloweather.ini"
