@@ -33,15 +33,6 @@ inline RunValues FixedRun() {
           u"微风"};
 }
 
-// The fixed run with the values that a page of an unexpected shape leaves empty.
-inline RunValues FixedRunWithEmptyValues() {
-  RunValues values = FixedRun();
-  values[6] = u"";
-  values[12] = u"";
-  values[13] = u"";
-  return values;
-}
-
 // Writes keys 5 to 17 of `values` after the header, as the extraction does.
 inline void WriteForecastKeys(ForecastFile& file, const RunValues& values) {
   for (std::size_t i = 4; i < kForecastKeys.size(); ++i) {
