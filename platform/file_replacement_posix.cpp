@@ -3,15 +3,17 @@
 // A replacement writes the new bytes into a temporary file in the file's own folder, syncs them
 // and renames the temporary file over the file; the flush syncs the folder. The new bytes are
 // on the disk before they take the file's name, so that a power cut finds the old file or the
-// new one, whole. The termination signals wait while a temporary file exists.
+// new one, whole. The termination signals wait while a temporary file exists or the file is
+// being rewritten.
 //
 // Where the folder refuses the replacement (a shared install folder the user may not write, a
 // sticky folder of another owner) but the file itself may be written, the file is rewritten
 // through its own descriptor, as Windows' own service does, in steps after each of which it
-// says the old text or the new one: a file that grows is first lengthened with padding that its
-// format passes over, a file that shrinks is overwritten with the new bytes so padded and then
-// cut, and each step is synced before the next. The room is reserved first, so that a full disk
-// refuses the write before a byte changes; a later step that fails puts the old text back.
+// says the old text or the new one: a file that grows is first lengthened, past its last block,
+// with padding that its format passes over; a file that shrinks is overwritten with the new
+// bytes so padded and then cut; each step is synced before the next. The room is reserved
+// first, so that a full disk refuses the write before a byte changes; a later step that fails
+// puts the old text back.
 //
 // What the path leads to (every link followed), whether its folder takes a replacement and who
 // the process is are found out by the first write and kept until the flush, or until a write
