@@ -59,7 +59,8 @@ int main(int argc, char** argv) {
   static char text[8192] = "[qelo]\n";
   size_t size = strlen(text);
   for (int key = 0; key < 17; ++key) {
-    size += (size_t)snprintf(text + size, sizeof text - size, "key%d=value of the key %d\n", key, key);
+    size +=
+        (size_t)snprintf(text + size, sizeof text - size, "key%d=value of the key %d\n", key, key);
     if (Replace(argv[4], text, size) != 0) return 1;
   }
   char folder[4096];
