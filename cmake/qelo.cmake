@@ -14,13 +14,19 @@ function(qelo_platform_sources out)
   set(${out} ${kept} PARENT_SCOPE)
 endfunction()
 
-# qelo_add_subsystem_library(NAME [DEPS libs...] [SYSTEM_LIBS libs...])
+# qelo_add_subsystem_library(NAME [DEPS libs...] [SYSTEM_LIBS libs...] [POSIX_ONLY files...])
 # Builds the .cpp files of the current directory into one static library. A file named
 # *_posix.cpp or *_win32.cpp implements a platform service and is compiled only in the build
-# of its platform; every other file is portable.
+# of its platform; every other file is portable. POSIX_ONLY names portable files that only the
+# POSIX build uses.
 function(qelo_add_subsystem_library name)
-  cmake_parse_arguments(ARG "" "" "DEPS;SYSTEM_LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "DEPS;SYSTEM_LIBS;POSIX_ONLY" ${ARGN})
   qelo_platform_sources(sources ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(WIN32)
+    foreach(file IN LISTS ARG_POSIX_ONLY)
+      list(REMOVE_ITEM sources ${CMAKE_CURRENT_SOURCE_DIR}/${file})
+    endforeach()
+  endif()
   if(NOT sources)
     # A subsystem that is header-only so far.
     add_library(${name} INTERFACE)

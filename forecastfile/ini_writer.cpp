@@ -1,22 +1,10 @@
 #include "forecastfile/ini_writer.h"
 
-#include <utility>
-
 #include "core/failure.h"
 #include "core/messages.h"
-#include "platform/private_profile.h"
 
 namespace qelo {
 
-IniWriter::IniWriter(std::u16string path) : path_(std::move(path)) {}
-
-void IniWriter::WriteString(const std::u16string& section, const std::u16string& key,
-                            const std::u16string& value) {
-  if (!platform::WriteProfileEntry(section, key, value, path_)) {
-    throw Failure(messages::kUnableToWriteTo + path_);
-  }
-}
-
-void IniWriter::Close() { platform::FlushPrivateProfile(path_); }
+void IniWriter::Refused() const { throw Failure(messages::kUnableToWriteTo + path_); }
 
 }  // namespace qelo

@@ -1,6 +1,6 @@
 // One private-profile write applied to any existing file bytes. Bytes 0-2 give the lengths of
-// the section, key and value (UTF-8; an ill-formed byte comes back as itself) that follow; the rest is
-// the file. Checked: the written key reads back with the written value through a reader of the
+// the section, key and value (UTF-8; an ill-formed byte is written as U+FFFD) that follow; the rest
+// is the file. Checked: the written key reads back with the written value through a reader of the
 // file's own rules; every line the write does not own is unchanged, in its place and with its
 // line end; the same write again changes nothing; a second key written after it leaves it
 // readable.
@@ -17,7 +17,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/profile_text.h"
+#include "forecastfile/ini_edit.h"
 #include "platform/text.h"
 
 namespace {
@@ -150,7 +150,7 @@ void CheckOtherLinesKept(std::string_view before, std::string_view after) {
 std::string Text(const std::uint8_t*& at, std::size_t length) {
   std::string bytes(reinterpret_cast<const char*>(at), length);
   at += length;
-  return qelo::platform::ToUtf8(qelo::platform::FromUtf8(bytes));
+  return qelo::platform::ToWellFormedUtf8(qelo::platform::FromUtf8(bytes));
 }
 
 }  // namespace
@@ -166,19 +166,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string value = Text(at, valueLength);
   const std::string_view file(reinterpret_cast<const char*>(at), data + size - at);
 
-  using qelo::platform::ApplyProfileWrite;
+  using qelo::ApplyIniWrite;
   using qelo::platform::FromUtf8;
   const std::string written =
-      ApplyProfileWrite(file, FromUtf8(section), FromUtf8(key), FromUtf8(value));
+      ApplyIniWrite(file, FromUtf8(section), FromUtf8(key), FromUtf8(value));
   if (!Carriable(section, key, value)) return 0;
 
   if (ReadBack(written, section, key) != value) std::abort();
   CheckOtherLinesKept(file, written);
-  if (ApplyProfileWrite(written, FromUtf8(section), FromUtf8(key), FromUtf8(value)) != written) {
+  if (ApplyIniWrite(written, FromUtf8(section), FromUtf8(key), FromUtf8(value)) != written) {
     std::abort();
   }
   const std::string other = key + "x";
-  const std::string twice = ApplyProfileWrite(written, FromUtf8(section), FromUtf8(other), u"2");
+  const std::string twice = ApplyIniWrite(written, FromUtf8(section), FromUtf8(other), u"2");
   if (ReadBack(twice, section, key) != value || ReadBack(twice, section, other) != "2") {
     std::abort();
   }

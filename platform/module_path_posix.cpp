@@ -1,5 +1,6 @@
 #include <unistd.h>
 
+#include <cerrno>
 #include <string>
 
 #include "platform/module_path.h"
@@ -16,6 +17,7 @@ std::u16string ExecutablePath() {
   std::string bytes(4096, '\0');
   for (;;) {
     const ssize_t length = readlink("/proc/self/exe", bytes.data(), bytes.size());
+    if (length < 0 && errno == EINTR) continue;
     if (length < 0) return {};
     if (static_cast<std::size_t>(length) < bytes.size()) {
       bytes.resize(static_cast<std::size_t>(length));

@@ -10,12 +10,14 @@ namespace {
 // not survive; a file that begins with the UTF-16LE byte-order mark is kept in UTF-16LE. So a
 // missing file is first created holding only that mark. CREATE_NEW never touches an existing
 // file, which keeps whatever encoding it has.
-bool CreateUnicodeFileIfMissing(const std::u16string& path) {
+enum class NewFile { kExisted, kCreated, kFailed };
+
+NewFile CreateUnicodeFileIfMissing(const std::u16string& path) {
   UniqueFile file(CreateFileW(Wide(path), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                               nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.Valid()) {
     // An existing file is the usual case; any other refusal is left to the write to report.
-    return true;
+    return NewFile::kExisted;
   }
   static const unsigned char kByteOrderMark[] = {0xFF, 0xFE};
   DWORD written = 0;
@@ -23,8 +25,9 @@ bool CreateUnicodeFileIfMissing(const std::u16string& path) {
       WriteFile(file.Get(), kByteOrderMark, sizeof kByteOrderMark, &written, nullptr) &&
       written == sizeof kByteOrderMark;
   file.Reset();
-  if (!complete) DeleteFileW(Wide(path));
-  return complete;
+  if (complete) return NewFile::kCreated;
+  DeleteFileW(Wide(path));
+  return NewFile::kFailed;
 }
 
 // Windows refuses to write a file with the read-only attribute; Wine run by root would write it
@@ -38,8 +41,13 @@ bool ReadOnly(const std::u16string& path) {
 
 bool WriteProfileEntry(const std::u16string& section, const std::u16string& key,
                        const std::u16string& value, const std::u16string& path) {
-  if (ReadOnly(path) || !CreateUnicodeFileIfMissing(path)) return false;
-  return WritePrivateProfileStringW(Wide(section), Wide(key), Wide(value), Wide(path)) != FALSE;
+  if (ReadOnly(path)) return false;
+  const NewFile created = CreateUnicodeFileIfMissing(path);
+  if (created == NewFile::kFailed) return false;
+  if (WritePrivateProfileStringW(Wide(section), Wide(key), Wide(value), Wide(path))) return true;
+  // A refused first write (a path too long for the service) leaves no file behind.
+  if (created == NewFile::kCreated) DeleteFileW(Wide(path));
+  return false;
 }
 
 void FlushPrivateProfile(const std::u16string& path) {

@@ -47,6 +47,26 @@ void AppendUtf8(std::string& out, char32_t cp) {
   }
 }
 
+std::string EncodeUtf8(std::u16string_view text, bool bytesEscaped) {
+  std::string out;
+  out.reserve(text.size() * 3);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char32_t cp = text[i];
+    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] <= 0xDFFF) {
+      cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+      ++i;
+    } else if (bytesEscaped && IsEscapedByte(cp)) {
+      out.push_back(static_cast<char>(cp - kEscapedByteBase));
+      continue;
+    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+      cp = kReplacement;
+    }
+    AppendUtf8(out, cp);
+  }
+  return out;
+}
+
 }  // namespace
 
 std::u16string FromUtf8(std::string_view bytes) {
@@ -80,24 +100,8 @@ std::u16string FromUtf8(std::string_view bytes) {
   return out;
 }
 
-std::string ToUtf8(std::u16string_view text) {
-  std::string out;
-  out.reserve(text.size() * 3);
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    char32_t cp = text[i];
-    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-        text[i + 1] <= 0xDFFF) {
-      cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-      ++i;
-    } else if (IsEscapedByte(cp)) {
-      out.push_back(static_cast<char>(cp - kEscapedByteBase));
-      continue;
-    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-      cp = kReplacement;
-    }
-    AppendUtf8(out, cp);
-  }
-  return out;
-}
+std::string ToUtf8(std::u16string_view text) { return EncodeUtf8(text, true); }
+
+std::string ToWellFormedUtf8(std::u16string_view text) { return EncodeUtf8(text, false); }
 
 }  // namespace qelo::platform

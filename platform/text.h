@@ -17,5 +17,8 @@ std::u16string FromUtf8(std::string_view bytes);
 // UTF-16 to UTF-8; a lone U+DC80..U+DCFF becomes its byte again, any other unpaired surrogate
 // U+FFFD. ToUtf8(FromUtf8(b)) == b for every byte string b.
 std::string ToUtf8(std::u16string_view text);
+// UTF-16 to UTF-8 for text that must stay well-formed (a file's contents): every unpaired
+// surrogate, U+DC80..U+DCFF included, becomes U+FFFD.
+std::string ToWellFormedUtf8(std::u16string_view text);
 
 }  // namespace qelo::platform

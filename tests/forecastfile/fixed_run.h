@@ -13,33 +13,14 @@ namespace qelo::test {
 
 using RunValues = std::array<std::u16string, 17>;
 
+// The header, then a row for each day.
 inline RunValues FixedRun() {
-  return {u"2014/9/16 8:05:09",
-          kThanksText,
-          kVersionText,
-          kLatestVersionAddress,
-          u"16日（今天）",
-          u"福州",
-          u"多云转阵雨",
-          u"29\u00B0C~22\u00B0C",
-          u"微风",
-          u"17日（明天）",
-          u"阵雨",
-          u"27\u00B0C~21\u00B0C",
-          u"东北风3-4级",
-          u"18日（后天）",
-          u"晴",
-          u"30\u00B0C~20\u00B0C",
-          u"微风"};
-}
-
-// The fixed run with the values that a page of an unexpected shape leaves empty.
-inline RunValues FixedRunWithEmptyValues() {
-  RunValues values = FixedRun();
-  values[6] = u"";
-  values[12] = u"";
-  values[13] = u"";
-  return values;
+  // clang-format off
+  return {u"2014/9/16 8:05:09", kThanksText, kVersionText, kLatestVersionAddress,
+          u"16日（今天）", u"福州", u"多云转阵雨", u"29\u00B0C~22\u00B0C", u"微风",
+          u"17日（明天）", u"阵雨", u"27\u00B0C~21\u00B0C", u"东北风3-4级",
+          u"18日（后天）", u"晴", u"30\u00B0C~20\u00B0C", u"微风"};
+  // clang-format on
 }
 
 // Writes keys 5 to 17 of `values` after the header, as the extraction does.

@@ -77,9 +77,20 @@ TEST_F(PrivateProfileWindowsTest, ReadOnlyFileIsRefused) {
   EXPECT_EQ(ReadBytes(file_), before);
 }
 
-TEST_F(PrivateProfileWindowsTest, MissingDirectoryIsRefused) {
+// A missing folder, and a path of 292 characters, which the service refuses although a file may
+// be created there: a first write that fails leaves no file behind.
+TEST_F(PrivateProfileWindowsTest, RefusedFirstWriteLeavesNoFile) {
   const std::filesystem::path missing = scratch_.File("absent") / "qeloweather.ini";
   EXPECT_FALSE(WriteProfileEntry(u"qelo", u"ver", u"1.0", PathText(missing)));
+  std::filesystem::path folder = scratch_.Path();
+  std::size_t left = 276 - PathText(folder).size();
+  for (; left > 61; left -= 51) folder /= std::string(50, 'd');
+  folder /= std::string(left - 1, 'd');
+  const std::filesystem::path file = folder / "qeloweather.ini";
+  ASSERT_TRUE(std::filesystem::create_directories(folder));
+  ASSERT_EQ(PathText(file).size(), 292u);
+  EXPECT_FALSE(WriteProfileEntry(u"qelo", u"ver", u"1.0", PathText(file)));
+  EXPECT_FALSE(std::filesystem::exists(file));
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 #pragma once
-// One private-profile write applied to the bytes of an INI file, for platforms whose
-// private-profile service is our own. The file is UTF-8; a leading byte-order mark is kept.
+// The INI editing rules of the POSIX build's own private-profile service: one write applied
+// to the bytes of the file. The file is UTF-8; a leading byte-order mark is kept.
 //
 // How the file is read:
 // - Lines end with LF or CR LF. A new line takes the style of the file's first line end
@@ -20,14 +20,21 @@
 //   when it has none: blank lines and comments that follow stay below it, with the next section.
 // - A missing section is appended at the end of the file as "[section]" and "key=value".
 // - A last line without a line end gets one before anything is put after it.
+// - Names and values are written as well-formed UTF-8: an unpaired surrogate becomes U+FFFD.
 // Every other byte stays as it was.
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
-namespace qelo::platform {
+namespace qelo {
 
-std::string ApplyProfileWrite(std::string_view fileBytes, std::u16string_view section,
-                              std::u16string_view key, std::u16string_view value);
+std::string ApplyIniWrite(std::string_view fileBytes, std::u16string_view section,
+                          std::u16string_view key, std::u16string_view value);
 
-}  // namespace qelo::platform
+// `size` bytes that may follow any INI text without changing what a reader finds in it: a line
+// end, then blanks, so that a last line without a line end keeps its value and the rest is a
+// blank line, which every reader passes over.
+std::string IniPadding(std::size_t size);
+
+}  // namespace qelo

@@ -1,26 +1,34 @@
-// The private-profile service of the POSIX build. Each write replaces the whole file at once:
-// the new bytes go into a temporary file in the file's own directory, which is then renamed
-// over the file, so a reader, a crash or a kill sees the old file or the new one, never a mix.
-// Writes are not synced one by one; the flush syncs the file and its directory.
+// The safe replacement of a file's bytes on POSIX systems.
 //
-// A run writes one key after the other to the same path. What the path leads to (every link
-// followed), whether that directory takes a replacement and who the process is are found out by
-// the first write and kept until the flush, or until a write fails; every write still reads the
-// file afresh and checks, just before its replacement, that nobody has changed it since.
+// A replacement writes the new bytes into a temporary file in the file's own folder, syncs them
+// and renames the temporary file over the file; the flush syncs the folder. The new bytes are
+// on the disk before they take the file's name, so that a power cut finds the old file or the
+// new one, whole. The termination signals wait while a temporary file exists or the file is
+// being rewritten.
 //
-// Where the directory refuses the replacement (a shared install folder the user may not write,
-// a sticky folder of another owner) but the file itself may be written, the new bytes are
-// written into the file through its own descriptor and synced, as Windows' own service does;
-// the space is reserved first, so that a full disk refuses the write before a byte changes.
+// Where the folder refuses the replacement (a shared install folder the user may not write, a
+// sticky folder of another owner) but the file itself may be written, the file is rewritten
+// through its own descriptor, as Windows' own service does, in steps after each of which it
+// says the old text or the new one: a file that grows is first lengthened, past its last block,
+// with padding that its format passes over; a file that shrinks is overwritten with the new
+// bytes so padded and then cut; each step is synced before the next. The room is reserved
+// first, so that a full disk refuses the write before a byte changes; a later step that fails
+// puts the old text back.
+//
+// What the path leads to (every link followed), whether its folder takes a replacement and who
+// the process is are found out by the first write and kept until the flush, or until a write
+// fails; every write still reads the file afresh and checks, just before it changes anything,
+// that nobody has changed the file since. Every call that a signal can interrupt is repeated
+// when one does.
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
-#include <pthread.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <optional>
@@ -28,20 +36,39 @@
 #include <string_view>
 #include <utility>
 
+#include "platform/file_replacement.h"
 #include "platform/posix_handles.h"
-#include "platform/private_profile.h"
-#include "platform/profile_text.h"
 #include "platform/text.h"
 
 namespace qelo::platform {
 namespace {
 
+using Destination = FileReplacement::Destination;
+using Padding = FileReplacement::Padding;
+
 constexpr int kMaxSymbolicLinks = 40;
 constexpr int kWriteAttempts = 3;
 constexpr int kNameAttempts = 16;
 
-// Holds back SIGTERM, SIGINT and SIGHUP while a temporary file exists: the program's handlers
-// for them end it at once, which would leave the temporary file behind.
+bool Failed(int result) { return result == -1; }
+bool Failed(ssize_t result) { return result == -1; }
+template <typename T>
+bool Failed(T* result) {
+  return result == nullptr;
+}
+
+// The call, repeated for as long as a signal interrupts it.
+template <typename Call>
+auto Retried(Call call) {
+  for (;;) {
+    errno = 0;
+    auto result = call();
+    if (!Failed(result) || errno != EINTR) return result;
+  }
+}
+
+// Holds back SIGTERM, SIGINT and SIGHUP while a temporary file exists or the file is being
+// rewritten: the program's handlers for them end it at once.
 class TerminationSignalsHeld {
  public:
   TerminationSignalsHeld() {
@@ -73,7 +100,7 @@ std::string Join(const std::string& directory, const std::string& name) {
 }
 
 std::optional<std::string> RealPath(const std::string& path) {
-  char* resolved = ::realpath(path.c_str(), nullptr);
+  char* resolved = Retried([&] { return ::realpath(path.c_str(), nullptr); });
   if (resolved == nullptr) return std::nullopt;
   std::string result(resolved);
   std::free(resolved);
@@ -81,14 +108,15 @@ std::optional<std::string> RealPath(const std::string& path) {
 }
 
 // The regular file a write goes to: the path with every symbolic link resolved, also when the
-// last link points at a file that does not exist yet.
+// last link points at a file that does not exist yet. A relative path names no place that a
+// reader of the file would look in.
 std::optional<std::string> ResolveTarget(std::string path) {
-  if (path.empty() || path.ends_with('/')) return std::nullopt;
+  if (!path.starts_with('/') || path.ends_with('/')) return std::nullopt;
   for (int hop = 0; hop < kMaxSymbolicLinks; ++hop) {
     if (std::optional<std::string> real = RealPath(path)) return real;
     if (errno != ENOENT) return std::nullopt;
     struct stat status {};
-    if (::lstat(path.c_str(), &status) != 0) {
+    if (Retried([&] { return ::lstat(path.c_str(), &status); }) != 0) {
       if (errno != ENOENT) return std::nullopt;
       const std::optional<std::string> directory = RealPath(DirectoryOf(path));
       if (!directory) return std::nullopt;
@@ -96,7 +124,8 @@ std::optional<std::string> ResolveTarget(std::string path) {
     }
     if (!S_ISLNK(status.st_mode)) return std::nullopt;
     std::string link(PATH_MAX, '\0');
-    const ssize_t length = ::readlink(path.c_str(), link.data(), link.size());
+    const ssize_t length =
+        Retried([&] { return ::readlink(path.c_str(), link.data(), link.size()); });
     if (length < 0) return std::nullopt;
     link.resize(static_cast<std::size_t>(length));
     path = link.starts_with('/') ? link : Join(DirectoryOf(path), link);
@@ -113,12 +142,13 @@ struct Snapshot {
 
 std::optional<Snapshot> ReadSnapshot(const std::string& target) {
   Snapshot snapshot;
-  UniqueFd file(::open(target.c_str(), O_RDONLY | O_CLOEXEC));
+  UniqueFd file(Retried([&] { return ::open(target.c_str(), O_RDONLY | O_CLOEXEC); }));
   if (!file.Valid()) {
     if (errno == ENOENT) return snapshot;
     return std::nullopt;
   }
-  if (::fstat(file.Get(), &snapshot.status) != 0 || !S_ISREG(snapshot.status.st_mode)) {
+  if (Retried([&] { return ::fstat(file.Get(), &snapshot.status); }) != 0 ||
+      !S_ISREG(snapshot.status.st_mode)) {
     return std::nullopt;
   }
   snapshot.exists = true;
@@ -131,8 +161,8 @@ std::optional<Snapshot> ReadSnapshot(const std::string& target) {
   std::size_t size = 0;
   for (;;) {
     if (size == bytes.size()) bytes.resize(size + 8192);
-    const ssize_t count = ::read(file.Get(), bytes.data() + size, bytes.size() - size);
-    if (count < 0 && errno == EINTR) continue;
+    const ssize_t count =
+        Retried([&] { return ::read(file.Get(), bytes.data() + size, bytes.size() - size); });
     if (count < 0) return std::nullopt;
     if (count == 0) break;
     size += static_cast<std::size_t>(count);
@@ -145,7 +175,7 @@ std::optional<Snapshot> ReadSnapshot(const std::string& target) {
 // A cleared owner write permission counts as read-only for every user, root included, as the
 // read-only attribute does on Windows; rename alone would replace such a file.
 bool Writable(const std::string& path, mode_t mode) {
-  return (mode & S_IWUSR) != 0 && ::access(path.c_str(), W_OK) == 0;
+  return (mode & S_IWUSR) != 0 && Retried([&] { return ::access(path.c_str(), W_OK); }) == 0;
 }
 
 bool MayWrite(const std::string& target, const Snapshot& snapshot) {
@@ -154,42 +184,21 @@ bool MayWrite(const std::string& target, const Snapshot& snapshot) {
 
 bool DirectoryWritable(const std::string& directory) {
   struct stat status {};
-  return ::stat(directory.c_str(), &status) == 0 && Writable(directory, status.st_mode);
+  return Retried([&] { return ::stat(directory.c_str(), &status); }) == 0 &&
+         Writable(directory, status.st_mode);
 }
 
-// The path of a run's writes and what its first write found out about it.
-struct Destination {
-  std::string path;       // as the caller named it
-  std::string target;     // every symbolic link resolved
-  std::string directory;  // the target's
-  std::string name;       // the target's
-  bool directoryTakesReplacement = false;
-  uid_t effectiveUser = 0;
-  pid_t process = 0;
-};
-
-// The destination of this thread's run; a forked child finds none, being another process.
-thread_local std::optional<Destination> current;
-
-void Forget() { current.reset(); }
-
-// The destination of `path`: the one already found, or found now.
-const Destination* DestinationOf(const std::string& path) {
-  if (current && current->path == path) return &*current;
-  static const bool forgottenInChildren = ::pthread_atfork(nullptr, nullptr, Forget) == 0;
-  static_cast<void>(forgottenInChildren);
-  Forget();
+std::optional<Destination> FindDestination(const std::string& path) {
   std::optional<std::string> target = ResolveTarget(path);
-  if (!target) return nullptr;
-  Destination& found = current.emplace();
-  found.path = path;
+  if (!target) return std::nullopt;
+  Destination found;
   found.directory = DirectoryOf(*target);
   found.name = NameOf(*target);
   found.target = std::move(*target);
   found.directoryTakesReplacement = DirectoryWritable(found.directory);
   found.effectiveUser = ::geteuid();
   found.process = ::getpid();
-  return &found;
+  return found;
 }
 
 // The errors with which a directory refuses a new name or a rename, not the file's content.
@@ -199,22 +208,34 @@ bool RefusedByDirectory(int error) { return error == EACCES || error == EPERM; }
 // must not be overwritten with bytes that do not contain it.
 bool StillAsRead(const std::string& target, const Snapshot& snapshot) {
   struct stat now {};
-  if (::stat(target.c_str(), &now) != 0) return errno == ENOENT && !snapshot.exists;
+  if (Retried([&] { return ::stat(target.c_str(), &now); }) != 0) {
+    return errno == ENOENT && !snapshot.exists;
+  }
   const struct stat& then = snapshot.status;
   return snapshot.exists && now.st_dev == then.st_dev && now.st_ino == then.st_ino &&
          now.st_size == then.st_size && now.st_mtim.tv_sec == then.st_mtim.tv_sec &&
          now.st_mtim.tv_nsec == then.st_mtim.tv_nsec;
 }
 
-bool WriteAll(int fd, const std::string& bytes) {
+// All of `bytes` at `offset`, or at the file's position when `offset` is negative.
+bool WriteAll(int fd, std::string_view bytes, off_t offset = -1) {
   std::size_t done = 0;
   while (done < bytes.size()) {
-    const ssize_t count = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (count < 0 && errno == EINTR) continue;
+    const char* from = bytes.data() + done;
+    const std::size_t left = bytes.size() - done;
+    const ssize_t count =
+        offset < 0 ? Retried([&] { return ::write(fd, from, left); })
+                   : Retried([&] { return ::pwrite(fd, from, left, offset + off_t(done)); });
     if (count <= 0) return false;
     done += static_cast<std::size_t>(count);
   }
   return true;
+}
+
+// The file's bytes on its storage. Its size and where they lie go with them; its other
+// attributes reach the disk with the journal's next commit, no later than a rename after them.
+bool Synced(int fd) {
+  return Retried([&] { return ::fdatasync(fd); }) == 0;
 }
 
 std::string TemporaryName(const Destination& destination) {
@@ -232,7 +253,8 @@ std::string TemporaryName(const Destination& destination) {
 class TemporaryFile {
  public:
   static std::optional<TemporaryFile> Anonymous(const std::string& directory, mode_t mode) {
-    UniqueFd fd(::open(directory.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode));
+    UniqueFd fd(
+        Retried([&] { return ::open(directory.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode); }));
     if (!fd.Valid()) return std::nullopt;
     return TemporaryFile(std::move(fd), {});
   }
@@ -240,7 +262,8 @@ class TemporaryFile {
   static std::optional<TemporaryFile> Named(const Destination& destination, mode_t mode) {
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
       std::string path = TemporaryName(destination);
-      UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
+      UniqueFd fd(Retried(
+          [&] { return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode); }));
       if (fd.Valid()) return TemporaryFile(std::move(fd), std::move(path));
       if (errno != EEXIST) return std::nullopt;
     }
@@ -251,7 +274,7 @@ class TemporaryFile {
       : fd_(std::move(other.fd_)), path_(std::exchange(other.path_, {})) {}
   TemporaryFile& operator=(TemporaryFile&&) = delete;
   ~TemporaryFile() {
-    if (!path_.empty()) ::unlink(path_.c_str());
+    if (!path_.empty()) Retried([&] { return ::unlink(path_.c_str()); });
   }
 
   int Fd() const { return fd_.Get(); }
@@ -262,8 +285,11 @@ class TemporaryFile {
     const std::string self = "/proc/self/fd/" + std::to_string(fd_.Get());
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
       std::string path = TemporaryName(destination);
-      if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
-          ::linkat(fd_.Get(), "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) == 0) {
+      if (Retried([&] {
+            return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW);
+          }) == 0 ||
+          Retried([&] { return ::linkat(fd_.Get(), "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH); }) ==
+              0) {
         path_ = std::move(path);
         return true;
       }
@@ -273,7 +299,7 @@ class TemporaryFile {
   }
 
   bool RenameOver(const std::string& target) {
-    if (::rename(path_.c_str(), target.c_str()) != 0) return false;
+    if (Retried([&] { return ::rename(path_.c_str(), target.c_str()); }) != 0) return false;
     path_.clear();
     return true;
   }
@@ -293,9 +319,10 @@ Outcome FailedBy(int error) {
 
 bool TakeOverAttributes(int fd, const Snapshot& old, uid_t effectiveUser) {
   if (!old.exists) return true;
-  if (::fchmod(fd, old.status.st_mode & 07777) != 0) return false;
-  if (effectiveUser == 0 && ::fchown(fd, old.status.st_uid, old.status.st_gid) != 0) {
+  if (Retried([&] { return ::fchmod(fd, old.status.st_mode & 07777); }) != 0) return false;
+  if (effectiveUser == 0) {
     // Ownership is kept where the process may keep it; the bytes matter more.
+    Retried([&] { return ::fchown(fd, old.status.st_uid, old.status.st_gid); });
   }
   return true;
 }
@@ -309,7 +336,8 @@ Outcome Replace(const Destination& destination, const Snapshot& old, const std::
                 : TemporaryFile::Named(destination, mode);
   if (!temporary) return anonymous ? Outcome::kNoAnonymousFile : FailedBy(errno);
   if (!WriteAll(temporary->Fd(), bytes) ||
-      !TakeOverAttributes(temporary->Fd(), old, destination.effectiveUser)) {
+      !TakeOverAttributes(temporary->Fd(), old, destination.effectiveUser) ||
+      !Synced(temporary->Fd())) {
     return Outcome::kFailed;
   }
   if (!StillAsRead(destination.target, old)) return Outcome::kFileChanged;
@@ -325,97 +353,141 @@ Outcome ReplaceFile(const Destination& destination, const Snapshot& old, const s
   return outcome == Outcome::kNoAnonymousFile ? Replace(destination, old, bytes, false) : outcome;
 }
 
-// Room for `size` bytes, taken before a byte of the file changes; a file system that cannot
-// reserve space is written without. A refused reservation gives the file its old size back.
-bool ReserveSpace(int fd, std::size_t size, off_t oldSize) {
-  if (size == 0 || ::fallocate(fd, 0, 0, static_cast<off_t>(size)) == 0) return true;
-  if (errno == EOPNOTSUPP || errno == ENOSYS) return true;
-  ::ftruncate(fd, oldSize);
+bool Truncated(int fd, std::size_t size) {
+  return Retried([&] { return ::ftruncate(fd, static_cast<off_t>(size)); }) == 0;
+}
+
+std::optional<std::size_t> SizeOf(int fd) {
+  struct stat status {};
+  if (Retried([&] { return ::fstat(fd, &status); }) != 0) return std::nullopt;
+  return static_cast<std::size_t>(status.st_size);
+}
+
+// Room for `size` bytes, without changing the file's size; a file system that cannot reserve
+// space is written without.
+bool Reserved(int fd, std::size_t size) {
+  if (Retried([&] { return ::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(size)); }) ==
+      0) {
+    return true;
+  }
+  return errno == EOPNOTSUPP || errno == ENOSYS;
+}
+
+// Lengthens the file from `from` to `to` bytes with padding; a refused step gives it its
+// length back.
+bool Lengthened(int fd, std::size_t from, std::size_t to, Padding padding) {
+  if (Reserved(fd, to) && WriteAll(fd, padding(to - from), static_cast<off_t>(from)) &&
+      Synced(fd)) {
+    return true;
+  }
+  Truncated(fd, from);
   return false;
 }
 
-bool WriteAllAt(int fd, const std::string& bytes) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t count =
-        ::pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
-    if (count < 0 && errno == EINTR) continue;
-    if (count <= 0) return false;
-    done += static_cast<std::size_t>(count);
+// Puts `bytes` into a file of `length` bytes, at least as many: padded to that length, synced,
+// then cut to their own length and synced again.
+bool Overwritten(int fd, std::string_view bytes, std::size_t length, Padding padding) {
+  const std::string padded = std::string(bytes) + padding(length - bytes.size());
+  return WriteAll(fd, padded, 0) && Synced(fd) &&
+         (length == bytes.size() || (Truncated(fd, bytes.size()) && Synced(fd)));
+}
+
+enum class Step { kDone, kUnchanged, kChanged };
+
+// The file, now `size` bytes long, rewritten to hold `bytes`. A file that grows is lengthened so
+// that its new end lies in a block beyond its last one: a file system that allocates blocks
+// late (ext4) records such a length only with the block's data, where a length within the last
+// block could reach the disk before the padding does.
+Step Rewrite(int fd, std::size_t size, std::string_view bytes, std::size_t block, Padding padding) {
+  std::size_t length = size;
+  if (bytes.size() > size) {
+    length = std::max(bytes.size(), (size + block - 1) / block * block + 1);
+    if (!Lengthened(fd, size, length, padding)) return Step::kUnchanged;
   }
-  return true;
+  return Overwritten(fd, bytes, length, padding) ? Step::kDone : Step::kChanged;
 }
 
 // The file rewritten through its own descriptor: the same bytes, owner and permissions as a
 // replacement would leave, but no instant in which a reader sees no file.
-Outcome RewriteInPlace(const std::string& target, const Snapshot& old, const std::string& bytes) {
+Outcome RewriteInPlace(const std::string& target, const Snapshot& old, const std::string& bytes,
+                       Padding padding) {
   TerminationSignalsHeld held;
-  const UniqueFd file(::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW));
+  const UniqueFd file(
+      Retried([&] { return ::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW); }));
   if (!file.Valid()) return Outcome::kFailed;
   struct stat now {};
-  if (::fstat(file.Get(), &now) != 0 || now.st_ino != old.status.st_ino ||
+  if (Retried([&] { return ::fstat(file.Get(), &now); }) != 0 || now.st_ino != old.status.st_ino ||
       now.st_dev != old.status.st_dev || !StillAsRead(target, old)) {
     return Outcome::kFileChanged;
   }
-  if (!ReserveSpace(file.Get(), bytes.size(), old.status.st_size) ||
-      !WriteAllAt(file.Get(), bytes) ||
-      ::ftruncate(file.Get(), static_cast<off_t>(bytes.size())) != 0 || ::fsync(file.Get()) != 0) {
-    return Outcome::kFailed;
+  const int fd = file.Get();
+  const auto size = static_cast<std::size_t>(old.status.st_size);
+  // A file system whose preferred I/O size is large (NFS) would be padded far for nothing.
+  const auto block = static_cast<std::size_t>(std::clamp<blksize_t>(now.st_blksize, 512, 65536));
+  const Step step = Rewrite(fd, size, bytes, block, padding);
+  if (step == Step::kChanged) {
+    // The text has begun to change: the old one is put back by the same steps.
+    Rewrite(fd, SizeOf(fd).value_or(std::max(size, bytes.size())), old.bytes, block, padding);
   }
-  return Outcome::kWritten;
+  return step == Step::kDone ? Outcome::kWritten : Outcome::kFailed;
 }
 
 // A SIGKILL in the instant between naming a temporary file and renaming it leaves the file
 // behind; the next run's flush removes those whose writer no longer lives.
 void RemoveAbandonedTemporaryFiles(const UniqueDir& listing, const Destination& destination) {
   const std::string prefix = "." + destination.name + ".";
-  while (const dirent* entry = ::readdir(listing.Get())) {
+  while (const dirent* entry = Retried([&] { return ::readdir(listing.Get()); })) {
     const std::string_view entryName = entry->d_name;
     if (!entryName.starts_with(prefix) || !entryName.ends_with(".tmp")) continue;
     const std::string_view rest = entryName.substr(prefix.size());
     const pid_t writer =
         static_cast<pid_t>(std::atol(std::string(rest.substr(0, rest.find('-'))).c_str()));
     if (writer > 0 && writer != destination.process && ::kill(writer, 0) != 0 && errno == ESRCH) {
-      ::unlinkat(::dirfd(listing.Get()), entry->d_name, 0);
+      Retried([&] { return ::unlinkat(::dirfd(listing.Get()), entry->d_name, 0); });
     }
   }
 }
 
 }  // namespace
 
-bool WriteProfileEntry(const std::u16string& section, const std::u16string& key,
-                       const std::u16string& value, const std::u16string& path) {
-  const Destination* destination = DestinationOf(ToUtf8(path));
-  if (destination == nullptr) return false;
-  const std::string& target = destination->target;
-  for (int attempt = 0; attempt < kWriteAttempts; ++attempt) {
-    const std::optional<Snapshot> old = ReadSnapshot(target);
-    if (!old || !MayWrite(target, *old)) break;
-    const std::string bytes = ApplyProfileWrite(old->bytes, section, key, value);
-    Outcome outcome = ReplaceFile(*destination, *old, bytes);
-    if (outcome == Outcome::kDirectoryRefused && old->exists) {
-      outcome = RewriteInPlace(target, *old, bytes);
+FileReplacement::FileReplacement(std::u16string path, Padding padding)
+    : path_(std::move(path)), padding_(padding) {}
+
+const Destination* FileReplacement::Found() {
+  if (!destination_) destination_ = FindDestination(ToUtf8(path_));
+  return destination_ ? &*destination_ : nullptr;
+}
+
+bool FileReplacement::Replace(const Edit& edit) {
+  if (const Destination* destination = Found()) {
+    const std::string& target = destination->target;
+    for (int attempt = 0; attempt < kWriteAttempts; ++attempt) {
+      const std::optional<Snapshot> old = ReadSnapshot(target);
+      if (!old || !MayWrite(target, *old)) break;
+      const std::string bytes = edit(old->bytes);
+      Outcome outcome = ReplaceFile(*destination, *old, bytes);
+      if (outcome == Outcome::kDirectoryRefused && old->exists) {
+        outcome = RewriteInPlace(target, *old, bytes, padding_);
+      }
+      if (outcome == Outcome::kWritten) return true;
+      if (outcome != Outcome::kFileChanged) break;
     }
-    if (outcome == Outcome::kWritten) return true;
-    if (outcome != Outcome::kFileChanged) break;
   }
   // A later write finds everything out afresh.
-  Forget();
+  destination_.reset();
   return false;
 }
 
-void FlushPrivateProfile(const std::u16string& path) {
-  const Destination* destination = DestinationOf(ToUtf8(path));
-  if (destination == nullptr) return;
-  const UniqueFd file(::open(destination->target.c_str(), O_RDONLY | O_CLOEXEC));
-  if (file.Valid()) ::fsync(file.Get());
-  // The listing's own descriptor also syncs the directory, after the removals.
-  const UniqueDir directory(::opendir(destination->directory.c_str()));
-  if (directory.Valid()) {
-    RemoveAbandonedTemporaryFiles(directory, *destination);
-    ::fsync(::dirfd(directory.Get()));
+void FileReplacement::Flush() {
+  if (const Destination* destination = Found()) {
+    // The listing's own descriptor also syncs the directory, after the removals.
+    const UniqueDir directory(Retried([&] { return ::opendir(destination->directory.c_str()); }));
+    if (directory.Valid()) {
+      RemoveAbandonedTemporaryFiles(directory, *destination);
+      Retried([&] { return ::fsync(::dirfd(directory.Get())); });
+    }
   }
-  Forget();
+  destination_.reset();
 }
 
 }  // namespace qelo::platform

@@ -1,4 +1,4 @@
-#include "platform/profile_text.h"
+#include "forecastfile/ini_edit.h"
 
 #include <optional>
 #include <utility>
@@ -7,7 +7,7 @@
 #include "core/ascii_text.h"
 #include "platform/text.h"
 
-namespace qelo::platform {
+namespace qelo {
 namespace {
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
@@ -64,9 +64,9 @@ std::string_view EntryName(std::string_view content) {
   return Trim(content.substr(0, content.find('=')));
 }
 
-class ProfileEdit {
+class IniEdit {
  public:
-  ProfileEdit(std::string_view bytes, std::string section, std::string key, std::string value)
+  IniEdit(std::string_view bytes, std::string section, std::string key, std::string value)
       : bytes_(bytes),
         section_(std::move(section)),
         key_(std::move(key)),
@@ -142,9 +142,18 @@ class ProfileEdit {
 
 }  // namespace
 
-std::string ApplyProfileWrite(std::string_view fileBytes, std::u16string_view section,
-                              std::u16string_view key, std::u16string_view value) {
-  return ProfileEdit(fileBytes, ToUtf8(section), ToUtf8(key), ToUtf8(value)).Apply();
+std::string ApplyIniWrite(std::string_view fileBytes, std::u16string_view section,
+                          std::u16string_view key, std::u16string_view value) {
+  using platform::ToWellFormedUtf8;
+  return IniEdit(fileBytes, ToWellFormedUtf8(section), ToWellFormedUtf8(key),
+                 ToWellFormedUtf8(value))
+      .Apply();
 }
 
-}  // namespace qelo::platform
+std::string IniPadding(std::size_t size) {
+  std::string padding(size, ' ');
+  if (size > 0) padding.front() = '\n';
+  return padding;
+}
+
+}  // namespace qelo
