@@ -18,15 +18,6 @@ TEST(FetchLimits, SilentServerEndsAfterOneWait) {
   EXPECT_TRUE(server.WaitClientClosed(0, 2s));
 }
 
-TEST(FetchLimits, SilenceInsideTheBodyCountsToo) {
-  ScriptServer server({Step::AwaitRequest(),
-                       Step::Send("HTTP/1.1 200 OK\r\nContent-Length: 9\r\n\r\npart"),
-                       Step::HoldOpen(5s)});
-  const FetchOutcome outcome = Fetch(server.Address(), {.eachWait = 200ms});
-  EXPECT_EQ(outcome.failure, u"Read timed out.");
-  EXPECT_EQ(outcome.body, "");
-}
-
 TEST(FetchLimits, TrickleEndsAtTheExchangeLimit) {
   std::vector<Step> script{Step::AwaitRequest(), Step::Send("HTTP/1.1 200 OK\r\n\r\n")};
   for (int i = 0; i < 60; ++i) {

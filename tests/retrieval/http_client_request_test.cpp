@@ -4,8 +4,6 @@
 
 #include "platform/socket.h"
 #include "platform/text.h"
-#include "retrieval/page_address.h"
-#include "retrieval/request_head.h"
 #include "tests/retrieval/http_client_testing.h"
 
 namespace qelo::test {

@@ -8,7 +8,6 @@
 #include "core/messages.h"
 #include "platform/socket.h"
 #include "platform/text.h"
-#include "retrieval/page_address.h"
 #include "tests/retrieval/http_client_testing.h"
 
 namespace qelo::test {
