@@ -6,7 +6,7 @@ apt-get update -q
 apt-get install -y -q \
   cmake make g++ libgtest-dev libgmock-dev googletest libbenchmark-dev \
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 xvfb xauth \
-  iproute2 util-linux curl valgrind locales clang libclang-rt-14-dev ca-certificates python3
+  iproute2 util-linux curl valgrind strace locales clang libclang-rt-14-dev ca-certificates python3
 
 # The locales of the desktops the program is made for, and two others, so that the update time
 # can be checked against each locale's own date and time texts.
