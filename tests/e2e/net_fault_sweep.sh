@@ -4,7 +4,8 @@
 # occurrences in turn, for each framing of the page (Content-Length, up to the close, chunked),
 # served at once and trickled. Every run must end with exit code 0 either complete, with the
 # 17 values the emulator served and nothing reported, or with one failure report and the old
-# forecast file untouched: never a half page, never a hang.
+# forecast file untouched: never a half page, never a hang. An interrupted call, or one that
+# would block, must not fail the fetch at all (but EAGAIN from connect, which is a refusal).
 #
 #   net_fault_sweep.sh [--sample]
 # --sample (the default test) serves the page at once only; without it each framing is also
@@ -43,15 +44,20 @@ one_run() {
 }
 
 # Inside the namespace: the runs of one framing and pace, one line each (CALL ERRNO K OUTCOME).
-# A clean run first counts the call's occurrences; the sweep goes one past them.
+# A clean run first counts the call's occurrences; the sweep goes one past them. An interrupted
+# call, and one that would block other than the connect, is waited out: it must not fail.
 inside() {
-  local program=$1 call errno k count
+  local program=$1 call errno k count outcome
   for call in $kCalls; do
     strace -f -qq -o "$work/trace" -e trace="$call" "$program" 福州 >/dev/null 2>&1 || true
     count=$(grep -c "$call(" "$work/trace" || true)
     for errno in $kErrnos; do
       for ((k = 1; k <= count + 1; k++)); do
-        echo "$call $errno $k $(one_run "$program" "$call:error=$errno:when=$k")"
+        outcome=$(one_run "$program" "$call:error=$errno:when=$k")
+        if [[ $outcome == failed:* && ($errno == EINTR || ($errno == EAGAIN && $call != connect)) ]]; then
+          outcome="wrong:waited-${outcome}"
+        fi
+        echo "$call $errno $k $outcome"
       done
     done
   done
