@@ -56,6 +56,7 @@ struct ExchangeCase {
   std::optional<std::u16string> failure;  // nullopt: the fetch succeeds
   std::string body;                       // the buffer afterwards (empty after any failure)
   int statusCode = 0;                     // carried by a status failure
+  std::chrono::milliseconds atLeast{0};   // a time limit the fetch must have waited out
 };
 
 class Exchange : public ::testing::TestWithParam<ExchangeCase> {};
@@ -69,6 +70,7 @@ TEST_P(Exchange, EndsInTimeWithItsMessageAndABoundedBuffer) {
   EXPECT_EQ(outcome.statusCode, c.statusCode);
   EXPECT_LE(outcome.capacity, kCap);
   EXPECT_LT(outcome.took, kCaseBound);
+  EXPECT_GE(outcome.took, c.atLeast);
   // One request per fetch, whatever the status: a redirect is never followed.
   EXPECT_EQ(server.AcceptedCount(), 1u);
 }
@@ -142,10 +144,13 @@ INSTANTIATE_TEST_SUITE_P(
     Silence, Exchange,
     ::testing::Values(
         ExchangeCase{"AcceptsAndSaysNothing", {Step::HoldOpen(5s)}, u"Read timed out.", ""},
+        // One wait of 300 ms, and the exchange's 1500 ms.
         ExchangeCase{"ReadsTheRequestAndSaysNothing",
                      {Step::AwaitRequest(), Step::HoldOpen(5s)},
                      u"Read timed out.",
-                     ""},
+                     "",
+                     0,
+                     290ms},
         ExchangeCase{"StopsInsideTheHead",
                      Respond("HTTP/1.1 200 OK\r\nContent-Le", Step::HoldOpen(5s)),
                      u"Read timed out.", ""},
@@ -157,7 +162,7 @@ INSTANTIATE_TEST_SUITE_P(
         ExchangeCase{"TricklesTheBodyOneBytePerInterval",
                      Trickle(Ok("Content-Length: 1000\r\n"), 200, 50ms), u"Read timed out.", ""},
         ExchangeCase{"TricklesABodyWithoutLength", Trickle(Ok(""), 200, 50ms), u"Read timed out.",
-                     ""}),
+                     "", 0, 1490ms}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A body without end is cut off at the buffer's limit whatever its framing.

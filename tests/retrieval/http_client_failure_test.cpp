@@ -1,4 +1,5 @@
-// Failures of the fetch over real sockets, and the message of each way a fetch fails.
+// Failures of the fetch over real sockets (the connect's time limit among them; those of the
+// reads are in the exchange table), and the message of each way a fetch fails.
 
 #include <gtest/gtest.h>
 
@@ -55,6 +56,31 @@ TEST(FetchFailure, ResetBeforeTheResponseOrInsideABodyFails) {
     EXPECT_EQ(outcome.failure, expected) << c.response;
     EXPECT_EQ(outcome.body, expected ? "" : "partial") << c.response;
   }
+}
+
+TEST(FetchLimits, ConnectEndsWhenTheServerNeverAnswers) {
+  // A listener whose queue is full drops further connection requests, so a connect to it waits
+  // until the limit. Filler connections go in until one of them no longer gets through.
+  platform::SocketLibrary library;
+  test::LoopbackListener listener(0);
+  const platform::Ipv4Address loopback{{127, 0, 0, 1}};
+  std::vector<platform::Socket> fillers;
+  bool full = false;
+  for (int i = 0; i < 16 && !full; ++i) {
+    try {
+      fillers.push_back(platform::Socket::Connect(loopback, listener.Port(), 200ms));
+    } catch (const platform::ConnectTimeout&) {
+      full = true;
+    }
+  }
+  if (!full) GTEST_SKIP() << "this system accepts connections past a full listen queue";
+
+  const FetchOutcome outcome =
+      Fetch(u"http://127.0.0.1:" + platform::FromUtf8(std::to_string(listener.Port())) + u"/",
+            {.connect = 300ms});
+  EXPECT_EQ(outcome.failure, u"Connect timed out.");
+  EXPECT_GE(outcome.took, 290ms);
+  EXPECT_LT(outcome.took, 2s);
 }
 
 TEST(FetchFailure, AFailedReadClosesTheConnection) {
