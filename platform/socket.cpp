@@ -1,7 +1,6 @@
 #include "platform/socket.h"
 
 #include <cstring>
-#include <utility>
 
 #include "core/ascii_text.h"
 #include "platform/socket_shim.h"
@@ -61,8 +60,8 @@ Ipv4Address ResolveIpv4(const std::u16string& host) {
 Socket Socket::Connect(const Ipv4Address& address, std::uint16_t port,
                        std::chrono::milliseconds timeout) {
   const auto deadline = shim::Clock::now() + timeout;
-  const shim::NativeSocket native = shim::OpenStreamSocket();
-  Socket socket(static_cast<std::uintptr_t>(native));
+  Socket socket(static_cast<SocketTraits::Handle>(shim::OpenStreamSocket()));
+  const shim::NativeSocket native = shim::Native(socket.handle_.Get());
 
   const sockaddr_in local = SocketAddress(Ipv4Address{}, 0);
   if (::bind(native, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
@@ -70,24 +69,11 @@ Socket Socket::Connect(const Ipv4Address& address, std::uint16_t port,
   }
   shim::SetNonBlocking(native, true);
   const sockaddr_in remote = SocketAddress(address, port);
-  if (::connect(native, reinterpret_cast<const sockaddr*>(&remote), sizeof remote) != 0) {
-    if (!shim::ConnectGoesOn()) shim::ThrowLastError();
-    if (!shim::AwaitConnect(native, deadline)) throw ConnectTimeout();
+  if (!shim::StartConnect(native, remote) && !shim::AwaitConnect(native, deadline)) {
+    throw ConnectTimeout();
   }
   shim::SetNonBlocking(native, false);
   return socket;
 }
-
-Socket::Socket(Socket&& other) noexcept : handle_(std::exchange(other.handle_, kNoHandle)) {}
-
-Socket& Socket::operator=(Socket&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = std::exchange(other.handle_, kNoHandle);
-  }
-  return *this;
-}
-
-Socket::~Socket() { Close(); }
 
 }  // namespace qelo::platform

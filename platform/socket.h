@@ -17,6 +17,10 @@
 //   Resolver: EAI_NONAME, EAI_NODATA, EAI_ADDRFAMILY 11001 (host not found), EAI_AGAIN 11002,
 //   EAI_FAIL 11003, EAI_MEMORY 10055, EAI_FAMILY 10047, EAI_SOCKTYPE 10044, EAI_SERVICE 10109,
 //   EAI_BADFLAGS 10022, EAI_SYSTEM its errno as above, any other 11003.
+//
+// An interrupted call (EINTR, WSAEINTR) is made again, and a call that would block (EAGAIN,
+// EWOULDBLOCK, WSAEWOULDBLOCK) goes back to its wait: neither is a failure, and neither extends
+// a wait beyond its bound.
 
 #include <chrono>
 #include <cstddef>
@@ -25,10 +29,11 @@
 #include <string>
 
 #include "platform/socket_error.h"
+#include "platform/unique_handle.h"
 
 namespace qelo::platform {
 
-// The most bytes one Receive takes from the socket.
+// The most bytes one receive takes from the socket.
 inline constexpr std::size_t kMaxReceiveBytes = 32768;
 
 // Keeps the socket library started while it lives: WSAStartup(2.2)/WSACleanup on Windows;
@@ -54,7 +59,16 @@ Ipv4Address ResolveIpv4(const std::u16string& host);
 // Parses exactly four dot-separated decimal numbers from 0 to 255; false for anything else.
 bool ParseDottedQuad(const std::u16string& text, Ipv4Address& address);
 
-// A connected TCP socket; move-only, closed (send side shut down first) when destroyed.
+// A native socket (a SOCKET or a file descriptor) as an owned handle: its send side is shut
+// down before it is closed, so that the peer sees an orderly close.
+struct SocketTraits {
+  using Handle = std::uintptr_t;
+  static constexpr Handle Invalid() noexcept { return ~Handle{0}; }
+  static void Close(Handle handle) noexcept;
+};
+using UniqueSocket = UniqueHandle<SocketTraits>;
+
+// A connected TCP socket; move-only, closed in order when destroyed.
 class Socket {
  public:
   // Opens a socket bound to any local address and port 0 and connects it. The set-up gives up
@@ -63,33 +77,25 @@ class Socket {
                         std::chrono::milliseconds timeout);
 
   Socket() = default;
-  Socket(Socket&& other) noexcept;
-  Socket& operator=(Socket&& other) noexcept;
-  ~Socket();
-  Socket(const Socket&) = delete;
-  Socket& operator=(const Socket&) = delete;
 
-  bool IsOpen() const { return handle_ != kNoHandle; }
-  // Sends every byte; a partial send goes on with the rest. Throws SocketError.
-  void SendAll(const std::uint8_t* bytes, std::size_t count);
+  bool IsOpen() const { return handle_.Valid(); }
+  // Sends every byte; a partial send goes on with the rest. Each wait for room in the send
+  // buffer lasts at most `wait`; one that runs out fails as SocketError(10060). Throws
+  // SocketError.
+  void SendAll(const std::uint8_t* bytes, std::size_t count, std::chrono::milliseconds wait);
   // True when data, the peer's close or a pending error is at hand within `wait`.
   bool WaitReadable(std::chrono::milliseconds wait);
-  // Receives at most min(capacity, kMaxReceiveBytes) bytes; 0 once the peer has closed.
-  // Blocks when nothing is at hand: call WaitReadable first. Throws SocketError.
-  std::size_t Receive(std::uint8_t* into, std::size_t capacity);
-  // Receive once data or the peer's close is at hand within `wait`; nothing when the wait runs
-  // out first. On POSIX the receive is tried at once and the wait only follows when it finds
-  // nothing, which spares a poll per block while data keeps coming.
+  // Receives at most min(capacity, kMaxReceiveBytes) bytes once data or the peer's close is at
+  // hand within `wait`: the count, 0 once the peer has closed, nothing when the wait runs out
+  // first. Throws SocketError.
   std::optional<std::size_t> ReceiveWithin(std::uint8_t* into, std::size_t capacity,
                                            std::chrono::milliseconds wait);
   // Shuts the send side down, then closes; never fails. Nothing happens when already closed.
-  void Close() noexcept;
+  void Close() noexcept { handle_.Reset(); }
 
  private:
-  friend struct SocketTestSeam;  // the tests' own servers hand accepted sockets in
-  static constexpr std::uintptr_t kNoHandle = ~std::uintptr_t{0};
-  explicit Socket(std::uintptr_t handle) : handle_(handle) {}
-  std::uintptr_t handle_ = kNoHandle;
+  explicit Socket(SocketTraits::Handle handle) : handle_(handle) {}
+  UniqueSocket handle_;
 };
 
 }  // namespace qelo::platform

@@ -11,6 +11,7 @@ namespace qelo::platform {
 inline constexpr int kWsaConnectionAborted = 10053;
 inline constexpr int kWsaConnectionReset = 10054;
 inline constexpr int kWsaShutdown = 10058;
+inline constexpr int kWsaTimedOut = 10060;
 inline constexpr int kWsaHostNotFound = 11001;
 
 class SocketError : public std::exception {

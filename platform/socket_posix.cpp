@@ -141,14 +141,17 @@ int RemainingMs(Clock::time_point deadline) {
   return static_cast<int>(std::clamp<decltype(left)>(left, 0, INT_MAX));
 }
 
-// Polls for `events` until the deadline; a signal only restarts the wait with the time left.
+bool WouldBlock(int error) { return error == EAGAIN || error == EWOULDBLOCK; }
+
+// Polls for `events` until the deadline; an interrupted or refused poll is made again with the
+// time left.
 bool PollUntil(int fd, short events, Clock::time_point deadline) {
   for (;;) {
     pollfd entry{fd, events, 0};
     int ready = ::poll(&entry, 1, RemainingMs(deadline));
     if (ready > 0) return true;
     if (ready == 0) return false;
-    if (errno != EINTR) ThrowLastError();
+    if (errno != EINTR && !WouldBlock(errno)) ThrowLastError();
   }
 }
 
@@ -173,7 +176,16 @@ void SetNonBlocking(NativeSocket fd, bool on) {
   if (::fcntl(fd, F_SETFL, flags) < 0) ThrowLastError();
 }
 
-bool ConnectGoesOn() { return errno == EINPROGRESS || errno == EINTR; }
+// A non-blocking connect does not sleep, so EINTR means it was not made: it is made again. Had it
+// been made after all, the second one says EALREADY or EISCONN.
+bool StartConnect(NativeSocket fd, const sockaddr_in& remote) {
+  for (;;) {
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&remote), sizeof remote) == 0) return true;
+    if (errno == EISCONN) return true;
+    if (errno == EINPROGRESS || errno == EALREADY) return false;
+    if (errno != EINTR) ThrowLastError();
+  }
+}
 
 bool AwaitConnect(NativeSocket fd, Clock::time_point deadline) {
   if (!PollUntil(fd, POLLOUT, deadline)) return false;
@@ -196,53 +208,49 @@ AddressList LookUpStreamAddresses(const std::u16string& host) {
 
 }  // namespace shim
 
+void SocketTraits::Close(Handle handle) noexcept {
+  ::shutdown(shim::Native(handle), SHUT_WR);
+  ::close(shim::Native(handle));
+}
+
 SocketLibrary::SocketLibrary() = default;
 SocketLibrary::~SocketLibrary() = default;
 
-void Socket::SendAll(const std::uint8_t* bytes, std::size_t count) {
+// Sends and receives never block (MSG_DONTWAIT): the wait for room or data is always a poll with
+// the time left, so that a call that would block, or a wakeup with nothing to do, waits again.
+void Socket::SendAll(const std::uint8_t* bytes, std::size_t count, std::chrono::milliseconds wait) {
+  const int fd = shim::Native(handle_.Get());
   while (count > 0) {
-    ssize_t sent = ::send(shim::Native(handle_), bytes, count, MSG_NOSIGNAL);
-    if (sent < 0) {
-      if (errno == EINTR) continue;
+    const ssize_t sent = ::send(fd, bytes, count, MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (sent >= 0) {
+      bytes += sent;
+      count -= static_cast<std::size_t>(sent);
+    } else if (WouldBlock(errno)) {
+      if (!PollUntil(fd, POLLOUT, Clock::now() + wait)) throw SocketError(kWsaTimedOut);
+    } else if (errno != EINTR) {
       ThrowLastError();
     }
-    bytes += sent;
-    count -= static_cast<std::size_t>(sent);
   }
 }
 
 bool Socket::WaitReadable(std::chrono::milliseconds wait) {
-  return PollUntil(shim::Native(handle_), POLLIN, Clock::now() + wait);
-}
-
-std::size_t Socket::Receive(std::uint8_t* into, std::size_t capacity) {
-  for (;;) {
-    ssize_t received = ::recv(shim::Native(handle_), into, std::min(capacity, kMaxReceiveBytes), 0);
-    if (received >= 0) return static_cast<std::size_t>(received);
-    if (errno != EINTR) ThrowLastError();
-  }
+  return PollUntil(shim::Native(handle_.Get()), POLLIN, Clock::now() + wait);
 }
 
 std::optional<std::size_t> Socket::ReceiveWithin(std::uint8_t* into, std::size_t capacity,
                                                  std::chrono::milliseconds wait) {
+  const int fd = shim::Native(handle_.Get());
   const auto deadline = Clock::now() + wait;
   const std::size_t wanted = std::min(capacity, kMaxReceiveBytes);
   for (;;) {
-    ssize_t received = ::recv(shim::Native(handle_), into, wanted, MSG_DONTWAIT);
+    const ssize_t received = ::recv(fd, into, wanted, MSG_DONTWAIT);
     if (received >= 0) return static_cast<std::size_t>(received);
-    if (errno == EINTR) continue;
-    if (errno != EAGAIN && errno != EWOULDBLOCK) ThrowLastError();
-    break;
+    if (WouldBlock(errno)) {
+      if (!PollUntil(fd, POLLIN, deadline)) return std::nullopt;
+    } else if (errno != EINTR) {
+      ThrowLastError();
+    }
   }
-  if (!PollUntil(shim::Native(handle_), POLLIN, deadline)) return std::nullopt;
-  return Receive(into, capacity);
-}
-
-void Socket::Close() noexcept {
-  if (handle_ == kNoHandle) return;
-  ::shutdown(shim::Native(handle_), SHUT_WR);
-  ::close(shim::Native(handle_));
-  handle_ = kNoHandle;
 }
 
 }  // namespace qelo::platform

@@ -40,9 +40,10 @@ NativeSocket OpenStreamSocket();
 // Throws SocketError with the code of the last failed socket call.
 [[noreturn]] void ThrowLastError();
 void SetNonBlocking(NativeSocket socket, bool on);
-// After a non-blocking connect refused to finish at once: true when it goes on in the
-// background (the wait below then tells how it ends).
-bool ConnectGoesOn();
+// Starts the connect of the non-blocking `socket` to `remote`: true when it is made at once,
+// false when it goes on in the background (AwaitConnect then tells how it ends); an interrupted
+// start is made again. Throws SocketError.
+bool StartConnect(NativeSocket socket, const sockaddr_in& remote);
 // Waits until the connect in progress ends: false when the deadline comes first; throws
 // SocketError with the code of a connect that failed.
 bool AwaitConnect(NativeSocket socket, Clock::time_point deadline);

@@ -22,6 +22,24 @@ timeval Remaining(Clock::time_point deadline) {
   return result;
 }
 
+enum class Waited { kReadable, kWritable };
+
+// Selects `socket` for reading or writing until the deadline; an interrupted select is made
+// again with the time left.
+bool SelectUntil(SOCKET socket, Waited waited, Clock::time_point deadline) {
+  for (;;) {
+    fd_set set;
+    FD_ZERO(&set);
+    FD_SET(socket, &set);
+    timeval limit = Remaining(deadline);
+    const bool reading = waited == Waited::kReadable;
+    const int ready =
+        ::select(0, reading ? &set : nullptr, reading ? nullptr : &set, nullptr, &limit);
+    if (ready != SOCKET_ERROR) return ready > 0;
+    if (::WSAGetLastError() != WSAEINTR) ThrowLastError();
+  }
+}
+
 bool HasNonAscii(const std::u16string& text) {
   return std::any_of(text.begin(), text.end(), [](char16_t c) { return c > 0x7F; });
 }
@@ -66,18 +84,31 @@ void SetNonBlocking(NativeSocket socket, bool on) {
   if (::ioctlsocket(socket, FIONBIO, &mode) == SOCKET_ERROR) ThrowLastError();
 }
 
-bool ConnectGoesOn() { return ::WSAGetLastError() == WSAEWOULDBLOCK; }
+bool StartConnect(NativeSocket socket, const sockaddr_in& remote) {
+  for (;;) {
+    if (::connect(socket, reinterpret_cast<const sockaddr*>(&remote), sizeof remote) == 0) {
+      return true;
+    }
+    const int error = ::WSAGetLastError();
+    if (error == WSAEISCONN) return true;
+    if (error == WSAEWOULDBLOCK || error == WSAEALREADY) return false;
+    if (error != WSAEINTR) ThrowLastError();
+  }
+}
 
 bool AwaitConnect(NativeSocket native, Clock::time_point deadline) {
   fd_set writable;
   fd_set failed;
-  FD_ZERO(&writable);
-  FD_ZERO(&failed);
-  FD_SET(native, &writable);
-  FD_SET(native, &failed);
-  timeval wait = Remaining(deadline);
-  const int ready = ::select(0, nullptr, &writable, &failed, &wait);
-  if (ready == SOCKET_ERROR) ThrowLastError();
+  int ready = 0;
+  do {
+    FD_ZERO(&writable);
+    FD_ZERO(&failed);
+    FD_SET(native, &writable);
+    FD_SET(native, &failed);
+    timeval wait = Remaining(deadline);
+    ready = ::select(0, nullptr, &writable, &failed, &wait);
+    if (ready == SOCKET_ERROR && ::WSAGetLastError() != WSAEINTR) ThrowLastError();
+  } while (ready == SOCKET_ERROR);
   if (ready == 0) return false;
   if (FD_ISSET(native, &failed)) {
     int error = 0;
@@ -104,6 +135,11 @@ AddressList LookUpStreamAddresses(const std::u16string& host) {
 
 }  // namespace shim
 
+void SocketTraits::Close(Handle handle) noexcept {
+  ::shutdown(Native(handle), SD_SEND);
+  ::closesocket(Native(handle));
+}
+
 SocketLibrary::SocketLibrary() {
   WSADATA data;
   int result = ::WSAStartup(MAKEWORD(2, 2), &data);
@@ -112,44 +148,40 @@ SocketLibrary::SocketLibrary() {
 
 SocketLibrary::~SocketLibrary() { ::WSACleanup(); }
 
-void Socket::SendAll(const std::uint8_t* bytes, std::size_t count) {
+void Socket::SendAll(const std::uint8_t* bytes, std::size_t count, std::chrono::milliseconds wait) {
+  const SOCKET native = Native(handle_.Get());
   while (count > 0) {
     int piece = static_cast<int>(std::min<std::size_t>(count, INT_MAX));
-    int sent = ::send(Native(handle_), reinterpret_cast<const char*>(bytes), piece, 0);
-    if (sent == SOCKET_ERROR) ThrowLastError();
-    bytes += sent;
-    count -= static_cast<std::size_t>(sent);
+    int sent = ::send(native, reinterpret_cast<const char*>(bytes), piece, 0);
+    if (sent != SOCKET_ERROR) {
+      bytes += sent;
+      count -= static_cast<std::size_t>(sent);
+    } else if (::WSAGetLastError() == WSAEWOULDBLOCK) {
+      if (!SelectUntil(native, Waited::kWritable, Clock::now() + wait)) {
+        throw SocketError(kWsaTimedOut);
+      }
+    } else if (::WSAGetLastError() != WSAEINTR) {
+      ThrowLastError();
+    }
   }
 }
 
 bool Socket::WaitReadable(std::chrono::milliseconds wait) {
-  fd_set readable;
-  FD_ZERO(&readable);
-  FD_SET(Native(handle_), &readable);
-  timeval limit = Remaining(Clock::now() + wait);
-  int ready = ::select(0, &readable, nullptr, nullptr, &limit);
-  if (ready == SOCKET_ERROR) ThrowLastError();
-  return ready > 0;
-}
-
-std::size_t Socket::Receive(std::uint8_t* into, std::size_t capacity) {
-  int wanted = static_cast<int>(std::min(capacity, kMaxReceiveBytes));
-  int received = ::recv(Native(handle_), reinterpret_cast<char*>(into), wanted, 0);
-  if (received == SOCKET_ERROR) ThrowLastError();
-  return static_cast<std::size_t>(received);
+  return SelectUntil(Native(handle_.Get()), Waited::kReadable, Clock::now() + wait);
 }
 
 std::optional<std::size_t> Socket::ReceiveWithin(std::uint8_t* into, std::size_t capacity,
                                                  std::chrono::milliseconds wait) {
-  if (!WaitReadable(wait)) return std::nullopt;
-  return Receive(into, capacity);
-}
-
-void Socket::Close() noexcept {
-  if (handle_ == kNoHandle) return;
-  ::shutdown(Native(handle_), SD_SEND);
-  ::closesocket(Native(handle_));
-  handle_ = kNoHandle;
+  const SOCKET native = Native(handle_.Get());
+  const auto deadline = Clock::now() + wait;
+  const int wanted = static_cast<int>(std::min(capacity, kMaxReceiveBytes));
+  for (;;) {
+    if (!SelectUntil(native, Waited::kReadable, deadline)) return std::nullopt;
+    int received = ::recv(native, reinterpret_cast<char*>(into), wanted, 0);
+    if (received != SOCKET_ERROR) return static_cast<std::size_t>(received);
+    const int error = ::WSAGetLastError();
+    if (error != WSAEWOULDBLOCK && error != WSAEINTR) ThrowLastError();
+  }
 }
 
 }  // namespace qelo::platform

@@ -1,15 +1,232 @@
 #include "retrieval/http_client.h"
 
 #include <algorithm>
+#include <iterator>
+#include <optional>
+#include <string_view>
 
+#include "core/ascii_text.h"
+#include "core/messages.h"
 #include "platform/socket.h"
 #include "retrieval/http_response.h"
-#include "retrieval/page_address.h"
-#include "retrieval/request_head.h"
-#include "retrieval/socket_byte_source.h"
-#include "retrieval/socket_messages.h"
 
 namespace qelo {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using Kind = FetchFault::Kind;
+
+// ---- The address and the request head ------------------------------------------------------
+
+constexpr char kAcceptValue[] = "text/html,application/xhtml+xml,application/xml;q=0.9,*/*;q=0.8";
+constexpr char kUserAgentValue[] = "Mozilla/3.0 (compatible; Indy Library)";
+
+// At most five decimal digits (so "000080" is refused) for a port from 1 to 65535.
+std::uint16_t ParsePort(std::u16string_view digits) {
+  const auto value = digits.size() > 5 ? std::nullopt : ReadDecimal(digits, 65535);
+  if (!value || *value == 0) throw Failure(messages::kMalformedAddress);
+  return static_cast<std::uint16_t>(*value);
+}
+
+void AppendAscii(std::string& head, std::u16string_view text) {
+  for (char16_t c : text) head.push_back(c <= 0x7F ? static_cast<char>(c) : '?');
+}
+
+void AppendHeader(std::string& head, const char* name, std::string_view value) {
+  head += name;
+  head += ": ";
+  head += value;
+  head += "\r\n";
+}
+
+// ---- The messages --------------------------------------------------------------------------
+
+struct SocketErrorText {
+  int code;
+  std::u16string_view text;
+};
+
+// Sorted by code.
+constexpr SocketErrorText kSocketErrorTexts[] = {
+    {10004, u"Interrupted system call."},
+    {10009, u"Bad file number."},
+    {10013, u"Access denied."},
+    {10014, u"Buffer fault."},
+    {10022, u"Invalid argument."},
+    {10024, u"Too many open files."},
+    {10035, u"Operation would block."},
+    {10036, u"Operation now in progress."},
+    {10037, u"Operation already in progress."},
+    {10038, u"Socket operation on non-socket."},
+    {10039, u"Destination address required."},
+    {10040, u"Message too long."},
+    {10041, u"Protocol wrong type for socket."},
+    {10042, u"Bad protocol option."},
+    {10043, u"Protocol not supported."},
+    {10044, u"Socket type not supported."},
+    {10045, u"Operation not supported on socket."},
+    {10046, u"Protocol family not supported."},
+    {10047, u"Address family not supported by protocol family."},
+    {10048, u"Address already in use."},
+    {10049, u"Cannot assign requested address."},
+    {10050, u"Network is down."},
+    {10051, u"Network is unreachable."},
+    {10052, u"Net dropped connection or reset."},
+    {10053, u"Software caused connection abort."},
+    {10054, u"Connection reset by peer."},
+    {10055, u"No buffer space available."},
+    {10056, u"Socket is already connected."},
+    {10057, u"Socket is not connected."},
+    {10058, u"Cannot send or receive after socket is closed."},
+    {10059, u"Too many references, cannot splice."},
+    {10060, u"Connection timed out."},
+    {10061, u"Connection refused."},
+    {10062, u"Too many levels of symbolic links."},
+    {10063, u"File name too long."},
+    {10064, u"Host is down."},
+    {10065, u"No route to host."},
+    {10066, u"Directory not empty"},
+    {11001, u"Host not found."},
+};
+
+std::u16string_view TextOf(int code) {
+  const auto* found = std::lower_bound(
+      std::begin(kSocketErrorTexts), std::end(kSocketErrorTexts), code,
+      [](const SocketErrorText& entry, int wanted) { return entry.code < wanted; });
+  if (found == std::end(kSocketErrorTexts) || found->code != code) return {};
+  return found->text;
+}
+
+std::u16string DecimalText(int value) {
+  const std::string digits = std::to_string(value);
+  return std::u16string(digits.begin(), digits.end());
+}
+
+// "Socket Error # <code>", CR LF, then the code's text; a code without a text ends with the
+// line break.
+std::u16string SocketErrorMessage(int code) {
+  std::u16string message = u"Socket Error # ";
+  message += DecimalText(code);
+  message += u"\r\n";
+  message += TextOf(code);
+  return message;
+}
+
+// ---- The connection ------------------------------------------------------------------------
+
+// A failure of the socket layer as the fetch sees it: a reset or an abort by the peer, or any
+// other.
+FetchFault FaultOf(const platform::SocketError& error) {
+  const int code = error.Code();
+  const bool broken = code == platform::kWsaConnectionAborted ||
+                      code == platform::kWsaConnectionReset || code == platform::kWsaShutdown;
+  return FetchFault(broken ? Kind::kBroken : Kind::kSocketError, code);
+}
+
+// Runs a step of the socket layer with its failures as FetchFault.
+template <typename Step>
+decltype(auto) OnSockets(Step&& step) {
+  try {
+    return std::forward<Step>(step)();
+  } catch (const platform::SocketError& error) {
+    throw FaultOf(error);
+  } catch (const platform::ConnectTimeout&) {
+    throw FetchFault(Kind::kConnectTimedOut);
+  }
+}
+
+// The fetch's socket with its time limits: each wait lasts at most `eachWait`, and none reaches
+// past `deadline`, the end of the whole exchange.
+class SocketByteSource final : public ByteSource {
+ public:
+  SocketByteSource(platform::Socket& socket, std::chrono::milliseconds eachWait,
+                   Clock::time_point deadline)
+      : socket_(socket), eachWait_(eachWait), deadline_(deadline) {}
+
+  void Send(const std::string& bytes) {
+    OnSockets([&] {
+      socket_.SendAll(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), Wait());
+    });
+  }
+
+  std::size_t Read(std::uint8_t* into, std::size_t capacity) override {
+    const auto wait = Wait();
+    const auto received =
+        wait.count() == 0 ? std::nullopt
+                          : OnSockets([&] { return socket_.ReceiveWithin(into, capacity, wait); });
+    if (!received) throw FetchFault(Kind::kReadTimedOut);
+    return *received;
+  }
+
+  // Waits no longer than the exchange has left; false when that runs out first.
+  bool WaitReadable(std::chrono::milliseconds wait) override {
+    return OnSockets([&] { return socket_.WaitReadable(std::min(wait, Left())); });
+  }
+
+ private:
+  std::chrono::milliseconds Left() const {
+    auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline_ - Clock::now());
+    return std::max(left, std::chrono::milliseconds{0});
+  }
+  std::chrono::milliseconds Wait() const { return std::min(eachWait_, Left()); }
+
+  platform::Socket& socket_;
+  std::chrono::milliseconds eachWait_;
+  Clock::time_point deadline_;
+};
+
+}  // namespace
+
+std::u16string FetchFailureMessage(const FetchFault& fault) {
+  switch (fault.kind) {
+    case Kind::kClosed:
+      return messages::kConnectionClosedGracefully;
+    case Kind::kBroken:
+    case Kind::kSocketError:
+      return SocketErrorMessage(fault.code);
+    case Kind::kConnectTimedOut:
+      return messages::kConnectTimedOut;
+    case Kind::kReadTimedOut:
+      return messages::kReadTimedOut;
+    case Kind::kLineTooLong:
+      return messages::kMaxLineLengthExceeded;
+  }
+  return messages::kUnknownFailure;
+}
+
+PageAddress ParsePageAddress(const std::u16string& address) {
+  const std::size_t separator = address.find(u"://");
+  if (separator == std::u16string::npos ||
+      !EqualsIgnoringAsciiCase(std::u16string_view(address).substr(0, separator), u"http")) {
+    throw Failure(messages::kNotHttpAddress);
+  }
+  const std::size_t hostStart = separator + 3;
+  const std::size_t pathStart = address.find(u'/', hostStart);
+  PageAddress page;
+  page.hostHeader = address.substr(hostStart, pathStart - hostStart);
+  page.target = pathStart == std::u16string::npos ? u"/" : address.substr(pathStart);
+
+  const std::size_t colon = page.hostHeader.find(u':');
+  page.host = page.hostHeader.substr(0, colon);
+  if (colon != std::u16string::npos) {
+    page.port = ParsePort(std::u16string_view(page.hostHeader).substr(colon + 1));
+  }
+  if (page.host.empty()) throw Failure(messages::kMalformedAddress);
+  return page;
+}
+
+std::string BuildRequestHead(const PageAddress& page) {
+  std::string head = "GET ";
+  AppendAscii(head, page.target);
+  head += " HTTP/1.1\r\nHost: ";
+  AppendAscii(head, page.hostHeader);
+  head += "\r\n";
+  AppendHeader(head, "Accept", kAcceptValue);
+  AppendHeader(head, "Accept-Encoding", "identity");
+  AppendHeader(head, "User-Agent", kUserAgentValue);
+  head += "\r\n";
+  return head;
+}
 
 // The client's hold on the network: the started socket library, and the connection the last
 // exchange left open (closed before the library is cleaned up).
@@ -18,41 +235,36 @@ struct HttpClient::Connection {
   platform::Socket idle;
 };
 
-HttpClient::HttpClient(FetchLimits limits)
-    : limits_(limits),
-      connection_(WithSocketMessages([] { return std::make_unique<Connection>(); })) {}
+HttpClient::HttpClient(FetchLimits limits) : limits_(limits) {
+  try {
+    connection_ = OnSockets([] { return std::make_unique<Connection>(); });
+  } catch (const FetchFault& fault) {
+    throw Failure(FetchFailureMessage(fault));
+  }
+}
 
 HttpClient::~HttpClient() = default;
-
-namespace {
-
-platform::Socket OpenConnection(const PageAddress& page, std::chrono::milliseconds timeout) {
-  return platform::Socket::Connect(platform::ResolveIpv4(page.host), page.port, timeout);
-}
-
-// Sends the request and reads the response; on any failure the buffer keeps nothing of it
-// (ReadResponse sees to that).
-HttpResponse Exchange(platform::Socket& socket, const std::string& head, ResponseBuffer& buffer,
-                      std::chrono::milliseconds eachWait,
-                      SocketByteSource::Clock::time_point deadline) {
-  socket.SendAll(reinterpret_cast<const std::uint8_t*>(head.data()), head.size());
-  SocketByteSource source(socket, eachWait, deadline);
-  return ReadResponse(source, buffer);
-}
-
-}  // namespace
 
 void HttpClient::FetchPage(const std::u16string& address, ResponseBuffer& buffer) {
   const PageAddress page = ParsePageAddress(address);
   const std::string head = BuildRequestHead(page);
   connection_->idle.Close();
 
-  const auto deadline = SocketByteSource::Clock::now() + limits_.exchange;
+  const auto deadline = Clock::now() + limits_.exchange;
+  platform::Socket socket;
+  HttpResponse response;
   // A failed exchange closes its socket on the way out: nothing could use it again.
-  platform::Socket socket = WithSocketMessages(
-      [&] { return OpenConnection(page, std::min(limits_.connect, limits_.exchange)); });
-  const HttpResponse response = WithSocketMessages(
-      [&] { return Exchange(socket, head, buffer, limits_.eachWait, deadline); });
+  try {
+    socket = OnSockets([&] {
+      return platform::Socket::Connect(platform::ResolveIpv4(page.host), page.port,
+                                       std::min(limits_.connect, limits_.exchange));
+    });
+    SocketByteSource source(socket, limits_.eachWait, deadline);
+    source.Send(head);
+    response = ReadResponse(source, buffer);
+  } catch (const FetchFault& fault) {
+    throw Failure(FetchFailureMessage(fault));
+  }
 
   if (response.ConnectionEnds()) {
     socket.Close();

@@ -1,8 +1,9 @@
 #pragma once
-// The HTTP client of the main window: one GET of the forecast page per fetch over its own
-// TCP connection.
+// The HTTP client of the main window: one GET of the forecast page per fetch over its own TCP
+// connection, within bounds on every wait, and the messages of the ways a fetch fails.
 
 #include <chrono>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -11,6 +12,8 @@
 
 namespace qelo {
 
+struct FetchFault;
+
 // Bounds on every wait, so that a fetch always ends before the watchdog would.
 inline constexpr std::chrono::milliseconds kConnectTimeout{30000};
 inline constexpr std::chrono::milliseconds kReadWaitTimeout{60000};
@@ -18,8 +21,8 @@ inline constexpr std::chrono::milliseconds kExchangeTimeout{240000};
 
 struct FetchLimits {
   std::chrono::milliseconds connect = kConnectTimeout;
-  std::chrono::milliseconds eachWait = kReadWaitTimeout;
-  std::chrono::milliseconds exchange = kExchangeTimeout;
+  std::chrono::milliseconds eachWait = kReadWaitTimeout;  // for data to read or room to send
+  std::chrono::milliseconds exchange = kExchangeTimeout;  // from the connect to the last byte
 };
 
 // A final status other than 200 to 299: the message is the status line as read.
@@ -42,8 +45,8 @@ class HttpClient {
   HttpClient& operator=(const HttpClient&) = delete;
 
   // Sends one GET for `address` ("http://host[:port]/path/document") and reads the response;
-  // the body of a 2xx response ends up in `buffer`. Throws Failure (HttpStatusFailure
-  // for a failure status) with the fetch's messages.
+  // the body of a 2xx response ends up in `buffer`, which holds nothing after a failure.
+  // Throws Failure (HttpStatusFailure for a failure status) with the fetch's messages.
   void FetchPage(const std::u16string& address, ResponseBuffer& buffer);
 
  private:
@@ -51,5 +54,29 @@ class HttpClient {
   FetchLimits limits_;
   std::unique_ptr<Connection> connection_;
 };
+
+// The message of each way a fetch fails below its status: "Connection Closed Gracefully.",
+// "Socket Error # 10054", CR LF, "Connection reset by peer." (a code without a text of its own
+// ends with the line break), "Read timed out." ...
+std::u16string FetchFailureMessage(const FetchFault& fault);
+
+inline constexpr std::uint16_t kDefaultHttpPort = 80;
+
+struct PageAddress {
+  std::u16string host;  // between "://" and the next "/" (or ":port"), as written
+  std::uint16_t port = kDefaultHttpPort;
+  std::u16string hostHeader;  // the host, or "host:port" as written when a port is given
+  std::u16string target;      // from the "/" after the host to the end; "/" when there is none
+};
+
+// The scheme before "://" must be "http" in any case of letters, else
+// Failure(messages::kNotHttpAddress). An empty host, or a port that is not a decimal number from 1
+// to 65535, gives Failure(messages::kMalformedAddress).
+PageAddress ParsePageAddress(const std::u16string& address);
+
+// "GET <target> HTTP/1.1", Host, Accept, Accept-Encoding: identity, User-Agent and the empty
+// line, each ending with CR LF. Every UTF-16 code unit becomes one byte; one outside ASCII goes
+// out as "?".
+std::string BuildRequestHead(const PageAddress& page);
 
 }  // namespace qelo

@@ -1,16 +1,324 @@
 #include "retrieval/http_response.h"
 
-#include "core/failure.h"
-#include "core/messages.h"
-#include "retrieval/header_block.h"
-#include "retrieval/http_body.h"
-#include "retrieval/http_fields.h"
-#include "retrieval/line_reader.h"
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <limits>
+#include <optional>
+#include <span>
+
+#include "core/ascii_text.h"
 
 namespace qelo {
 namespace {
 
-// What the final status does with the body.
+using Kind = FetchFault::Kind;
+
+[[noreturn]] void ThrowClosed() { throw FetchFault(Kind::kClosed); }
+
+// ---- The text rules of the head: trimming, case-blind search, numbers -----------------------
+
+// Removes every character from U+0000 to U+0020 at both ends.
+std::u16string_view TrimControlAndSpace(std::u16string_view text) {
+  std::size_t first = 0;
+  std::size_t last = text.size();
+  while (first < last && text[first] <= u' ') ++first;
+  while (last > first && text[last - 1] <= u' ') --last;
+  return text.substr(first, last - first);
+}
+
+bool ContainsIgnoringAsciiCase(std::u16string_view haystack, std::u16string_view needle) {
+  for (std::size_t at = 0; at + needle.size() <= haystack.size(); ++at) {
+    if (EqualsIgnoringAsciiCase(haystack.substr(at, needle.size()), needle)) return true;
+  }
+  return false;
+}
+
+// An optional sign and one or more decimal digits, nothing else, within a signed 64-bit number.
+std::optional<std::int64_t> ReadWholeNumber(std::u16string_view text) {
+  constexpr auto kMax = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
+  const bool negative = !text.empty() && text.front() == u'-';
+  if (!text.empty() && (text.front() == u'-' || text.front() == u'+')) text.remove_prefix(1);
+  const auto magnitude = ReadDecimal(text, negative ? kMax + 1 : kMax);
+  if (!magnitude) return std::nullopt;
+  if (!negative) return static_cast<std::int64_t>(*magnitude);
+  if (*magnitude == kMax + 1) return std::numeric_limits<std::int64_t>::min();
+  return -static_cast<std::int64_t>(*magnitude);
+}
+
+// "HTTP/1.1 200 OK": the word after the first space, cut at a "." ("200.0" reads as 200); -1
+// when it is no number of 32 bits.
+int StatusCodeOf(std::u16string_view statusLine) {
+  const std::size_t space = statusLine.find(u' ');
+  if (space == std::u16string_view::npos) return -1;
+  std::u16string_view word = TrimControlAndSpace(statusLine.substr(space + 1));
+  word = word.substr(0, word.find(u' '));
+  word = word.substr(0, word.find(u'.'));
+  const auto number = ReadWholeNumber(word);
+  if (!number || *number < std::numeric_limits<std::int32_t>::min() ||
+      *number > std::numeric_limits<std::int32_t>::max()) {
+    return -1;
+  }
+  return static_cast<int>(*number);
+}
+
+// The number before any chunk extension; 0, which ends the body, when it is not hexadecimal.
+std::int64_t ChunkSizeOf(std::u16string_view sizeLine) {
+  const auto size = ReadDigits(TrimControlAndSpace(sizeLine.substr(0, sizeLine.find(u';'))), 16,
+                               std::numeric_limits<std::int64_t>::max());
+  return static_cast<std::int64_t>(size.value_or(0));
+}
+
+std::u16string LineText(const std::string& bytes) {
+  std::u16string text(bytes.size(), u'\0');
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(bytes[i]);
+    text[i] = byte < 0x80 ? char16_t(byte) : char16_t(0xFFFD);
+  }
+  return text;
+}
+
+// ---- Response lines and body bytes over the source, one receive block at a time ------------
+
+class LineReader {
+ public:
+  explicit LineReader(ByteSource& source) : source_(source) {}
+
+  // The next line: up to LF, a CR right before it dropped, bytes 0x80..0xFF as U+FFFD; nullopt
+  // when the peer closed before its LF. Fails as soon as the line has more than the limit. A
+  // reset before any byte of the line leaves as it is, after part of it as a close.
+  std::optional<std::u16string> ReadLine() {
+    std::string line;
+    for (;;) {
+      if (!HasBufferedBytes() && !FillForLine(line.empty())) return std::nullopt;
+      const auto* from = block_.data() + begin_;
+      const std::size_t available = end_ - begin_;
+      const auto* lf = static_cast<const std::uint8_t*>(std::memchr(from, '\n', available));
+      const std::size_t taken = lf ? static_cast<std::size_t>(lf - from) : available;
+      if (line.size() + taken > kMaxResponseLineBytes) throw FetchFault(Kind::kLineTooLong);
+      line.append(reinterpret_cast<const char*>(from), taken);
+      if (lf) {
+        begin_ += taken + 1;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        return LineText(line);
+      }
+      begin_ = end_;
+    }
+  }
+
+  // At most `most` body bytes, from what is at hand or from one new read; empty once the peer
+  // has closed.
+  std::span<const std::uint8_t> ReadBody(std::size_t most) {
+    if (!HasBufferedBytes() && !Fill()) return {};
+    const std::size_t taken = std::min(most, end_ - begin_);
+    const std::span<const std::uint8_t> bytes(block_.data() + begin_, taken);
+    begin_ += taken;
+    return bytes;
+  }
+
+  // The same, appended to `buffer`: with nothing at hand, the one read goes straight into the
+  // buffer's end. Returns how many bytes were appended, 0 once the peer has closed.
+  std::size_t ReadBodyInto(ResponseBuffer& buffer, std::size_t most) {
+    // With the limit reached, a read through the block tells whether another byte comes, which
+    // Append then refuses.
+    if (HasBufferedBytes() || buffer.Room() == 0) {
+      const auto bytes = ReadBody(most);
+      buffer.Append(bytes.data(), bytes.size());
+      return bytes.size();
+    }
+    if (peerClosed_) return 0;
+    const std::size_t wanted = std::min({most, buffer.Room(), kReceiveBlockBytes});
+    return buffer.AppendInPlace(wanted, [this](std::uint8_t* into, std::size_t capacity) {
+      return Receive(into, capacity);
+    });
+  }
+
+  // True when at least one byte is at hand within `wait`; a close or a reset is no byte.
+  bool AwaitByte(std::chrono::milliseconds wait) {
+    if (HasBufferedBytes()) return true;
+    if (peerClosed_) return false;
+    try {
+      return source_.WaitReadable(wait) && Fill();
+    } catch (const FetchFault& fault) {
+      if (fault.kind != Kind::kBroken) throw;
+      peerClosed_ = true;
+      return false;
+    }
+  }
+
+  bool PeerClosed() const { return peerClosed_; }
+
+ private:
+  bool HasBufferedBytes() const { return begin_ < end_; }
+
+  // Refills the empty block with one read; false when the peer closed.
+  bool Fill() {
+    if (peerClosed_) return false;
+    begin_ = end_ = 0;
+    end_ = Receive(block_.data(), block_.size());
+    return end_ > 0;
+  }
+
+  bool FillForLine(bool lineEmpty) {
+    try {
+      return Fill();
+    } catch (const FetchFault& fault) {
+      if (fault.kind != Kind::kBroken || lineEmpty) throw;
+      ThrowClosed();
+    }
+  }
+
+  // One read of at most `capacity` bytes into `into`; 0 when the peer closed.
+  std::size_t Receive(std::uint8_t* into, std::size_t capacity) {
+    std::size_t received = 0;
+    try {
+      received = source_.Read(into, capacity);
+    } catch (const FetchFault& fault) {
+      if (fault.kind == Kind::kBroken) peerClosed_ = true;
+      throw;
+    }
+    if (received == 0) peerClosed_ = true;
+    return received;
+  }
+
+  ByteSource& source_;
+  std::array<std::uint8_t, kReceiveBlockBytes> block_{};
+  std::size_t begin_ = 0;
+  std::size_t end_ = 0;
+  bool peerClosed_ = false;
+};
+
+// ---- Header blocks: the response head's and a chunked body's trailer -----------------------
+
+enum class HeaderBlockKind {
+  kHead,     // a close after the first line ends the block; before it, the fetch fails
+  kTrailer,  // a close anywhere is a close inside the chunked body and fails the fetch
+};
+
+// Appends the lines up to the first empty line to `lines`. At most kMaxHeaderLines are taken:
+// the line read after them is dropped and the block ends as if the empty line had come.
+void ReadHeaderBlock(LineReader& reader, std::vector<std::u16string>& lines, HeaderBlockKind kind) {
+  for (int taken = 0;; ++taken) {
+    auto line = reader.ReadLine();
+    if (!line) {
+      if (kind == HeaderBlockKind::kHead && taken > 0) return;
+      ThrowClosed();
+    }
+    if (line->empty() || taken == kMaxHeaderLines) return;
+    lines.push_back(std::move(*line));
+  }
+}
+
+// ---- Body framings ---------------------------------------------------------------------------
+
+// Where body bytes go: into the buffer, or dropped block by block when it is null.
+struct BodySink {
+  LineReader& reader;
+  ResponseBuffer* keepInto;
+
+  // At most `most` bytes; 0 once the peer has closed.
+  std::size_t Take(std::size_t most) {
+    if (keepInto) return reader.ReadBodyInto(*keepInto, most);
+    return reader.ReadBody(most).size();
+  }
+};
+
+// Exactly `length` bytes: a close before the last fails as a close.
+void ReadExactly(BodySink& body, std::int64_t length) {
+  for (std::int64_t left = length; left > 0;) {
+    const std::size_t taken = body.Take(static_cast<std::size_t>(
+        std::min<std::int64_t>(left, static_cast<std::int64_t>(kReceiveBlockBytes))));
+    if (taken == 0) ThrowClosed();
+    left -= static_cast<std::int64_t>(taken);
+  }
+}
+
+// Inside a chunk's data a reset counts as a close, as the peer's close does.
+void ReadChunkData(BodySink& body, std::int64_t size) {
+  try {
+    ReadExactly(body, size);
+  } catch (const FetchFault& fault) {
+    if (fault.kind != Kind::kBroken) throw;
+    ThrowClosed();
+  }
+}
+
+void ReadChunked(BodySink& body, HttpResponse& response) {
+  for (;;) {
+    const auto sizeLine = body.reader.ReadLine();
+    if (!sizeLine) ThrowClosed();
+    const std::int64_t size = ChunkSizeOf(*sizeLine);
+    if (size == 0) break;
+    ReadChunkData(body, size);
+    if (!body.reader.ReadLine()) ThrowClosed();  // the line end after the chunk data
+  }
+  ReadHeaderBlock(body.reader, response.headerLines, HeaderBlockKind::kTrailer);
+}
+
+// A close before the end is a body cut short, and a reset leaves as it is.
+void ReadByLength(BodySink& body, std::int64_t length) { ReadExactly(body, length); }
+
+// Only the peer's orderly close ends the body; a reset leaves as it is.
+void ReadUntilClose(BodySink& body) {
+  while (body.Take(kReceiveBlockBytes) > 0) {
+  }
+}
+
+enum class BodyFraming { kNone, kChunked, kLength, kUntilClose };
+
+struct BodyPlan {
+  BodyFraming framing = BodyFraming::kNone;
+  std::int64_t length = 0;  // for kLength
+};
+
+// Chunked when Transfer-Encoding names it, else by a Content-Length of 1 or more, none for a
+// Content-Length of 0, else up to the peer's close.
+BodyPlan PlanBody(const HttpResponse& response) {
+  if (ContainsIgnoringAsciiCase(response.HeaderValue(u"Transfer-Encoding"), u"chunked")) {
+    return {BodyFraming::kChunked, 0};
+  }
+  const std::u16string value = response.HeaderValue(u"Content-Length");
+  const std::int64_t length = ReadWholeNumber(TrimControlAndSpace(value)).value_or(-1);
+  if (length > 0) return {BodyFraming::kLength, length};
+  if (length == 0) return {BodyFraming::kNone, 0};
+  return {BodyFraming::kUntilClose, 0};
+}
+
+// Room for the whole body before its first byte, so that it is neither copied nor faulted in
+// twice while it grows: its announced length, or the limit when none is announced; never more
+// than the limit, which a longer body fails at anyway. Reserved pages that no byte touches cost
+// address space only, and a body that ends short gives the spare back (ReleaseSpare).
+void ReserveFor(const BodyPlan& plan, ResponseBuffer& buffer) {
+  const std::size_t room = buffer.Room();
+  if (plan.framing == BodyFraming::kLength) {
+    const auto length = static_cast<std::uint64_t>(plan.length);
+    buffer.Reserve(static_cast<std::size_t>(std::min<std::uint64_t>(length, room)));
+  } else if (plan.framing != BodyFraming::kNone) {
+    buffer.Reserve(room);
+  }
+}
+
+void ReadBody(BodySink body, const BodyPlan& plan, HttpResponse& response) {
+  if (body.keepInto) ReserveFor(plan, *body.keepInto);
+  switch (plan.framing) {
+    case BodyFraming::kChunked:
+      ReadChunked(body, response);
+      break;
+    case BodyFraming::kLength:
+      ReadByLength(body, plan.length);
+      break;
+    case BodyFraming::kUntilClose:
+      ReadUntilClose(body);
+      break;
+    case BodyFraming::kNone:
+      break;
+  }
+  // A body well short of what was reserved for it keeps no more memory than it fills.
+  if (body.keepInto) body.keepInto->ReleaseSpare();
+}
+
+// ---- The head and what the status does with the body ----------------------------------------
+
 enum class BodyUse {
   kNone,          // 1xx, 204, 304: no body is read
   kKeep,          // 2xx: into the response buffer
@@ -27,33 +335,32 @@ BodyUse BodyUseFor(int statusCode) {
   return BodyUse::kDrop;
 }
 
+void ReadHead(LineReader& reader, HttpResponse& response) {
+  for (int interim = 0;; ++interim) {
+    auto statusLine = reader.ReadLine();
+    if (!statusLine) ThrowClosed();
+    response.statusLine = std::move(*statusLine);
+    response.statusCode = StatusCodeOf(response.statusLine);
+    response.headerLines.clear();
+    ReadHeaderBlock(reader, response.headerLines, HeaderBlockKind::kHead);
+    if (response.statusCode != 100 || interim == kMaxInterimResponses) return;
+  }
+}
+
+void ReadBodyForStatus(LineReader& reader, ResponseBuffer& buffer, HttpResponse& response) {
+  const BodyUse use = BodyUseFor(response.statusCode);
+  const BodyPlan plan = PlanBody(response);
+  if (use == BodyUse::kNone || plan.framing == BodyFraming::kNone) return;
+  if (use == BodyUse::kDropIfAtHand && !reader.AwaitByte(kRedirectBodyGrace)) return;
+  ReadBody({reader, use == BodyUse::kKeep ? &buffer : nullptr}, plan, response);
+}
+
 bool IsContinuationLine(std::u16string_view line) {
   return !line.empty() && (line.front() == u' ' || line.front() == u'\t');
 }
 
 bool ValueIsClose(const HttpResponse& response, std::u16string_view name) {
   return EqualsIgnoringAsciiCase(TrimControlAndSpace(response.HeaderValue(name)), u"close");
-}
-
-void ReadHead(LineReader& reader, HttpResponse& response) {
-  for (int interim = 0;; ++interim) {
-    auto statusLine = reader.ReadLine();
-    if (!statusLine) throw Failure(messages::kConnectionClosedGracefully);
-    response.statusLine = std::move(*statusLine);
-    response.statusCode = StatusCodeOf(response.statusLine);
-    response.headerLines.clear();
-    ReadHeaderBlock(reader, response.headerLines, HeaderBlockKind::kHead, kMaxHeaderLines);
-    if (response.statusCode != 100 || interim == kMaxInterimResponses) return;
-  }
-}
-
-void ReadBodyForStatus(LineReader& reader, ResponseBuffer& buffer, HttpResponse& response,
-                       std::chrono::milliseconds redirectBodyGrace) {
-  const BodyUse use = BodyUseFor(response.statusCode);
-  const BodyPlan plan = PlanBody(response);
-  if (use == BodyUse::kNone || plan.framing == BodyFraming::kNone) return;
-  if (use == BodyUse::kDropIfAtHand && !reader.AwaitByte(redirectBodyGrace)) return;
-  ReadBody(reader, plan, use == BodyUse::kKeep ? &buffer : nullptr, response);
 }
 
 }  // namespace
@@ -82,24 +389,17 @@ std::u16string HttpResponse::HeaderValue(std::u16string_view name) const {
   return {};
 }
 
-void ReadResponse(ByteSource& source, ResponseBuffer& buffer, HttpResponse& response,
-                  std::chrono::milliseconds redirectBodyGrace) {
-  LineReader reader(source, kMaxResponseLineBytes);
+HttpResponse ReadResponse(ByteSource& source, ResponseBuffer& buffer) {
+  LineReader reader(source);
+  HttpResponse response;
   try {
     ReadHead(reader, response);
-    ReadBodyForStatus(reader, buffer, response, redirectBodyGrace);
+    ReadBodyForStatus(reader, buffer, response);
   } catch (...) {
-    response.peerClosed = reader.PeerClosed();
     buffer.Clear();  // nothing of a failed read stays in the buffer
     throw;
   }
   response.peerClosed = reader.PeerClosed();
-}
-
-HttpResponse ReadResponse(ByteSource& source, ResponseBuffer& buffer,
-                          std::chrono::milliseconds redirectBodyGrace) {
-  HttpResponse response;
-  ReadResponse(source, buffer, response, redirectBodyGrace);
   return response;
 }
 

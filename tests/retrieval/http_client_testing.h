@@ -19,11 +19,14 @@ struct FetchOutcome {
   std::optional<std::u16string> failure;  // the message when the fetch threw
   int statusCode = 0;                     // the code carried by a status failure
   std::chrono::milliseconds took{0};
+  std::size_t capacity = 0;  // of the buffer afterwards
+  std::u16string text;       // of the buffer afterwards
 };
 
-inline FetchOutcome FetchWith(HttpClient& client, const std::u16string& address) {
+inline FetchOutcome FetchWith(HttpClient& client, const std::u16string& address,
+                              std::size_t maxBytes = kMaxResponseBytes) {
   FetchOutcome outcome;
-  ResponseBuffer buffer(kCodePageUtf8);
+  ResponseBuffer buffer(kCodePageUtf8, maxBytes);
   const auto start = std::chrono::steady_clock::now();
   try {
     client.FetchPage(address, buffer);
@@ -36,12 +39,15 @@ inline FetchOutcome FetchWith(HttpClient& client, const std::u16string& address)
   outcome.took = std::chrono::duration_cast<std::chrono::milliseconds>(
       std::chrono::steady_clock::now() - start);
   outcome.body.assign(buffer.Bytes().begin(), buffer.Bytes().end());
+  outcome.capacity = buffer.Bytes().capacity();
+  outcome.text = buffer.Text();
   return outcome;
 }
 
-inline FetchOutcome Fetch(const std::u16string& address, FetchLimits limits = {}) {
+inline FetchOutcome Fetch(const std::u16string& address, FetchLimits limits = {},
+                          std::size_t maxBytes = kMaxResponseBytes) {
   HttpClient client(limits);
-  return FetchWith(client, address);
+  return FetchWith(client, address, maxBytes);
 }
 
 // The request head the client sends for `target` to the server on `port`.

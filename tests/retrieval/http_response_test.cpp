@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "tests/retrieval/http_response_testing.h"
@@ -13,9 +18,15 @@ namespace {
 using test::ReadOutcome;
 using test::ReadScripted;
 using test::ScriptedByteSource;
+using Kind = FetchFault::Kind;
+
+constexpr char16_t kClosedGracefully[] = u"Connection Closed Gracefully.";
 
 constexpr char kOk[] = "HTTP/1.1 200 OK\r\n";
 constexpr char kChunked[] = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+
+// Bytes of a gzip stream, a NUL and a line break among them.
+const std::string kRawBody("\x1f\x8b\x08\x00\r\n\x01", 7);
 
 std::string Repeated(std::size_t count, char c) { return std::string(count, c); }
 
@@ -76,8 +87,6 @@ INSTANTIATE_TEST_SUITE_P(
                     "hello", false},
         FramingCase{"ContentLengthExact", std::string(kOk) + "Content-Length: 3\r\n\r\nabcdef",
                     "abc", false},
-        FramingCase{"ContentLengthTenClosedAfterSix",
-                    std::string(kOk) + "Content-Length: 10\r\n\r\nabcdef", "abcdef", true},
         FramingCase{"ContentLengthTrimmed", std::string(kOk) + "Content-Length:  4 \r\n\r\nabcdef",
                     "abcd", false},
         FramingCase{"ContentLengthWithPlusSign",
@@ -95,8 +104,8 @@ INSTANTIATE_TEST_SUITE_P(
                     true},
         FramingCase{"NoContent", "HTTP/1.1 204 No Content\r\n\r\nxyz", "", false},
         FramingCase{"BodyBytesGoInAsReceived",
-                    std::string(kOk) + "Content-Encoding: gzip\r\n\r\n\x1f\x8b\x08\x00\r\n\x01",
-                    "\x1f\x8b\x08\x00\r\n\x01", true}),
+                    std::string(kOk) + "Content-Encoding: gzip\r\n\r\n" + kRawBody, kRawBody,
+                    true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ChunkedBody, TrailerLinesJoinTheHeaderLines) {
@@ -109,15 +118,100 @@ TEST(ChunkedBody, TrailerLinesJoinTheHeaderLines) {
       (std::vector<std::u16string>{u"Transfer-Encoding: chunked", u"Expires: never", u"X-Sum: 1"}));
 }
 
-TEST(ChunkedBody, CloseInsideFailsAndLeavesTheBufferEmpty) {
-  for (const std::string tail :
-       {"5\r\nhel", "5\r\nhello", "5\r\nhello\r\n", "5", "", "5\r\nhello\r\n0\r\nX: y\r\n"}) {
-    const ReadOutcome outcome = ReadScripted(std::string(kChunked) + tail);
-    EXPECT_EQ(outcome.failure, u"Connection Closed Gracefully.") << tail;
-    EXPECT_EQ(outcome.body, "") << tail;
-    EXPECT_TRUE(outcome.response.peerClosed);
+// ---- Where the connection ends ----------------------------------------------------------------
+
+// What the end of the connection gives at a point of the response: a success with the body so
+// far, "Connection Closed Gracefully.", or the ending's own message. A body must end as its
+// framing says: a Content-Length body by its length, one without by the peer's orderly close.
+enum class Gives { kBody, kClosed, kOwnMessage };
+
+struct CutPoint {
+  const char* name;
+  std::string before;  // what arrives before the end
+  Gives onClose;       // the peer's orderly close
+  Gives onReset;       // a reset or an abort
+  std::string body;    // the body of a success
+};
+
+struct Ending {
+  const char* name;
+  std::optional<FetchFault> fault;  // none: the peer's orderly close
+};
+
+class ConnectionEnd : public ::testing::TestWithParam<std::tuple<CutPoint, Ending>> {};
+
+TEST_P(ConnectionEnd, GivesWhatItsPointSays) {
+  const auto& [point, ending] = GetParam();
+  ScriptedByteSource source;
+  source.Bytes(point.before);
+  if (ending.fault) source.Fault(*ending.fault).Bytes("never read");
+  const ReadOutcome outcome = ReadScripted(source);
+  Gives gives = point.onClose;
+  if (ending.fault)
+    gives = ending.fault->kind == Kind::kBroken ? point.onReset : Gives::kOwnMessage;
+  if (gives == Gives::kBody) {
+    EXPECT_EQ(outcome.failure, std::nullopt);
+    EXPECT_EQ(outcome.body, point.body);
+    EXPECT_TRUE(outcome.response.ConnectionEnds());
+  } else {
+    EXPECT_EQ(outcome.failure,
+              gives == Gives::kClosed ? kClosedGracefully : FetchFailureMessage(*ending.fault));
+    EXPECT_EQ(outcome.body, "");
   }
+  EXPECT_TRUE(!ending.fault || !source.PlayedOut());
 }
+
+const std::string kChunkedHead = kChunked;
+const std::string kFailureStatus = "HTTP/1.1 404 Not Found\r\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Points, ConnectionEnd,
+    ::testing::Combine(
+        ::testing::Values(
+            CutPoint{"BeforeTheStatusLine", "", Gives::kClosed, Gives::kOwnMessage, ""},
+            CutPoint{"InsideTheStatusLine", "HTTP/1.1 2", Gives::kClosed, Gives::kClosed, ""},
+            CutPoint{"AfterTheStatusLinesCarriageReturn", "HTTP/1.1 200 OK\r", Gives::kClosed,
+                     Gives::kClosed, ""},
+            CutPoint{"BeforeTheFirstHeaderLine", kOk, Gives::kClosed, Gives::kOwnMessage, ""},
+            CutPoint{"InsideTheFirstHeaderLine", std::string(kOk) + "X: y", Gives::kClosed,
+                     Gives::kClosed, ""},
+            CutPoint{"AfterAnInterimResponse", "HTTP/1.1 100 Continue\r\n\r\n", Gives::kClosed,
+                     Gives::kOwnMessage, ""},
+            CutPoint{"BeforeALaterHeaderLine", std::string(kOk) + "A: b\r\n", Gives::kBody,
+                     Gives::kOwnMessage, ""},
+            CutPoint{"InsideALaterHeaderLine", std::string(kOk) + "A: b\r\nContent-", Gives::kBody,
+                     Gives::kClosed, ""},
+            CutPoint{"InsideALengthBody", std::string(kOk) + "Content-Length: 10\r\n\r\nabcdef",
+                     Gives::kClosed, Gives::kOwnMessage, ""},
+            CutPoint{"InsideABodyUntilClose", std::string(kOk) + "\r\nabc", Gives::kBody,
+                     Gives::kOwnMessage, "abc"},
+            CutPoint{"InsideAFailureStatusLengthBody",
+                     kFailureStatus + "Content-Length: 9\r\n\r\nabc", Gives::kClosed,
+                     Gives::kOwnMessage, ""},
+            CutPoint{"InsideAFailureStatusBodyUntilClose", kFailureStatus + "\r\nabc", Gives::kBody,
+                     Gives::kOwnMessage, ""},
+            CutPoint{"BeforeAChunkSizeLine", kChunkedHead, Gives::kClosed, Gives::kOwnMessage, ""},
+            CutPoint{"InsideAChunkSizeLine", kChunkedHead + "5", Gives::kClosed, Gives::kClosed,
+                     ""},
+            CutPoint{"InsideChunkData", kChunkedHead + "5\r\nhel", Gives::kClosed, Gives::kClosed,
+                     ""},
+            CutPoint{"BeforeTheLineEndAfterChunkData", kChunkedHead + "5\r\nhello", Gives::kClosed,
+                     Gives::kOwnMessage, ""},
+            CutPoint{"BeforeTheNextChunkSizeLine", kChunkedHead + "5\r\nhello\r\n", Gives::kClosed,
+                     Gives::kOwnMessage, ""},
+            CutPoint{"InsideTheTrailer", kChunkedHead + "0\r\nX-", Gives::kClosed, Gives::kClosed,
+                     ""},
+            CutPoint{"BeforeTheTrailersEmptyLine", kChunkedHead + "5\r\nhello\r\n0\r\nX: y\r\n",
+                     Gives::kClosed, Gives::kOwnMessage, ""}),
+        ::testing::Values(Ending{"Close", std::nullopt},
+                          Ending{"Abort", FetchFault(Kind::kBroken, 10053)},
+                          Ending{"Reset", FetchFault(Kind::kBroken, 10054)},
+                          Ending{"Shutdown", FetchFault(Kind::kBroken, 10058)},
+                          Ending{"SocketError", FetchFault(Kind::kSocketError, 10060)},
+                          Ending{"ReadTimedOut", FetchFault(Kind::kReadTimedOut)})),
+    [](const auto& info) {
+      return std::string(std::get<0>(info.param).name) + "_" + std::get<1>(info.param).name;
+    });
 
 // ---- Status ------------------------------------------------------------------------------------
 
@@ -227,18 +321,14 @@ TEST(RedirectBody, IsReadOffOnlyWhenAByteComesWithinTheGrace) {
   EXPECT_EQ(closedOutcome.response.statusCode, 301);
 }
 
-TEST(RedirectBody, AlreadyReceivedBytesNeedNoWait) {
-  ScriptedByteSource source;
-  source.Bytes("HTTP/1.1 301 Moved\r\nContent-Length: 5\r\n\r\nmoved");
-  EXPECT_EQ(ReadScripted(source).response.statusCode, 301);
-  EXPECT_EQ(source.WaitCalls(), 0);
-}
-
-TEST(RedirectBody, AnEmptyBodyNeedsNoWait) {
-  ScriptedByteSource source;
-  source.Bytes("HTTP/1.1 302 Found\r\nContent-Length: 0\r\n\r\n");
-  EXPECT_EQ(ReadScripted(source).response.statusCode, 302);
-  EXPECT_EQ(source.WaitCalls(), 0);
+TEST(RedirectBody, AlreadyReceivedBytesOrAnEmptyBodyNeedNoWait) {
+  for (const char* response : {"HTTP/1.1 301 Moved\r\nContent-Length: 5\r\n\r\nmoved",
+                               "HTTP/1.1 302 Found\r\nContent-Length: 0\r\n\r\n"}) {
+    ScriptedByteSource source;
+    source.Bytes(response);
+    EXPECT_FALSE(ReadScripted(source).response.Succeeded());
+    EXPECT_EQ(source.WaitCalls(), 0) << response;
+  }
 }
 
 TEST(FailureBody, IsDroppedBlockByBlockNotKept) {
@@ -261,29 +351,28 @@ std::string HeaderLines(int count) {
   return lines;
 }
 
-TEST(HeaderBlock, TakesAtMost255LinesAndReadsTheRestAsBody) {
-  const ReadOutcome outcome =
-      ReadScripted(std::string(kOk) + HeaderLines(256) + "Content-Length: 1\r\n\r\ntail");
-  ASSERT_FALSE(outcome.failure.has_value());
-  ASSERT_EQ(outcome.response.headerLines.size(), 255u);
-  EXPECT_EQ(outcome.response.headerLines.back(), u"X-255: v");
-  EXPECT_EQ(outcome.response.HeaderValue(u"X-256"), u"");
-  EXPECT_EQ(outcome.body, "Content-Length: 1\r\n\r\ntail");
-}
-
-TEST(HeaderBlock, ATrailerTakesAtMost255LinesToo) {
-  const ReadOutcome outcome =
-      ReadScripted(std::string(kChunked) + "2\r\nok\r\n0\r\n" + HeaderLines(300) + "\r\n");
-  ASSERT_FALSE(outcome.failure.has_value());
-  EXPECT_EQ(outcome.body, "ok");
-  ASSERT_EQ(outcome.response.headerLines.size(), 1u + 255u);
-  EXPECT_EQ(outcome.response.headerLines.back(), u"X-255: v");
-}
-
-TEST(HeaderBlock, Exactly255LinesEndAtTheEmptyLine) {
-  const ReadOutcome outcome = ReadScripted(std::string(kOk) + HeaderLines(255) + "\r\ntail");
-  EXPECT_EQ(outcome.response.headerLines.size(), 255u);
-  EXPECT_EQ(outcome.body, "tail");
+// The head and a chunked body's trailer take at most 255 lines each: the line after them is
+// dropped, and what follows the head's is the body.
+TEST(HeaderBlock, TakesAtMost255Lines) {
+  struct Case {
+    std::string response;
+    std::size_t lines;
+    std::string body;
+  };
+  const Case cases[] = {
+      {std::string(kOk) + HeaderLines(256) + "Content-Length: 1\r\n\r\ntail", 255,
+       "Content-Length: 1\r\n\r\ntail"},
+      {std::string(kOk) + HeaderLines(255) + "\r\ntail", 255, "tail"},
+      {std::string(kChunked) + "2\r\nok\r\n0\r\n" + HeaderLines(300) + "\r\n", 1 + 255, "ok"},
+  };
+  for (const Case& c : cases) {
+    const ReadOutcome outcome = ReadScripted(c.response);
+    ASSERT_FALSE(outcome.failure.has_value());
+    ASSERT_EQ(outcome.response.headerLines.size(), c.lines);
+    EXPECT_EQ(outcome.response.headerLines.back(), u"X-255: v");
+    EXPECT_EQ(outcome.response.HeaderValue(u"X-256"), u"");
+    EXPECT_EQ(outcome.body, c.body);
+  }
 }
 
 TEST(HeaderBlock, CloseAfterAHeaderLineEndsTheBlock) {
@@ -293,13 +382,6 @@ TEST(HeaderBlock, CloseAfterAHeaderLineEndsTheBlock) {
     EXPECT_EQ(outcome.response.headerLines, std::vector<std::u16string>{u"X: y"});
     EXPECT_TRUE(outcome.response.peerClosed);
     EXPECT_TRUE(outcome.response.ConnectionEnds());
-  }
-}
-
-TEST(HeaderBlock, CloseBeforeTheFirstHeaderLineOrInTheStatusLineFails) {
-  for (const std::string response : {"", "HTTP/1.1 200", "HTTP/1.1 200 OK\r\n",
-                                     "HTTP/1.1 200 OK\r\nX: y", "HTTP/1.1 100 Continue\r\n\r\n"}) {
-    EXPECT_EQ(ReadScripted(response).failure, u"Connection Closed Gracefully.") << response;
   }
 }
 
@@ -385,22 +467,122 @@ TEST(LineLimit, AFullLengthLineMayArriveInPieces) {
 
 // ---- Buffer limit and decoding -----------------------------------------------------------------
 
-TEST(BufferLimit, ABodyPastTheLimitFailsAndKeepsNothing) {
-  const std::string bodies[] = {
-      std::string(kOk) + "Content-Length: 9\r\n\r\n123456789",
-      std::string(kOk) + "\r\n123456789",
-      std::string(kChunked) + "5\r\n12345\r\n4\r\n6789\r\n0\r\n\r\n",
-  };
-  for (const std::string& response : bodies) {
-    ScriptedByteSource source;
-    source.Bytes(response);
-    const ReadOutcome outcome = ReadScripted(source, 8);
-    EXPECT_EQ(outcome.failure, u"Response too large.") << response;
-    EXPECT_EQ(outcome.body, "");
+// Plays `script` and notes the buffer's capacity at every read, when any reservation for the
+// body has already been made.
+class CapacityWatch : public ByteSource {
+ public:
+  CapacityWatch(ScriptedByteSource& script, const ResponseBuffer& buffer)
+      : script_(script), buffer_(buffer) {}
+  std::size_t Read(std::uint8_t* into, std::size_t capacity) override {
+    largest_ = std::max(largest_, buffer_.Bytes().capacity());
+    return script_.Read(into, capacity);
   }
-  ScriptedByteSource exact;
-  exact.Bytes(std::string(kOk) + "\r\n12345678");
-  EXPECT_EQ(ReadScripted(exact, 8).body, "12345678");
+  bool WaitReadable(std::chrono::milliseconds wait) override { return script_.WaitReadable(wait); }
+  std::size_t LargestCapacity() const { return largest_; }
+
+ private:
+  ScriptedByteSource& script_;
+  const ResponseBuffer& buffer_;
+  std::size_t largest_ = 0;
+};
+
+struct Watched {
+  std::optional<std::u16string> failure;
+  std::string body;
+  std::size_t largestCapacity = 0;  // while reading
+  std::size_t capacity = 0;         // afterwards
+  std::size_t largestRead = 0;
+};
+
+Watched ReadWatched(ScriptedByteSource& script, std::size_t maxBytes) {
+  Watched watched;
+  ResponseBuffer buffer(kCodePageUtf8, maxBytes);
+  CapacityWatch source(script, buffer);
+  try {
+    ReadResponse(source, buffer);
+  } catch (const Failure& failure) {
+    watched.failure = failure.Message();
+  }
+  watched.body.assign(buffer.Bytes().begin(), buffer.Bytes().end());
+  watched.largestCapacity = source.LargestCapacity();
+  watched.capacity = buffer.Bytes().capacity();
+  watched.largestRead = script.LargestCapacity();
+  return watched;
+}
+
+const std::string kLengthHead = "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n";
+
+TEST(BodyIntoBuffer, KeepsTheOrderOfBytesFromTheBlockAndFromReadsOfTheirOwn) {
+  const std::string body = std::string(70000, 'a') + "middle" + std::string(29994, 'z');
+  for (const std::string& head : {kLengthHead, std::string(kOk) + "\r\n"}) {
+    ScriptedByteSource script;
+    // Head and body start in one read, the rest in reads of other sizes.
+    script.Bytes(head + body.substr(0, 10))
+        .Bytes(body.substr(10, 40000))
+        .Bytes(body.substr(40010, 1))
+        .Bytes(body.substr(40011));
+    const Watched watched = ReadWatched(script, kMaxResponseBytes);
+    EXPECT_FALSE(watched.failure.has_value()) << head;
+    EXPECT_TRUE(watched.body == body) << head;
+    EXPECT_LE(watched.largestRead, 32768u) << head;
+  }
+}
+
+// In each framing, with a limit inside the first block and one that only later reads reach.
+TEST(BodyIntoBuffer, ABodyOfExactlyTheLimitFitsAndOneByteMoreDoesNot) {
+  for (const std::size_t cap : {std::size_t{8}, std::size_t{100000}}) {
+    for (const std::size_t size : {cap, cap + 1}) {
+      const std::string body(size, 'a');
+      char chunkSize[20];
+      std::snprintf(chunkSize, sizeof chunkSize, "%zx\r\n", size);
+      for (const std::string& response :
+           {std::string(kOk) + "Content-Length: " + std::to_string(size) + "\r\n\r\n" + body,
+            std::string(kOk) + "\r\n" + body,
+            std::string(kChunked) + chunkSize + body + "\r\n0\r\n\r\n"}) {
+        ScriptedByteSource script;
+        script.Bytes(response);
+        const Watched watched = ReadWatched(script, cap);
+        EXPECT_EQ(watched.failure, size > cap
+                                       ? std::optional<std::u16string>(u"Response too large.")
+                                       : std::nullopt);
+        EXPECT_EQ(watched.body.size(), size > cap ? 0 : cap);
+        EXPECT_LE(watched.largestCapacity, cap);
+      }
+    }
+  }
+}
+
+TEST(BodyIntoBuffer, AnAnnouncedLengthReservesNoMoreThanTheLimit) {
+  ScriptedByteSource script;
+  script.Bytes(std::string(kOk) + "Content-Length: 1099511627776\r\n\r\n").Repeat('a', 70000);
+  const Watched watched = ReadWatched(script, 65536);
+  EXPECT_EQ(watched.failure, u"Response too large.");
+  EXPECT_EQ(watched.largestCapacity, 65536u);
+  EXPECT_EQ(watched.capacity, 0u);
+}
+
+// The framings without a length reserve up to the limit before the first body byte; a short
+// body gives the spare back.
+TEST(BodyIntoBuffer, AShortBodyKeepsNoReservedSpare) {
+  for (const std::string& response :
+       {std::string(kOk) + "\r\nshort", std::string(kChunked) + "5\r\nshort\r\n0\r\n\r\n"}) {
+    ScriptedByteSource script;
+    script.Bytes(response);
+    const Watched watched = ReadWatched(script, 65536);
+    EXPECT_FALSE(watched.failure.has_value()) << response;
+    EXPECT_EQ(watched.body, "short") << response;
+    EXPECT_LE(watched.largestCapacity, 65536u) << response;
+    EXPECT_LE(watched.capacity, 2 * watched.body.size()) << response;
+  }
+}
+
+TEST(BodyIntoBuffer, AFailureStatusReservesNothingWhateverItsLength) {
+  ScriptedByteSource script;
+  script.Bytes("HTTP/1.1 404 Not Found\r\nContent-Length: 100000\r\n\r\n").Repeat('x', 100000);
+  const Watched watched = ReadWatched(script, kMaxResponseBytes);
+  EXPECT_FALSE(watched.failure.has_value());
+  EXPECT_EQ(watched.largestCapacity, 0u);
+  EXPECT_EQ(watched.capacity, 0u);
 }
 
 TEST(BodyText, IsTheStrictUtf8DecodingOfTheBody) {

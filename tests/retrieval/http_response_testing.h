@@ -5,8 +5,8 @@
 #include <string>
 
 #include "core/failure.h"
+#include "retrieval/http_client.h"
 #include "retrieval/http_response.h"
-#include "retrieval/socket_messages.h"
 #include "tests/support/scripted_byte_source.h"
 
 namespace qelo::test {
@@ -22,8 +22,9 @@ inline ReadOutcome ReadScripted(ScriptedByteSource& source,
   ReadOutcome outcome;
   ResponseBuffer buffer(kCodePageUtf8, maxBytes);
   try {
-    // The client's own translation of socket failures, as every fetch applies it.
-    WithSocketMessages([&] { ReadResponse(source, buffer, outcome.response); });
+    outcome.response = ReadResponse(source, buffer);
+  } catch (const FetchFault& fault) {
+    outcome.failure = FetchFailureMessage(fault);  // as the client reports it
   } catch (const Failure& failure) {
     outcome.failure = failure.Message();
   }

@@ -1,6 +1,6 @@
 #pragma once
 // The platform part of the test servers: a listening socket on 127.0.0.1 and the few socket
-// operations a server needs beyond platform::Socket.
+// operations a server needs on the connections it accepts.
 
 #include <chrono>
 #include <cstddef>
@@ -9,6 +9,9 @@
 #include "platform/socket.h"
 
 namespace qelo::test {
+
+// An accepted, non-blocking connection; destroying it closes it in order.
+using PeerSocket = platform::UniqueSocket;
 
 // Listens on 127.0.0.1 at a port the system picks. Needs a live platform::SocketLibrary.
 class LoopbackListener {
@@ -19,21 +22,26 @@ class LoopbackListener {
   LoopbackListener& operator=(const LoopbackListener&) = delete;
 
   std::uint16_t Port() const { return port_; }
-  // A connection that arrived within `wait`, non-blocking; a closed Socket when none came.
-  platform::Socket Accept(std::chrono::milliseconds wait);
+  // A connection that arrived within `wait`; none when none came.
+  PeerSocket Accept(std::chrono::milliseconds wait);
 
  private:
   std::uintptr_t handle_;
   std::uint16_t port_ = 0;
 };
 
-// Sends what a non-blocking socket takes within `wait`: the count sent (0 when none could go),
-// or -1 once the peer is gone.
-long long SendSome(platform::Socket& socket, const char* bytes, std::size_t count,
+// Sends what the socket takes within `wait`: the count sent (0 when none could go), or -1 once
+// the peer is gone.
+long long SendSome(PeerSocket& socket, const char* bytes, std::size_t count,
                    std::chrono::milliseconds wait);
 
+// Receives what arrives within `wait`: the count received (0 when nothing came), or -1 once the
+// peer has closed or reset the connection.
+long long ReceiveSome(PeerSocket& socket, char* into, std::size_t capacity,
+                      std::chrono::milliseconds wait);
+
 // Ends the connection with a reset instead of an orderly close (SO_LINGER on with time 0).
-void ResetConnection(platform::Socket& socket);
+void ResetConnection(PeerSocket& socket);
 
 // True where the system's sockets report a reset connection to recv as an orderly close, as
 // Wine's do (Windows and POSIX report the reset).

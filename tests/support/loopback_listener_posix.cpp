@@ -9,7 +9,6 @@
 #include <stdexcept>
 
 #include "tests/support/loopback_listener.h"
-#include "tests/support/socket_test_seam.h"
 
 namespace qelo::test {
 
@@ -41,29 +40,50 @@ LoopbackListener::LoopbackListener(int backlog) {
 
 LoopbackListener::~LoopbackListener() { ::close(Fd(handle_)); }
 
-platform::Socket LoopbackListener::Accept(std::chrono::milliseconds wait) {
+PeerSocket LoopbackListener::Accept(std::chrono::milliseconds wait) {
   pollfd entry{Fd(handle_), POLLIN, 0};
   if (::poll(&entry, 1, static_cast<int>(wait.count())) <= 0) return {};
   int fd = ::accept4(Fd(handle_), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
   if (fd < 0) return {};
-  return platform::SocketTestSeam::Adopt(static_cast<std::uintptr_t>(fd));
+  return PeerSocket(static_cast<std::uintptr_t>(fd));
 }
 
-long long SendSome(platform::Socket& socket, const char* bytes, std::size_t count,
-                   std::chrono::milliseconds wait) {
-  pollfd entry{Fd(platform::SocketTestSeam::NativeHandle(socket)), POLLOUT, 0};
-  int ready = ::poll(&entry, 1, static_cast<int>(wait.count()));
+namespace {
+
+// Polls for `events`: 1 when ready, 0 when the wait ran out or a signal came, -1 on failure.
+int Await(const PeerSocket& socket, short events, std::chrono::milliseconds wait) {
+  pollfd entry{Fd(socket.Get()), events, 0};
+  const int ready = ::poll(&entry, 1, static_cast<int>(wait.count()));
   if (ready < 0) return errno == EINTR ? 0 : -1;
-  if (ready == 0) return 0;
-  ssize_t sent = ::send(entry.fd, bytes, count, MSG_NOSIGNAL | MSG_DONTWAIT);
-  if (sent >= 0) return sent;
+  return ready;
+}
+
+long long Outcome(ssize_t count) {
+  if (count >= 0) return count;
   return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR ? 0 : -1;
 }
 
-void ResetConnection(platform::Socket& socket) {
-  if (!socket.IsOpen()) return;
+}  // namespace
+
+long long SendSome(PeerSocket& socket, const char* bytes, std::size_t count,
+                   std::chrono::milliseconds wait) {
+  const int ready = Await(socket, POLLOUT, wait);
+  if (ready <= 0) return ready;
+  return Outcome(::send(Fd(socket.Get()), bytes, count, MSG_NOSIGNAL | MSG_DONTWAIT));
+}
+
+long long ReceiveSome(PeerSocket& socket, char* into, std::size_t capacity,
+                      std::chrono::milliseconds wait) {
+  const int ready = Await(socket, POLLIN, wait);
+  if (ready <= 0) return ready;
+  const ssize_t received = ::recv(Fd(socket.Get()), into, capacity, MSG_DONTWAIT);
+  return received == 0 ? -1 : Outcome(received);
+}
+
+void ResetConnection(PeerSocket& socket) {
+  if (!socket.Valid()) return;
   linger option{1, 0};
-  int fd = Fd(platform::SocketTestSeam::Release(socket));
+  int fd = Fd(socket.Release());
   ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &option, sizeof option);
   ::close(fd);
 }

@@ -5,7 +5,6 @@
 #include <string>
 
 #include "tests/support/loopback_listener.h"
-#include "tests/support/socket_test_seam.h"
 
 namespace qelo::test {
 
@@ -45,7 +44,7 @@ LoopbackListener::LoopbackListener(int backlog) {
 
 LoopbackListener::~LoopbackListener() { ::closesocket(Native(handle_)); }
 
-platform::Socket LoopbackListener::Accept(std::chrono::milliseconds wait) {
+PeerSocket LoopbackListener::Accept(std::chrono::milliseconds wait) {
   fd_set readable;
   FD_ZERO(&readable);
   FD_SET(Native(handle_), &readable);
@@ -55,29 +54,49 @@ platform::Socket LoopbackListener::Accept(std::chrono::milliseconds wait) {
   if (accepted == INVALID_SOCKET) return {};
   u_long nonBlocking = 1;
   ::ioctlsocket(accepted, FIONBIO, &nonBlocking);
-  return platform::SocketTestSeam::Adopt(static_cast<std::uintptr_t>(accepted));
+  return PeerSocket(static_cast<std::uintptr_t>(accepted));
 }
 
-long long SendSome(platform::Socket& socket, const char* bytes, std::size_t count,
-                   std::chrono::milliseconds wait) {
-  SOCKET native = Native(platform::SocketTestSeam::NativeHandle(socket));
-  fd_set writable;
-  FD_ZERO(&writable);
-  FD_SET(native, &writable);
+namespace {
+
+// Selects for reading or writing: 1 when ready, 0 when the wait ran out, -1 on failure.
+int Await(const PeerSocket& socket, bool reading, std::chrono::milliseconds wait) {
+  fd_set set;
+  FD_ZERO(&set);
+  FD_SET(Native(socket.Get()), &set);
   timeval limit = ToTimeval(wait);
-  int ready = ::select(0, nullptr, &writable, nullptr, &limit);
-  if (ready == SOCKET_ERROR) return -1;
-  if (ready == 0) return 0;
-  int piece = static_cast<int>(count > (1u << 30) ? (1u << 30) : count);
-  int sent = ::send(native, bytes, piece, 0);
-  if (sent != SOCKET_ERROR) return sent;
+  const int ready =
+      ::select(0, reading ? &set : nullptr, reading ? nullptr : &set, nullptr, &limit);
+  return ready == SOCKET_ERROR ? -1 : ready;
+}
+
+long long Outcome(int count) {
+  if (count != SOCKET_ERROR) return count;
   return ::WSAGetLastError() == WSAEWOULDBLOCK ? 0 : -1;
 }
 
-void ResetConnection(platform::Socket& socket) {
-  if (!socket.IsOpen()) return;
+}  // namespace
+
+long long SendSome(PeerSocket& socket, const char* bytes, std::size_t count,
+                   std::chrono::milliseconds wait) {
+  const int ready = Await(socket, false, wait);
+  if (ready <= 0) return ready;
+  int piece = static_cast<int>(count > (1u << 30) ? (1u << 30) : count);
+  return Outcome(::send(Native(socket.Get()), bytes, piece, 0));
+}
+
+long long ReceiveSome(PeerSocket& socket, char* into, std::size_t capacity,
+                      std::chrono::milliseconds wait) {
+  const int ready = Await(socket, true, wait);
+  if (ready <= 0) return ready;
+  const int received = ::recv(Native(socket.Get()), into, static_cast<int>(capacity), 0);
+  return received == 0 ? -1 : Outcome(received);
+}
+
+void ResetConnection(PeerSocket& socket) {
+  if (!socket.Valid()) return;
   linger option{1, 0};
-  SOCKET native = Native(platform::SocketTestSeam::Release(socket));
+  SOCKET native = Native(socket.Release());
   ::setsockopt(native, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&option),
                sizeof option);
   ::closesocket(native);

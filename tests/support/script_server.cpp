@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <atomic>
 
-#include "platform/socket.h"
 #include "tests/support/loopback_listener.h"
 
 namespace qelo::test {
@@ -27,7 +26,7 @@ struct ScriptServer::State {
 
   // One accepted connection while its script runs.
   struct Peer {
-    platform::Socket socket;
+    PeerSocket socket;
     std::size_t index;
     std::string received;
     std::size_t requestSearchFrom = 0;
@@ -46,8 +45,8 @@ struct ScriptServer::State {
 
   void Run() {
     for (int served = 0; !stop && (connections == kUnlimited || served < connections);) {
-      platform::Socket socket = listener.Accept(kSlice);
-      if (!socket.IsOpen()) continue;
+      PeerSocket socket = listener.Accept(kSlice);
+      if (!socket.Valid()) continue;
       Peer peer{std::move(socket), 0, {}};
       {
         std::lock_guard lock(mutex);
@@ -66,9 +65,9 @@ struct ScriptServer::State {
 
   void Serve(Peer& peer) {
     for (const Step& step : script) {
-      if (stop || !peer.socket.IsOpen() || !RunStep(peer, step)) break;
+      if (stop || !peer.socket.Valid() || !RunStep(peer, step)) break;
     }
-    if (peer.socket.IsOpen()) CloseInOrder(peer);
+    if (peer.socket.Valid()) CloseInOrder(peer);
   }
 
   // False when the rest of the script cannot run (the client is gone while sending).
@@ -119,22 +118,15 @@ struct ScriptServer::State {
   // Reads what arrives within `wait` and records it; the byte count (0 for none or a close).
   std::size_t ReadSome(Peer& peer, std::chrono::milliseconds wait) {
     if (peer.gone) return 0;
-    std::uint8_t block[16384];
-    std::size_t count = 0;
-    try {
-      if (!peer.socket.WaitReadable(wait)) return 0;
-      count = peer.socket.Receive(block, sizeof block);
-    } catch (const platform::SocketError&) {
-      count = 0;
-    }
-    if (count == 0) {
-      MarkGone(peer);
-      return 0;
-    }
-    peer.received.append(reinterpret_cast<const char*>(block), count);
+    char block[16384];
+    const long long received = ReceiveSome(peer.socket, block, sizeof block, wait);
+    if (received < 0) MarkGone(peer);
+    if (received <= 0) return 0;
+    const auto count = static_cast<std::size_t>(received);
+    peer.received.append(block, count);
     {
       std::lock_guard lock(mutex);
-      records[peer.index].received.append(reinterpret_cast<const char*>(block), count);
+      records[peer.index].received.append(block, count);
     }
     changed.notify_all();
     return count;
@@ -179,7 +171,7 @@ struct ScriptServer::State {
   void CloseInOrder(Peer& peer) {
     while (ReadSome(peer, std::chrono::milliseconds{0}) > 0) {
     }
-    peer.socket.Close();
+    peer.socket.Reset();
   }
 };
 

@@ -49,11 +49,13 @@ const char* Usage() {
   return "usage: forecast_emulator [--port N] [--mode MODE] [--once | --max-requests N]\n"
          "                         [--lifetime-seconds S] [--ready-file PATH]\n"
          "                         [--request-log PATH] [--page-bytes N] [--date YYYY-MM-DD]\n"
+         "                         [--trickle PIECES]\n"
          "       forecast_emulator [--mode MODE] [--date YYYY-MM-DD]\n"
          "                         --print-expected <city name or code>\n"
          "MODE: normal, not-found, close-at-once, not-utf8, no-today-marker, chunked,\n"
          "      until-close, slow\n"
-         "The pages are those of --date, by default of today's local date.\n";
+         "The pages are those of --date, by default of today's local date. --trickle sends\n"
+         "each page reply, in the framing of its mode, in that many pieces 50 ms apart.\n";
 }
 
 Options ParseOptions(int argc, char** argv) {
@@ -88,6 +90,8 @@ Options ParseOptions(int argc, char** argv) {
       options.date = ParsePageDate(text);
       if (!options.date)
         throw std::invalid_argument("--date needs a day as YYYY-MM-DD, not '" + text + "'");
+    } else if (option == "--trickle") {
+      options.tricklePieces = static_cast<std::size_t>(ParseNumber(option, value(), 1, 1000));
     } else if (option == "--print-expected") {
       options.printExpected = value();
     } else {

@@ -29,8 +29,9 @@ struct Options {
   std::string readyFile;                     // receives the bound port once the server listens
   std::string requestLog;                    // every request head is appended here
   std::optional<std::string> printExpected;  // city name or code
-  std::size_t pageBytes = 0;     // normal mode: each page padded to this size (0: as it is)
-  std::optional<PageDate> date;  // the pages' today; unset: the local date
+  std::size_t pageBytes = 0;      // normal mode: each page padded to this size (0: as it is)
+  std::optional<PageDate> date;   // the pages' today; unset: the local date
+  std::size_t tricklePieces = 0;  // each page reply sent in this many pieces (0: at once)
 };
 
 // Parses argv; throws std::invalid_argument with a message for the user.

@@ -124,10 +124,10 @@ int Serve(const Options& options) {
     if (request.method != "GET" || !code || options.mode == Mode::kNotFound) {
       return NotFoundReply();
     }
-    if (options.pageBytes > 0 && options.mode == Mode::kNormal) {
-      return SharedPageReply(padded.Of(*code));
-    }
-    return PageReply(options.mode, ServedPage(options.mode, *code, today));
+    Reply reply = options.pageBytes > 0 && options.mode == Mode::kNormal
+                      ? SharedPageReply(padded.Of(*code))
+                      : PageReply(options.mode, ServedPage(options.mode, *code, today));
+    return options.tricklePieces > 0 ? Trickled(std::move(reply), options.tricklePieces) : reply;
   };
   if (!options.readyFile.empty()) WriteReadyFile(options.readyFile, server.Port());
   ServeLimits limits;

@@ -119,6 +119,20 @@ Reply SharedPageReply(std::shared_ptr<const std::string> page) {
   return reply;
 }
 
+Reply Trickled(Reply reply, std::size_t pieces) {
+  std::string bytes;
+  for (const std::string& piece : reply.pieces) bytes += piece;
+  if (reply.sharedBody) bytes += *reply.sharedBody;
+  reply.sharedBody.reset();
+  reply.pieces.clear();
+  const std::size_t size = bytes.size() / pieces + 1;
+  for (std::size_t offset = 0; offset < bytes.size(); offset += size) {
+    reply.pieces.push_back(bytes.substr(offset, size));
+  }
+  reply.pauseBetweenPieces = kSlowPause;
+  return reply;
+}
+
 Reply NotFoundReply() {
   const std::string body =
       "<!DOCTYPE html>\n<html><head><title>404 Not Found</title></head>\n"

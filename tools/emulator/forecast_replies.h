@@ -17,6 +17,8 @@ std::optional<std::string> CityCodeOfTarget(std::string_view target);
 // 200 with `page` in the framing of `mode` (normal, chunked, until-close or slow).
 Reply PageReply(Mode mode, const std::string& page);
 Reply NotFoundReply();
+// The same bytes as `reply` in `pieces` pieces of about equal size with a pause between them.
+Reply Trickled(Reply reply, std::size_t pieces);
 // 200 with `page` as a Content-Length body that every request shares (for large pages).
 Reply SharedPageReply(std::shared_ptr<const std::string> page);
 

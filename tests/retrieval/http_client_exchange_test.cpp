@@ -1,0 +1,315 @@
+// What the fetch makes of each server over a real connection: the framings and statuses, and
+// servers that misbehave on purpose (silence, trickles, endless bodies, oversized and
+// conflicting framing, resets, garbage). Every fetch must end within its short limits with the
+// fetch's own message or the body the framing rules give, over one connection, and the response
+// buffer must never hold more than its cap.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/retrieval/http_client_testing.h"
+
+namespace qelo::test {
+namespace {
+
+constexpr std::size_t kCap = 1u << 20;
+constexpr FetchLimits kShortLimits{.connect = 2s, .eachWait = 300ms, .exchange = 1500ms};
+// Every case must be over well before this, limits and loopback slack included.
+constexpr std::chrono::milliseconds kCaseBound = 3s;
+constexpr char16_t kClosedGracefully[] = u"Connection Closed Gracefully.";
+
+std::string Ok(const std::string& headers) { return "HTTP/1.1 200 OK\r\n" + headers + "\r\n"; }
+
+std::vector<Step> Trickle(std::string head, int bytes, std::chrono::milliseconds interval) {
+  std::vector<Step> script{Step::AwaitRequest(), Step::Send(std::move(head))};
+  for (int i = 0; i < bytes; ++i) {
+    script.push_back(Step::Pause(interval));
+    script.push_back(Step::Send("a"));
+  }
+  return script;
+}
+
+std::vector<Step> Respond(std::string response, Step last = Step::Close()) {
+  return {Step::AwaitRequest(), Step::Send(std::move(response)), std::move(last)};
+}
+
+std::vector<Step> RespondThenFlood(std::string head, std::string piece) {
+  return {Step::AwaitRequest(), Step::Send(std::move(head)),
+          Step::Flood(std::move(piece), 64u << 20)};
+}
+
+std::vector<Step> SendPauseReset(std::string response) {
+  return {Step::AwaitRequest(), Step::Send(std::move(response)), Step::Pause(100ms), Step::Reset()};
+}
+
+std::string ManyHeaderLines(int count) {
+  std::string lines;
+  for (int i = 0; i < count; ++i) lines += "X-Line-" + std::to_string(i) + ": v\r\n";
+  return lines;
+}
+
+struct ExchangeCase {
+  const char* name;
+  std::vector<Step> script;
+  std::optional<std::u16string> failure;  // nullopt: the fetch succeeds
+  std::string body;                       // the buffer afterwards (empty after any failure)
+  int statusCode = 0;                     // carried by a status failure
+  std::chrono::milliseconds atLeast{0};   // a time limit the fetch must have waited out
+};
+
+class Exchange : public ::testing::TestWithParam<ExchangeCase> {};
+
+TEST_P(Exchange, EndsInTimeWithItsMessageAndABoundedBuffer) {
+  const ExchangeCase& c = GetParam();
+  ScriptServer server(c.script, 2);
+  const FetchOutcome outcome = Fetch(server.Address(), kShortLimits, kCap);
+  EXPECT_EQ(outcome.failure, c.failure);
+  EXPECT_EQ(outcome.body, c.body);
+  EXPECT_EQ(outcome.statusCode, c.statusCode);
+  EXPECT_LE(outcome.capacity, kCap);
+  EXPECT_LT(outcome.took, kCaseBound);
+  EXPECT_GE(outcome.took, c.atLeast);
+  // One request per fetch, whatever the status: a redirect is never followed.
+  EXPECT_EQ(server.AcceptedCount(), 1u);
+}
+
+const std::string kBlock(16384, 'z');
+const std::string kChunkedPiece = "4000\r\n" + std::string(16384, 'c') + "\r\n";
+const std::string kGzipHello(
+    "\x1f\x8b\x08\x00\x00\x00\x00\x00\x00\x03\xcb\x48\xcd\xc9\xc9\x07"
+    "\x00\x86\xa6\x10\x36\x05\x00\x00\x00",
+    25);
+
+INSTANTIATE_TEST_SUITE_P(
+    Framings, Exchange,
+    ::testing::Values(
+        ExchangeCase{"ContentLength",
+                     Respond(Ok("Content-Length: 5\r\n") + "hello", Step::HoldOpen(1s)),
+                     std::nullopt, "hello"},
+        ExchangeCase{"ContentLengthSentInPieces",
+                     {Step::AwaitRequest(), Step::Send("HTTP/1.1 200 OK\r\nContent-Le"),
+                      Step::Pause(20ms), Step::Send("ngth: 11\r\n\r\nhello"), Step::Pause(20ms),
+                      Step::Send(" world"), Step::HoldOpen(1s)},
+                     std::nullopt,
+                     "hello world"},
+        ExchangeCase{"ShortContentLengthEndedByTheClose",
+                     Respond(Ok("Content-Length: 10\r\n") + "123456"), kClosedGracefully, ""},
+        ExchangeCase{"Chunked",
+                     Respond(Ok("Transfer-Encoding: chunked\r\n") +
+                                 "5;ext=1\r\nhello\r\n6\r\n world\r\n0\r\n\r\n",
+                             Step::HoldOpen(1s)),
+                     std::nullopt, "hello world"},
+        ExchangeCase{"UntilTheClose",
+                     {Step::AwaitRequest(), Step::Send(Ok("") + "every byte"), Step::Pause(20ms),
+                      Step::Send(" up to the close"), Step::Close()},
+                     std::nullopt,
+                     "every byte up to the close"},
+        ExchangeCase{"NoContent", Respond("HTTP/1.1 204 No Content\r\n\r\n", Step::HoldOpen(1s)),
+                     std::nullopt, ""},
+        ExchangeCase{
+            "InterimContinueSkipped",
+            {Step::AwaitRequest(), Step::Send("HTTP/1.1 100 Continue\r\n\r\n"), Step::Pause(20ms),
+             Step::Send(Ok("Content-Length: 2\r\n") + "ok"), Step::HoldOpen(1s)},
+            std::nullopt,
+            "ok"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+INSTANTIATE_TEST_SUITE_P(
+    Statuses, Exchange,
+    ::testing::Values(
+        ExchangeCase{"MovedPermanently",
+                     Respond("HTTP/1.1 301 Moved Permanently\r\nLocation: http://127.0.0.1/\r\n"
+                             "Content-Length: 4\r\n\r\nmove",
+                             Step::HoldOpen(1s)),
+                     u"HTTP/1.1 301 Moved Permanently", "", 301},
+        ExchangeCase{"FoundWithoutBody",
+                     Respond("HTTP/1.1 302 Found\r\nLocation: /weather/other.shtml\r\n"
+                             "Content-Length: 0\r\n\r\n",
+                             Step::HoldOpen(1s)),
+                     u"HTTP/1.1 302 Found", "", 302},
+        ExchangeCase{"NotFoundBodyStaysOut",
+                     Respond("HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n\r\nnot here!",
+                             Step::HoldOpen(1s)),
+                     u"HTTP/1.1 404 Not Found", "", 404},
+        ExchangeCase{"ServerErrorUntilClose", Respond("HTTP/1.1 500 Oops \xE9\r\n\r\nbroken"),
+                     u"HTTP/1.1 500 Oops \uFFFD", "", 500},
+        ExchangeCase{"NoStatusNumber",
+                     Respond("HTTP/1.1 OK\r\nContent-Length: 0\r\n\r\n", Step::HoldOpen(1s)),
+                     u"HTTP/1.1 OK", "", -1}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+INSTANTIATE_TEST_SUITE_P(
+    Silence, Exchange,
+    ::testing::Values(
+        ExchangeCase{"AcceptsAndSaysNothing", {Step::HoldOpen(5s)}, u"Read timed out.", ""},
+        // One wait of 300 ms, and the exchange's 1500 ms.
+        ExchangeCase{"ReadsTheRequestAndSaysNothing",
+                     {Step::AwaitRequest(), Step::HoldOpen(5s)},
+                     u"Read timed out.",
+                     "",
+                     0,
+                     290ms},
+        ExchangeCase{"StopsInsideTheHead",
+                     Respond("HTTP/1.1 200 OK\r\nContent-Le", Step::HoldOpen(5s)),
+                     u"Read timed out.", ""},
+        ExchangeCase{"StopsInsideTheBody",
+                     Respond(Ok("Content-Length: 9\r\n") + "part", Step::HoldOpen(5s)),
+                     u"Read timed out.", ""},
+        ExchangeCase{"TricklesTheHeadOneBytePerInterval",
+                     Trickle("HTTP/1.1 200 OK\r\nX-Slow: ", 200, 50ms), u"Read timed out.", ""},
+        ExchangeCase{"TricklesTheBodyOneBytePerInterval",
+                     Trickle(Ok("Content-Length: 1000\r\n"), 200, 50ms), u"Read timed out.", ""},
+        ExchangeCase{"TricklesABodyWithoutLength", Trickle(Ok(""), 200, 50ms), u"Read timed out.",
+                     "", 0, 1490ms}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A body without end is cut off at the buffer's limit whatever its framing.
+INSTANTIATE_TEST_SUITE_P(
+    EndlessBodies, Exchange,
+    ::testing::Values(
+        ExchangeCase{"WithAHugeLength",
+                     RespondThenFlood(Ok("Content-Length: 1099511627776\r\n"), kBlock),
+                     u"Response too large.", ""},
+        ExchangeCase{"WithoutLength", RespondThenFlood(Ok(""), kBlock), u"Response too large.", ""},
+        ExchangeCase{"Chunked",
+                     RespondThenFlood(Ok("Transfer-Encoding: chunked\r\n"), kChunkedPiece),
+                     u"Response too large.", ""},
+        ExchangeCase{
+            "ChunkSizeOf16HexDigits",
+            RespondThenFlood(Ok("Transfer-Encoding: chunked\r\n") + "7FFFFFFFFFFFFFFF\r\n", kBlock),
+            u"Response too large.", ""},
+        ExchangeCase{"NegativeLengthReadsUpToTheClose",
+                     RespondThenFlood(Ok("Content-Length: -5\r\n"), kBlock), u"Response too large.",
+                     ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+INSTANTIATE_TEST_SUITE_P(
+    Framing, Exchange,
+    ::testing::Values(
+        ExchangeCase{"AcceptAndClose", {Step::Close()}, kClosedGracefully, ""},
+        ExchangeCase{"CloseBeforeTheFirstHeaderLine", Respond("HTTP/1.1 200 OK\r\n"),
+                     kClosedGracefully, ""},
+        ExchangeCase{"CloseInsideAChunkedBody",
+                     Respond(Ok("Transfer-Encoding: chunked\r\n") + "a\r\nhello"),
+                     kClosedGracefully, ""},
+        ExchangeCase{"HeaderLineOf20000Bytes",
+                     Respond(Ok("X-Long: " + std::string(20000, 'a') + "\r\n"), Step::HoldOpen(5s)),
+                     u"Max line length exceeded.", ""},
+        ExchangeCase{"StatusLineWithoutEnd", RespondThenFlood("HTTP/1.1 200 ", kBlock),
+                     u"Max line length exceeded.", ""},
+        // 255 header lines are taken, the next one is dropped, and the rest is the body.
+        ExchangeCase{"ThousandHeaderLines", Respond(Ok(ManyHeaderLines(1000)) + "end"),
+                     std::nullopt,
+                     ManyHeaderLines(1000).substr(ManyHeaderLines(256).size()) + "\r\nend"},
+        ExchangeCase{"ChunkSizeOfSixteenHexDigitsAndAShortChunk",
+                     Respond(Ok("Transfer-Encoding: chunked\r\n") + "7FFFFFFFFFFFFFFF\r\nshort"),
+                     kClosedGracefully, ""},
+        // A size that does not fit 63 bits is no number, read as 0: the data ends there.
+        ExchangeCase{"ChunkSizeThatOverflows",
+                     Respond(Ok("Transfer-Encoding: chunked\r\n") +
+                             "3\r\nabc\r\n1FFFFFFFFFFFFFFFF\r\nnever\r\n\r\n"),
+                     std::nullopt, "abc"},
+        ExchangeCase{"ChunkSizeOf16FThatOverflows",
+                     Respond(Ok("Transfer-Encoding: chunked\r\n") + "FFFFFFFFFFFFFFFF\r\n\r\n"),
+                     std::nullopt, ""},
+        ExchangeCase{"NegativeContentLength", Respond(Ok("Content-Length: -1\r\n") + "all of it"),
+                     std::nullopt, "all of it"},
+        ExchangeCase{"ContentLengthThatOverflows",
+                     Respond(Ok("Content-Length: 99999999999999999999999\r\n") + "up to close"),
+                     std::nullopt, "up to close"},
+        ExchangeCase{"HugeContentLengthAndAShortBody",
+                     Respond(Ok("Content-Length: 9223372036854775807\r\n") + "short"),
+                     kClosedGracefully, ""},
+        // The first Content-Length line counts, whatever a later one says.
+        ExchangeCase{"ConflictingContentLengths",
+                     Respond(Ok("Content-Length: 3\r\nContent-Length: 10\r\n") + "abcdefghij"),
+                     std::nullopt, "abc"},
+        ExchangeCase{"ChunkedBeatsContentLength",
+                     Respond(Ok("Content-Length: 2\r\nTransfer-Encoding: chunked\r\n") +
+                             "5\r\nhello\r\n0\r\n\r\n"),
+                     std::nullopt, "hello"},
+        // Wherever a reset reads as a close, these fail as a close too.
+        ExchangeCase{"ResetInsideAChunkedBody",
+                     SendPauseReset(Ok("Transfer-Encoding: chunked\r\n") + "a\r\nonly"),
+                     kClosedGracefully, ""},
+        ExchangeCase{"ResetInsideTheStatusLine", SendPauseReset("HTTP/1.1 2"), kClosedGracefully,
+                     ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+INSTANTIATE_TEST_SUITE_P(
+    Garbage, Exchange,
+    ::testing::Values(
+        ExchangeCase{"StatusLineOfGarbage", Respond("garbage\r\n\r\n"), u"garbage", "", -1},
+        ExchangeCase{"StatusLineOfBinary", Respond(std::string("\x80\xff\x01ok\r\n\r\n", 9)),
+                     std::u16string(u"\uFFFD\uFFFD\u0001ok"), "", -1},
+        ExchangeCase{"NothingButLineFeeds", Respond(std::string(5000, '\n')), std::u16string(), "",
+                     -1},
+        ExchangeCase{"BodyOfNulBytes",
+                     Respond(Ok("Content-Length: 1000\r\n") + std::string(1000, '\0')),
+                     std::nullopt, std::string(1000, '\0')},
+        ExchangeCase{"GzipBodyDespiteIdentity",
+                     Respond(Ok("Content-Encoding: gzip\r\nContent-Length: 25\r\n") + kGzipHello),
+                     std::nullopt, kGzipHello}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// What the page text becomes for the bodies that are not text.
+TEST(ExchangeText, NulBytesDecodeAsNulCharactersAndGzipAsNothing) {
+  ScriptServer nul(Respond(Ok("Content-Length: 4\r\n") + std::string(4, '\0')));
+  EXPECT_EQ(Fetch(nul.Address()).text, std::u16string(4, u'\0'));
+  ScriptServer gzip(Respond(Ok("Content-Length: 25\r\n") + kGzipHello));
+  EXPECT_EQ(Fetch(gzip.Address()).text, u"");
+}
+
+// The connection's fate after an exchange, seen from the server.
+struct ClosingCase {
+  const char* name;
+  std::string response;
+  bool closedAtOnce;
+};
+
+class FetchClosingRule : public ::testing::TestWithParam<ClosingCase> {};
+
+TEST_P(FetchClosingRule, AppliesWhateverTheStatus) {
+  ScriptServer server({Step::AwaitRequest(), Step::Send(GetParam().response), Step::HoldOpen(5s)});
+  {
+    HttpClient client;
+    FetchWith(client, server.Address());
+    EXPECT_EQ(server.WaitClientClosed(0, GetParam().closedAtOnce ? 2s : 200ms),
+              GetParam().closedAtOnce);
+  }
+  // Releasing the client closes a connection that was left open.
+  EXPECT_TRUE(server.WaitClientClosed(0, 2s));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Responses, FetchClosingRule,
+    ::testing::Values(
+        ClosingCase{"ConnectionClose", Ok("Connection: close\r\nContent-Length: 2\r\n") + "ok",
+                    true},
+        ClosingCase{"ConnectionCloseAnyCaseTrimmed",
+                    Ok("connection:  CLOSE \r\nContent-Length: 2\r\n") + "ok", true},
+        ClosingCase{"ProxyConnectionClose", Ok("Proxy-Connection: close\r\nContent-Length: 0\r\n"),
+                    true},
+        ClosingCase{"StatusFailureWithClose",
+                    "HTTP/1.1 404 Not Found\r\nConnection: close\r\nContent-Length: 0\r\n\r\n",
+                    true},
+        ClosingCase{"KeepAliveByDefault", Ok("Content-Length: 2\r\n") + "ok", false},
+        ClosingCase{"ConnectionKeepAlive",
+                    Ok("Connection: keep-alive\r\nContent-Length: 2\r\n") + "ok", false},
+        ClosingCase{"StatusFailureKeepsItOpen",
+                    "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n", false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(FetchClosingRule, NextFetchClosesTheIdleConnectionFirst) {
+  ScriptServer server(Respond(Ok("Content-Length: 2\r\n") + "ok", Step::HoldOpen(5s)), 2);
+  HttpClient client;
+  EXPECT_EQ(FetchWith(client, server.Address()).body, "ok");
+  EXPECT_EQ(FetchWith(client, server.Address()).body, "ok");
+  EXPECT_TRUE(server.WaitClientClosed(0, 2s));
+  EXPECT_FALSE(server.Record(1).clientClosed);
+}
+
+}  // namespace
+}  // namespace qelo::test
