@@ -11,11 +11,9 @@ source "$(dirname "$0")/e2e_lib.sh"
 
 : "${QELO_EMULATOR:?}" "${QELO_PROGRAM:?}"
 scenario=$1
-if [ "$scenario" != inside-sweep ]; then
-  make_work_dir
-  # Where the program is installed; its forecast file lands beside it.
-  app_dir="$work/app"
-fi
+make_work_dir
+# Where the program is installed; its forecast file lands beside it.
+app_dir="$work/app"
 # Well before the watchdog: a complete run over loopback takes milliseconds.
 kPromptExitMs=5000
 # A run that has nothing to fetch ends at once.
@@ -110,58 +108,16 @@ end_signal_in_fetch() {
   echo "ok: SIGTERM ended the fetch with 0 ${run_signal#sent } ms after it came"
 }
 
-# Every n-th row of the city table (a name's first row only, as the lookup takes it) and the
-# cities named: one emulator, one complete run per city, each file compared with what the
-# emulator served. The pages differ per code in line ends, block positions and values.
-sweep() {
-  local step=$1
-  shift
-  local program
-  program=$(install_program "$QELO_PROGRAM" "$app_dir")
-  { printf '%s\n' "$@"
-    awk -F'\t' -v step="$step" '!seen[$1]++ && (NR - 1) % step == 0 { print $1 }' "$E2E_CITIES"
-  } | awk '!seen[$0]++' >"$work/cities"
-  mkdir -p "$work/files"
-  : >"$work/stderr"
-  in_netns --lifetime-seconds 600 -- "$0" inside-sweep "$program" "$work" || fail "the sweep did not run"
-  [ ! -s "$work/stderr" ] || fail "reports or exit codes: $(head -5 "$work/stderr")"
-  local count=0 city
-  while IFS= read -r city; do
-    check_forecast_file "$work/files/$city.ini" "$("$QELO_EMULATOR" --print-expected "$city")"
-    count=$((count + 1))
-  done <"$work/cities"
-  echo "ok: $count cities, each file as served"
-}
-
-# Inside the namespace: the program once per city of $work/cities, each file kept.
-inside_sweep() {
-  local program=$1 work=$2 city status
-  while IFS= read -r city; do
-    rm -f "${program%/*}/qeloweather.ini"
-    status=0
-    timeout -k 5 30 "$program" "$city" 2>>"$work/stderr" || status=$?
-    [ $status = 0 ] || echo "$city: exit code $status" >>"$work/stderr"
-    mv "${program%/*}/qeloweather.ini" "$work/files/$city.ini" 2>/dev/null || true
-  done <"$work/cities"
-}
-
 case "$scenario" in
   city) complete_run "$2" ;;
-  sweep) shift && sweep "$@" ;;
   blank-directory)
     # Installed where the path has blanks, as under "Program Files".
     app_dir="$work/Program Files/qelo weather"
     complete_run 福州
     ;;
-  framing) complete_run 福州 "$2" ;;
   not-utf8)
     # The page is not UTF-8: the text is empty, which is no failure; every key is written.
     complete_run 福州 not-utf8
-    grep -q '^今天度数=°C~°C$' <(ini_text "$app_dir/qeloweather.ini") || fail "今天度数 is not °C~°C"
-    ;;
-  no-today-marker)
-    # Today's values come from lines without value markers; tomorrow and the day after as usual.
-    complete_run 福州 no-today-marker
     grep -q '^今天度数=°C~°C$' <(ini_text "$app_dir/qeloweather.ini") || fail "今天度数 is not °C~°C"
     ;;
   ends-at-once)
@@ -185,6 +141,5 @@ case "$scenario" in
   report-lost) report_lost ;;
   end-signal) end_signal_while_waiting "$2" ;;
   end-signal-in-fetch) end_signal_in_fetch ;;
-  inside-sweep) inside_sweep "$2" "$3" ;;
   *) fail "unknown scenario $scenario" ;;
 esac

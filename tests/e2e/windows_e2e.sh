@@ -94,6 +94,7 @@ program_events() {
         address = path
         sub(/" at .*/, "", path)
         sub(/.*" at /, "", address)
+        sub(/[^0-9a-f].*/, "", address)
         n = split(path, parts, "\\")
         if (parts[n] == exe) { main = thread; base = hex(address) }
       }
@@ -281,8 +282,6 @@ case "$scenario" in
     app_dir="$work/Program Files/qelo weather"
     complete_run 福州
     ;;
-  framing) complete_run 福州 "$2" ;;
-  not-utf8) complete_run 福州 not-utf8 ;;
   unknown-city) no_run --old-file 福州市 && no_run 火星 ;;
   no-argument) no_run ;;
   # Whatever show mode the starter asks for, nothing is shown.
