@@ -1,51 +1,13 @@
 # Shared helpers of the end-to-end and process tests (sourced by every script in this folder and
 # by the bench and run scripts that start the real program).
 #
-# A test script is `set -euo pipefail`, sources this file, calls make_work_dir, and runs the
-# program with run_timed (or a wrapper of it), then checks with the check_* helpers. A fault ends
-# the test with `fail` (exit code 1), a missing capability with `skip` (77, which ctest shows as
-# skipped: every e2e test has SKIP_RETURN_CODE 77).
-#
-# Running (everything that touches the network runs inside the namespace runner):
-#   in_netns [runner options] -- command...       in_forecast_netns.sh, its skip passed on
-#   run_timed LIMIT [runner options] -- command... the runner's timed run (--out $work, --limit
-#       LIMIT; under valgrind, QELO_VALGRIND, the program is run by memcheck and the limit is
-#       four times as long); afterwards $run_status, $run_ms, $run_signal and $work/stdout,
-#       $work/stderr. Options: the runner's (--mode, --no-emulator, --no-host, --unanswered,
-#       --request-log FILE, --wine, --wine-relay LIST, --xvfb, --signal NAME, ...).
-#   split_options WORDS...                         $e2e_options (before "--"), $e2e_command (after)
-#   complete_fetch PROGRAM CITY MODE LIMIT_MS RUN...   a run that must write the forecast: RUN
-#       is a run function with its options (run_timed 60); checks exit code 0, the end within
-#       LIMIT_MS, the 17 keys the emulator served in MODE and the one GET request
-#   failed_fetch PROGRAM RUN...                    a run of the short-watchdog variant for 福州
-#       that must fail (RUN as above, e.g. run_timed 60 --mode not-found); checks exit code 0,
-#       the end not before the watchdog, the old forecast file untouched
-#   failed_fetch_reported PATTERN RUN...           failed_fetch of $QELO_SHORT_WATCHDOG_PROGRAM
-#       whose report on stderr matches PATTERN (check_report)
-#   Both set $installed (the program's copy in $app_dir) and $program_title (its name without
-#   extension).
-#   wait_until SECONDS PID TEST...                 polls `[ TEST ]` against a deadline
-# The installed program and its files:
-#   make_work_dir                                  $work, removed at exit (QELO_E2E_KEEP keeps it)
-#   install_program PROGRAM DIRECTORY              prints the path of the copy
-#   city_code NAME                                 the code the program looks up for a city name
-#   is_utf16le FILE, ini_text FILE                 the BOM sniff; the file as UTF-8 without CRs
-#   check_forecast_file FILE EXPECTED              [qelo] and the emulator's 17 keys (--print-expected)
-#   plant_old_file FILE, check_file_untouched FILE
-#   check_report TITLE PATTERN                     $work/stderr is "TITLE: <PATTERN>\n" (a glob)
-#   check_one_request_for LOG CODE, check_no_request LOG, logged_requests LOG
-# Wine:
-#   ensure_wine_prefix                             the project's Wine prefix, made once
-#   $E2E_WINE                                      wine64, run by a scenario inside the runner's
-#                                                  --wine, which sets Wine's environment
-#
-# A step that needs several runs inside one namespace (a loop over cities) is a scenario of the
-# script itself, started through the runner: in_netns -- "$0" inside-<step> ARGUMENTS.
-# A run that starts the program through something (a locale, another user, Wine) is a run
-# function of its own that complete_fetch and failed_fetch take as RUN, for example
+# A test script is `set -euo pipefail`, sources this file, calls make_work_dir, runs the program
+# with run_timed (through the namespace runner) or a run function of its own, then checks with
+# the check_* helpers. A fault ends the test with `fail` (exit code 1), a missing capability with
+# `skip` (77, which ctest shows as skipped). A run function takes the runner's options, "--" and
+# the command, and ends in run_timed: complete_fetch and failed_fetch take one, e.g.
 #   as_user() { split_options "$@"; run_timed 60 "${e2e_options[@]}" -- setpriv ... "${e2e_command[@]}"; }
-# (windows_e2e.sh's run_exe is one). complete_fetch and failed_fetch install into $app_dir, which
-# each script sets ($work/app); a scenario that installs elsewhere sets it first (blank-directory).
+# (windows_e2e.sh's run_exe is one). They install into $app_dir, which each script sets.
 
 readonly E2E_SKIP=77
 # Valgrind's own exit code tells its findings apart from the program's.
@@ -217,13 +179,6 @@ failed_fetch() {
   [ "$run_ms" -ge $((QELO_SHORT_WATCHDOG_MS - 100)) ] ||
     fail "ended after $run_ms ms, before the watchdog's $QELO_SHORT_WATCHDOG_MS ms"
   check_file_untouched "$app_dir/qeloweather.ini"
-}
-
-failed_fetch_reported() {
-  local report=$1
-  shift
-  failed_fetch "${QELO_SHORT_WATCHDOG_PROGRAM:?}" "$@"
-  check_report "$program_title" "$report"
 }
 
 # check_report TITLE PATTERN: standard error holds exactly one report line "TITLE: <text>" with

@@ -67,7 +67,8 @@ with_argv0() {
 failed_fetch_timed() {
   local report=$1
   shift
-  failed_fetch_reported "$report" run_timed 60 "$@"
+  failed_fetch "${QELO_SHORT_WATCHDOG_PROGRAM:?}" run_timed 60 "$@"
+  check_report "$program_title" "$report"
   [ "$run_ms" -lt $((QELO_SHORT_WATCHDOG_MS + kWatchdogSlackMs)) ] ||
     fail "ended after $run_ms ms, long after the watchdog's $QELO_SHORT_WATCHDOG_MS ms"
   echo "ok: reported and ended by the watchdog after $run_ms ms"

@@ -98,8 +98,8 @@ void LoopbackHttpServer::Serve(const Handler& handler, Clock::time_point deadlin
     std::shared_ptr<std::atomic<bool>> done;
   };
   std::list<Worker> workers;
-  for (long accepted = 0; !stopping_ && Clock::now() < deadline &&
-                          (connections == 0 || accepted < connections);) {
+  for (long accepted = 0;
+       !stopping_ && Clock::now() < deadline && (connections == 0 || accepted < connections);) {
     workers.remove_if([](Worker& worker) {
       if (!worker.done->load()) return false;
       worker.thread.join();

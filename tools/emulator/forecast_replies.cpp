@@ -82,8 +82,8 @@ std::optional<Request> ParseRequest(std::string head) {
   if (firstSpace == std::string::npos) return std::nullopt;
   const auto secondSpace = line.find(' ', firstSpace + 1);
   if (secondSpace == std::string::npos) return std::nullopt;
-  return Request{line.substr(0, firstSpace), line.substr(firstSpace + 1, secondSpace - firstSpace - 1),
-                 std::move(head)};
+  return Request{line.substr(0, firstSpace),
+                 line.substr(firstSpace + 1, secondSpace - firstSpace - 1), std::move(head)};
 }
 
 bool SendReply(test::LoopbackConnection& connection, const Reply& reply) {
