@@ -140,7 +140,7 @@ case "$scenario" in
   # The name does not resolve; the resolver's answer decides the code.
   unresolvable) failed_fetch_timed "Socket Error # 1100?"$'\r\n'"*" --no-host ;;
   report-lost) report_lost ;;
-  end-signal) end_signal_while_waiting "$2" ;;
+  end-signals) end_signal_while_waiting TERM && end_signal_while_waiting INT && end_signal_while_waiting HUP ;;
   end-signal-in-fetch) end_signal_in_fetch ;;
   *) fail "unknown scenario $scenario" ;;
 esac

@@ -282,10 +282,9 @@ case "$scenario" in
     app_dir="$work/Program Files/qelo weather"
     complete_run 福州
     ;;
-  unknown-city) no_run --old-file 福州市 && no_run 火星 ;;
-  no-argument) no_run ;;
+  ends-at-once) no_run --old-file 福州市 && no_run 火星 && no_run ;;
   # Whatever show mode the starter asks for, nothing is shown.
-  start-mode) no_run --start "$2" 火星 ;;
+  start-modes) no_run --start /max 火星 && no_run --start /min 火星 ;;
   not-found) failed_fetch_box "HTTP/1.1 404 Not Found." --mode not-found ;;
   refused) failed_fetch_box $'Socket Error # 10061\r\nConnection refused.' --no-emulator ;;
   closed-at-once) failed_fetch_box "Connection Closed Gracefully." --mode close-at-once ;;
