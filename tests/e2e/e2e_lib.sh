@@ -125,7 +125,8 @@ run_timed() {
   if [ -n "${QELO_VALGRIND:-}" ]; then
     limit=$((limit * 4))
     rm -f "$work/valgrind.log"
-    command=("$QELO_VALGRIND" --quiet --error-exitcode=$E2E_VALGRIND_FOUND --leak-check=full
+    # shellcheck disable=SC2054 # the commas belong to the options
+    command=("$QELO_VALGRIND" --quiet --error-exitcode="$E2E_VALGRIND_FOUND" --leak-check=full
       --errors-for-leak-kinds=definite,indirect --show-leak-kinds=definite,indirect --track-fds=no
       --log-file="$work/valgrind.log" "${command[@]}")
   fi
