@@ -1,52 +1,17 @@
 # Shared helpers of the end-to-end and process tests (sourced by every script in this folder and
 # by the bench and run scripts that start the real program).
 #
-# A test script is `set -euo pipefail`, sources this file, calls make_work_dir, and runs the
-# program with run_timed (or a wrapper of it), then checks with the check_* helpers. A fault ends
-# the test with `fail` (exit code 1), a missing capability with `skip` (77, which ctest shows as
-# skipped: every e2e test has SKIP_RETURN_CODE 77).
-#
-# Running (everything that touches the network runs inside the namespace runner):
-#   in_netns [runner options] -- command...       in_forecast_netns.sh, its skip passed on
-#   run_timed LIMIT [options] -- command...        the command in the runner under timed_run.py;
-#       afterwards $run_status, $run_ms, $run_signal and $work/stdout, $work/stderr. Options:
-#       timed_run.py's (--stderr-closed-pipe, --signal NAME, --signal-on-stderr TEXT,
-#       --signal-delay MS) go to it, every other one to the runner (--mode, --no-emulator,
-#       --no-host, --unanswered, --request-log FILE, --wine, --wine-relay LIST, --xvfb, ...).
-#   split_options WORDS...                         $e2e_options (before "--"), $e2e_command (after)
-#   complete_fetch PROGRAM CITY MODE LIMIT_MS RUN...   a run that must write the forecast: RUN
-#       is a run function with its options (run_timed 60); checks exit code 0, the end within
-#       LIMIT_MS, the 17 keys the emulator served in MODE and the one GET request
-#   failed_fetch PROGRAM RUN...                    a run of the short-watchdog variant for 福州
-#       that must fail (RUN as above, e.g. run_timed 60 --mode not-found); checks exit code 0,
-#       the end not before the watchdog, the old forecast file untouched
-#   failed_fetch_reported PATTERN RUN...           failed_fetch of $QELO_SHORT_WATCHDOG_PROGRAM
-#       whose report on stderr matches PATTERN (check_report)
-#   Both set $installed (the program's copy in $app_dir) and $program_title (its name without
-#   extension).
-#   wait_until SECONDS PID TEST...                 polls `[ TEST ]` against a deadline
-# The installed program and its files:
-#   make_work_dir                                  $work, removed at exit (QELO_E2E_KEEP keeps it)
-#   install_program PROGRAM DIRECTORY              prints the path of the copy
-#   city_code NAME                                 the code the program looks up for a city name
-#   is_utf16le FILE, ini_text FILE                 the BOM sniff; the file as UTF-8 without CRs
-#   check_forecast_file FILE EXPECTED              [qelo] and the emulator's 17 keys (--print-expected)
-#   plant_old_file FILE, check_file_untouched FILE
-#   check_report TITLE PATTERN                     $work/stderr is "TITLE: <PATTERN>\n" (a glob)
-#   check_one_request_for LOG CODE, check_no_request LOG, logged_requests LOG
-# Wine:
-#   wine_prefix, ensure_wine_prefix                the project's Wine prefix (scripts/wine-run)
-#   relay_events TRACE EXE_NAME                    relay_trace.py: the main thread's calls as lines
-#
-# A step that needs several runs inside one namespace (a loop over cities) is a scenario of the
-# script itself, started through the runner: in_netns -- "$0" inside-<step> ARGUMENTS.
-# A run that starts the program through something (a locale, another user, Wine) is a run
-# function of its own that complete_fetch and failed_fetch take as RUN, for example
+# A test script is `set -euo pipefail`, sources this file, calls make_work_dir, runs the program
+# with run_timed (through the namespace runner) or a run function of its own, then checks with
+# the check_* helpers. A fault ends the test with `fail` (exit code 1), a missing capability with
+# `skip` (77, which ctest shows as skipped). A run function takes the runner's options, "--" and
+# the command, and ends in run_timed: complete_fetch and failed_fetch take one, e.g.
 #   as_user() { split_options "$@"; run_timed 60 "${e2e_options[@]}" -- setpriv ... "${e2e_command[@]}"; }
-# (windows_e2e.sh's run_exe is one). complete_fetch and failed_fetch install into $app_dir, which
-# each script sets ($work/app); a scenario that installs elsewhere sets it first (blank-directory).
+# (windows_e2e.sh's run_exe is one). They install into $app_dir, which each script sets.
 
 readonly E2E_SKIP=77
+# Valgrind's own exit code tells its findings apart from the program's.
+readonly E2E_VALGRIND_FOUND=99
 
 # Under `set -e` a failing command ends a script without a word; name the command and its line.
 # Only the script's own shell reports (command substitutions and subshells inherit the trap),
@@ -62,7 +27,8 @@ E2E_DIR="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 readonly E2E_DIR
 readonly E2E_RUNNER="$E2E_DIR/in_forecast_netns.sh"
 readonly E2E_CITIES="$E2E_DIR/../../citydir/cities.tsv"
-readonly E2E_WINE_RUN="${QELO_WINE_RUN:-$E2E_DIR/../../scripts/wine-run}"
+readonly E2E_WINE_RUN="$E2E_DIR/../../scripts/wine-run"
+readonly E2E_WINE="${QELO_WINE:-/usr/lib/wine/wine64}"
 
 fail() {
   echo "FAIL: $*" >&2
@@ -111,13 +77,11 @@ city_code() {
   awk -F'\t' -v city="$1" '$1 == city { print $2; exit }' "$E2E_CITIES"
 }
 
-# The project's Wine prefix, as scripts/wine-run uses it.
-wine_prefix() { "$E2E_WINE_RUN" --print-prefix; }
-
-# Makes the prefix once, outside any namespace (tests running in parallel wait for each other).
+# Makes the project's Wine prefix (scripts/wine-run's) once, outside any namespace; tests
+# running in parallel wait for each other.
 ensure_wine_prefix() {
   local prefix
-  prefix=$(wine_prefix)
+  prefix=$("$E2E_WINE_RUN" --print-prefix)
   [ -f "$prefix/system.reg" ] && return
   mkdir -p "$(dirname "$prefix")"
   flock "$prefix.lock" bash -c '[ -f "$1/system.reg" ] || "$2" cmd /c exit 0' _ "$prefix" "$E2E_WINE_RUN" \
@@ -148,33 +112,33 @@ in_netns() {
   return $status
 }
 
-# run_timed LIMIT_SECONDS [options] -- command...
-# Runs the command inside the namespace under timed_run.py with a hard time limit (see the top of
-# this file for the options). Afterwards: $run_status (exit code; 124 when the limit cut it
-# off), $run_ms (its own run time, start to exit), $run_signal (timed_run.py's note, with
-# --signal), and the files $work/stdout and $work/stderr.
+# run_timed LIMIT_SECONDS [runner options] -- command...
+# Runs the command inside the namespace with a hard time limit (the runner's --out and --limit).
+# Afterwards: $run_status (exit code; 124 when the limit cut it off), $run_ms (its own run time,
+# start to exit), $run_signal (with --signal), and the files $work/stdout and $work/stderr.
+# Under valgrind (QELO_VALGRIND) any finding fails the test.
 run_timed() {
   local limit=$1
   shift
   split_options "$@"
-  local runner=() timed=() i=0
-  while [ $i -lt ${#e2e_options[@]} ]; do
-    case "${e2e_options[$i]}" in
-      --stderr-closed-pipe) timed+=("${e2e_options[$i]}") ;;
-      --signal | --signal-on-stderr | --signal-delay)
-        timed+=("${e2e_options[$i]}" "${e2e_options[$((i + 1))]}")
-        i=$((i + 1)) ;;
-      *) runner+=("${e2e_options[$i]}") ;;
-    esac
-    i=$((i + 1))
-  done
-  rm -f "$work/status" "$work/ms" "$work/signal"
-  in_netns "${runner[@]}" -- \
-    python3 "$E2E_DIR/timed_run.py" --out "$work" --limit "$limit" "${timed[@]}" -- "${e2e_command[@]}" ||
+  local command=("${e2e_command[@]}")
+  if [ -n "${QELO_VALGRIND:-}" ]; then
+    limit=$((limit * 4))
+    rm -f "$work/valgrind.log"
+    # shellcheck disable=SC2054 # the commas belong to the options
+    command=("$QELO_VALGRIND" --quiet --error-exitcode="$E2E_VALGRIND_FOUND" --leak-check=full
+      --errors-for-leak-kinds=definite,indirect --show-leak-kinds=definite,indirect --track-fds=no
+      --log-file="$work/valgrind.log" "${command[@]}")
+  fi
+  in_netns --out "$work" --limit "$limit" "${e2e_options[@]}" -- "${command[@]}" ||
     fail "the namespace runner failed"
   run_status=$(cat "$work/status")
   run_ms=$(cat "$work/ms")
   run_signal=$(cat "$work/signal" 2>/dev/null || true)
+  if [ -n "${QELO_VALGRIND:-}" ] && { [ "$run_status" = $E2E_VALGRIND_FOUND ] || [ -s "$work/valgrind.log" ]; }; then
+    cat "$work/valgrind.log" >&2
+    fail "valgrind found errors or leaks (exit code $run_status)"
+  fi
 }
 
 # Copies PROGRAM into $app_dir: sets $installed and $program_title.
@@ -216,13 +180,6 @@ failed_fetch() {
   [ "$run_ms" -ge $((QELO_SHORT_WATCHDOG_MS - 100)) ] ||
     fail "ended after $run_ms ms, before the watchdog's $QELO_SHORT_WATCHDOG_MS ms"
   check_file_untouched "$app_dir/qeloweather.ini"
-}
-
-failed_fetch_reported() {
-  local report=$1
-  shift
-  failed_fetch "${QELO_SHORT_WATCHDOG_PROGRAM:?}" "$@"
-  check_report "$program_title" "$report"
 }
 
 # check_report TITLE PATTERN: standard error holds exactly one report line "TITLE: <text>" with
@@ -319,10 +276,4 @@ check_one_request_for() {
 
 check_no_request() {
   [ ! -s "$1" ] || fail "the program sent a request although it must not: $(logged_requests "$1")"
-}
-
-# relay_events TRACE EXE_NAME: the relayed calls, returns and timer messages of the program's
-# main thread, one tab-separated line each (see relay_trace.py).
-relay_events() {
-  python3 "$E2E_DIR/relay_trace.py" "$1" "$2" || fail "cannot read the relay trace $1"
 }

@@ -23,24 +23,12 @@ cp "$E2E_DIR/../../examples/linux/forecast.sh" "$app_dir/examples/linux/"
 run_example() {
   local script=$1 limit=$2
   shift 2
-  local options=()
-  while [ "$1" != "--" ]; do
-    options+=("$1")
-    shift
-  done
-  in_netns "${options[@]}" -- bash -c '
-    work=$1 limit=$2 city=$3 script=$4
-    start=$(date +%s%3N)
-    status=0
-    QELO_WAIT_SECONDS=$limit timeout -k 5 60 "$script" "$city" >"$work/out" 2>"$work/err" ||
-      status=$?
-    echo $status >"$work/status"
-    echo $(( $(date +%s%3N) - start )) >"$work/ms"' _ "$work" "$limit" "$2" "$script" ||
-    fail "the namespace runner failed"
-  example_status=$(cat "$work/status")
-  example_out=$(cat "$work/out")
-  example_err=$(cat "$work/err")
-  example_ms=$(cat "$work/ms")
+  split_options "$@"
+  local options=("${e2e_options[@]}") city=("${e2e_command[@]}")
+  run_timed 60 "${options[@]}" -- env QELO_WAIT_SECONDS="$limit" "$script" "${city[@]}"
+  example_status=$run_status example_ms=$run_ms
+  example_out=$(cat "$work/stdout")
+  example_err=$(cat "$work/stderr")
 }
 
 # Today's line: 城市, then today's heading, weather, temperatures and wind as the emulator served

@@ -6,12 +6,12 @@
 # program, it must say that the run wrote nothing and leave the file alone.
 #
 #   example_windows.sh
-# Environment: QELO_EMULATOR (a native build's forecast_emulator), QELO_EXE, QELO_WINE_RUN,
-# QELO_SHIPPED (the build's texts as the zip holds them).
+# Environment: QELO_EMULATOR (a native build's forecast_emulator), QELO_EXE, QELO_SHIPPED (the
+# build's texts as the zip holds them).
 set -euo pipefail
 source "$(dirname "$0")/e2e_lib.sh"
 
-: "${QELO_EMULATOR:?}" "${QELO_EXE:?}" "${QELO_WINE_RUN:?}"
+: "${QELO_EMULATOR:?}" "${QELO_EXE:?}"
 [ -x "$QELO_EMULATOR" ] || skip "no native forecast_emulator at $QELO_EMULATOR (build the native tree first)"
 command -v Xvfb >/dev/null || skip "Xvfb is not installed"
 # Wine takes its code page from the C library's locale.
@@ -24,13 +24,7 @@ mkdir -p "$app_dir/examples/windows"
 cp "$examples/forecast.cmd" "$examples/show-ini.js" "$app_dir/examples/windows/"
 cp "$examples/forecast.cmd" "$examples/show-ini.js" "$app_dir/"
 
-prefix="${QELO_WINEPREFIX:-${HOME:-/root}/.local/share/qelo-wine}"
-if [ ! -f "$prefix/system.reg" ]; then
-  mkdir -p "$(dirname "$prefix")"
-  flock "$prefix.lock" bash -c '[ -f "$1/system.reg" ] || "$2" cmd /c exit 0' _ "$prefix" "$QELO_WINE_RUN" \
-    >/dev/null 2>&1 || true
-  [ -f "$prefix/system.reg" ] || fail "cannot make the Wine prefix $prefix"
-fi
+ensure_wine_prefix
 
 # The script as a host would call it: cmd /c with the city; Wine's drive Z: is the root folder.
 # A Chinese system code page (936), as on a Chinese Windows, lets the console output keep the
@@ -38,16 +32,10 @@ fi
 windows_path() { printf 'Z:%s' "${1//\//\\}"; }
 run_example() {
   local script=$1 city=$2
-  in_netns --wine --xvfb -- bash -c '
-    work=$1 wine_run=$2 script=$3 city=$4
-    status=0
-    LC_ALL=zh_CN.UTF-8 timeout -k 5 150 "$wine_run" cmd /c "$script" "$city" \
-      >"$work/out.gbk" 2>"$work/err.gbk" || status=$?
-    echo $status >"$work/status"' _ "$work" "$QELO_WINE_RUN" "$(windows_path "$script")" "$city" ||
-    fail "the namespace runner failed"
-  example_status=$(cat "$work/status")
-  example_out=$(iconv -f GBK -t UTF-8 <"$work/out.gbk" | tr -d '\r')
-  example_err=$(iconv -f GBK -t UTF-8 <"$work/err.gbk" | tr -d '\r')
+  run_timed 150 --wine --xvfb -- env LC_ALL=zh_CN.UTF-8 "$E2E_WINE" cmd /c "$(windows_path "$script")" "$city"
+  example_status=$run_status
+  example_out=$(iconv -f GBK -t UTF-8 <"$work/stdout" | tr -d '\r')
+  example_err=$(iconv -f GBK -t UTF-8 <"$work/stderr" | tr -d '\r')
 }
 
 # A city of the table: exit code 0 and the whole file on the screen.

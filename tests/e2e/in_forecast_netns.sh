@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs a command in a private network namespace in which www.weather.com.cn is 127.0.0.1 and the
 # forecast-site emulator answers on port 80, so that the real program can be run end to end
-# without leaving the machine.
+# without leaving the machine. With --out it also times the command as a host starts a program.
 #
 #   in_forecast_netns.sh [runner options] [emulator options] -- command [arguments...]
 #
@@ -13,17 +13,28 @@
 #   --unanswered      www.weather.com.cn is an address routed into the loopback device that
 #                     nobody answers, so that a connect waits; implies --no-emulator
 #   --wine            give Wine a private copy-on-write view of the project prefix, so that a
-#                     fresh wineserver starts inside the namespace (QELO_WINEPREFIX is set)
+#                     fresh wineserver starts inside the namespace (WINEPREFIX and the rest of
+#                     Wine's environment are set; the command calls wine64 itself)
 #   --wine-relay LIST with --wine: Wine traces the calls of LIST (RelayInclude, as in
 #                     "user32.SetTimer;user32.MessageBoxW") with thread ids and timestamps on
 #                     stderr (WINEDEBUG is set)
 #   --xvfb            start a virtual X server of the namespace's own (DISPLAY is set)
 #   --real-ids        no user namespace: the machine's own user ids stay valid inside, so that
 #                     the command can drop to another user (setpriv); needs root
+# Timed run (a host's start: standard input /dev/null, the end signals at their defaults):
+#   --out DIR         DIR/stdout and DIR/stderr get the command's output; DIR/status its exit
+#                     code (124 when --limit cut it off, 128+N when signal N ended it), DIR/ms the
+#                     time from its start to its end, DIR/signal (with --signal) "sent MS" (MS:
+#                     from the signal to the end) or "not running" when it had ended before
+#   --limit SECONDS   the hard limit (SIGTERM, SIGKILL 5 s later); default 60
+#   --stderr-closed-pipe  standard error is a pipe whose reader has gone
+#   --signal NAME     send SIGNAME --signal-delay MS (default 0) after the start, or, with
+#   --signal-on-stderr TEXT, that long after standard error first holds TEXT
 # Every other option before "--" goes to the emulator (--mode, --once, --request-log ...).
 #
-# The command's exit code is passed on. Exit code 77 (and a reason on stderr) means that this
-# machine cannot make such a namespace; tests treat it as a skip.
+# The command's exit code is passed on (with --out: 0 once the run is recorded). Exit code 77
+# (and a reason on stderr) means that this machine cannot make such a namespace; tests treat it
+# as a skip.
 set -euo pipefail
 source "$(dirname "$0")/e2e_lib.sh"
 [ -n "${QELO_RUNNER_TRACE:-}" ] && set -x
@@ -78,6 +89,12 @@ host_address=127.0.0.1
 wine=0
 wine_relay=""
 xvfb=0
+out=""
+limit=60
+closed_pipe=0
+signal_name=""
+signal_text=""
+signal_delay_ms=0
 emulator_args=()
 while [ $# -gt 0 ] && [ "$1" != "--" ]; do
   case "$1" in
@@ -89,6 +106,12 @@ while [ $# -gt 0 ] && [ "$1" != "--" ]; do
     --wine-relay) wine_relay="$2"; shift 2 ;;
     --xvfb) xvfb=1; shift ;;
     --real-ids) shift ;;
+    --out) out="$2"; shift 2 ;;
+    --limit) limit="$2"; shift 2 ;;
+    --stderr-closed-pipe) closed_pipe=1; shift ;;
+    --signal) signal_name="$2"; shift 2 ;;
+    --signal-on-stderr) signal_text="$2"; shift 2 ;;
+    --signal-delay) signal_delay_ms="$2"; shift 2 ;;
     *) emulator_args+=("$1"); shift ;;
   esac
 done
@@ -104,8 +127,8 @@ mount -t tmpfs -o size=256m tmpfs "$scratch" || fail_setup "cannot mount a tmpfs
 cleanup() {
   set +e
   # Our own wineserver and its processes first, so that none of them outlives the X server.
-  if [ -n "${QELO_WINEPREFIX:-}" ] && [ "$wine" = 1 ]; then
-    WINEPREFIX="$QELO_WINEPREFIX" "${QELO_WINESERVER:-/usr/lib/wine/wineserver}" -k 2>/dev/null
+  if [ -n "${wine_view:-}" ]; then
+    WINEPREFIX="$wine_view" /usr/lib/wine/wineserver -k 2>/dev/null
   fi
   for pid in ${emulator_pid:-} ${xvfb_pid:-}; do
     kill "$pid" 2>/dev/null
@@ -163,7 +186,7 @@ for nscd_dir in /var/run/nscd /run/nscd; do
 done
 
 if [ "$wine" = 1 ]; then
-  prefix=$(wine_prefix)
+  prefix=$("$E2E_WINE_RUN" --print-prefix)
   [ -f "$prefix/system.reg" ] || fail_setup "no Wine prefix at $prefix (run scripts/wine-run once)"
   mkdir -p "$scratch/wine/upper" "$scratch/wine/work" "$scratch/wine/prefix"
   mount -t overlay overlay \
@@ -174,11 +197,14 @@ if [ "$wine" = 1 ]; then
   server_dir="/tmp/.wine-$(id -u)"
   mkdir -p "$server_dir" || fail_setup "cannot make $server_dir"
   mount -t tmpfs -o mode=0700 tmpfs "$server_dir" || fail_setup "cannot hide $server_dir"
-  export QELO_WINEPREFIX="$scratch/wine/prefix"
+  wine_view="$scratch/wine/prefix"
+  export WINEPREFIX="$wine_view"
+  # No Mono or Gecko installer dialogs: the programs under test need neither.
+  export WINEDLLOVERRIDES="mscoree,mshtml=" WINEDEBUG=-all
   if [ -n "$wine_relay" ]; then
     # Read by the fresh wineserver of this prefix view; the full relay trace is large and slow.
     printf '\n[Software\\\\Wine\\\\Debug] 1700000000\n"RelayInclude"="%s"\n' "$wine_relay" \
-      >>"$QELO_WINEPREFIX/user.reg"
+      >>"$wine_view/user.reg"
     export WINEDEBUG=-all,+relay,+loaddll,+timestamp
   fi
 fi
@@ -214,6 +240,85 @@ fi
 mkdir -p "$scratch/tmp"
 export TMPDIR="$scratch/tmp"
 
+microseconds() { echo "${EPOCHREALTIME//[!0-9]/}"; }
+
+# Sends the signal when it is due (see --signal); notes the moment in $out/sent.
+send_signal_when_due() {
+  local pid=$1
+  if [ -n "$signal_text" ]; then
+    # The trailing x keeps the newlines at the end of the text for the comparison.
+    until [[ "$(cat "$out/stderr"; echo x)" == *"$signal_text"* ]]; do
+      kill -0 "$pid" 2>/dev/null || return 0
+      sleep 0.01
+    done
+  fi
+  sleep "$((signal_delay_ms / 1000)).$(printf %03d $((signal_delay_ms % 1000)))"
+  microseconds >"$out/sent"
+  kill -s "$signal_name" "$pid" 2>/dev/null || rm -f "$out/sent"
+}
+
+# Ends the command at the limit: SIGTERM, then SIGKILL 5 s later. Ended itself with SIGTERM
+# once the command is over, and then ends its sleep.
+enforce_limit() {
+  local pid=$1 sleeper
+  trap 'kill $sleeper 2>/dev/null; exit 0' TERM
+  sleep "$limit" &
+  sleeper=$!
+  wait $sleeper
+  touch "$out/timed-out"
+  kill -TERM "$pid" 2>/dev/null || return 0
+  sleep 5 &
+  sleeper=$!
+  wait $sleeper
+  kill -KILL "$pid" 2>/dev/null || true
+}
+
+timed_run() {
+  rm -f "$out/status" "$out/ms" "$out/signal" "$out/sent" "$out/timed-out"
+  : >"$out/stderr"
+  local closed="" start end pid status=0 guard signaller=""
+  if [ "$closed_pipe" = 1 ]; then
+    exec {closed}> >(:)
+    wait $!
+  fi
+  start=$(microseconds)
+  # Background commands of a script ignore SIGINT and SIGQUIT; a host's child has them at their
+  # defaults.
+  if [ -n "$closed" ]; then
+    env --default-signal "$@" </dev/null >"$out/stdout" 2>&$closed &
+    pid=$!
+    exec {closed}>&-
+  else
+    env --default-signal "$@" </dev/null >"$out/stdout" 2>"$out/stderr" &
+    pid=$!
+  fi
+  enforce_limit $pid &
+  guard=$!
+  if [ -n "$signal_name" ]; then
+    send_signal_when_due $pid &
+    signaller=$!
+  fi
+  wait $pid || status=$?
+  end=$(microseconds)
+  kill $guard 2>/dev/null || true
+  wait $guard 2>/dev/null || true
+  if [ -n "$signaller" ]; then
+    wait "$signaller" 2>/dev/null || true
+    if [ -s "$out/sent" ]; then
+      echo "sent $(((end - $(cat "$out/sent")) / 1000))" >"$out/signal"
+    else
+      echo "not running" >"$out/signal"
+    fi
+  fi
+  [ ! -e "$out/timed-out" ] || status=124
+  echo $status >"$out/status"
+  echo $(((end - start) / 1000)) >"$out/ms"
+}
+
+if [ -n "$out" ]; then
+  timed_run "$@"
+  exit 0
+fi
 set +e
 "$@"
 status=$?

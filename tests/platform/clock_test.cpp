@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <ctime>
 #include <ostream>
 #include <string>
@@ -9,10 +10,13 @@
 namespace qelo::platform {
 namespace {
 
+// std::time() may read a coarse clock that lags the fine one LocalNow() reads by up to a tick,
+// so the bounds come from the fine clock and are a second wider on each side.
 TEST(LocalNowTest, ReadsTheLocalClockToTheMillisecond) {
-  const std::time_t before = std::time(nullptr);
+  using std::chrono::system_clock;
+  const std::time_t before = system_clock::to_time_t(system_clock::now()) - 1;
   const LocalDateTime now = LocalNow();
-  const std::time_t after = std::time(nullptr);
+  const std::time_t after = system_clock::to_time_t(system_clock::now()) + 1;
   std::tm low{};
   std::tm high{};
 #ifdef _WIN32

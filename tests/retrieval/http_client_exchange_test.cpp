@@ -1,8 +1,8 @@
-// What the fetch makes of each server over a real connection: the framings and statuses, and
-// servers that misbehave on purpose (silence, trickles, endless bodies, oversized and
-// conflicting framing, resets, garbage). Every fetch must end within its short limits with the
-// fetch's own message or the body the framing rules give, over one connection, and the response
-// buffer must never hold more than its cap.
+// What the fetch makes of each server over a real connection: each framing and a failure status
+// once (the reader's rules are the response reader's tables), and servers that misbehave on
+// purpose (silence, trickles, endless bodies). Every fetch must end within its short limits with
+// the fetch's own message or the body, over one connection, and the response buffer must never
+// hold more than its cap.
 
 #include <gtest/gtest.h>
 
@@ -18,7 +18,6 @@ constexpr std::size_t kCap = 1u << 20;
 constexpr FetchLimits kShortLimits{.connect = 2s, .eachWait = 300ms, .exchange = 1500ms};
 // Every case must be over well before this, limits and loopback slack included.
 constexpr std::chrono::milliseconds kCaseBound = 3s;
-constexpr char16_t kClosedGracefully[] = u"Connection Closed Gracefully.";
 
 std::string Ok(const std::string& headers) { return "HTTP/1.1 200 OK\r\n" + headers + "\r\n"; }
 
@@ -38,16 +37,6 @@ std::vector<Step> Respond(std::string response, Step last = Step::Close()) {
 std::vector<Step> RespondThenFlood(std::string head, std::string piece) {
   return {Step::AwaitRequest(), Step::Send(std::move(head)),
           Step::Flood(std::move(piece), 64u << 20)};
-}
-
-std::vector<Step> SendPauseReset(std::string response) {
-  return {Step::AwaitRequest(), Step::Send(std::move(response)), Step::Pause(100ms), Step::Reset()};
-}
-
-std::string ManyHeaderLines(int count) {
-  std::string lines;
-  for (int i = 0; i < count; ++i) lines += "X-Line-" + std::to_string(i) + ": v\r\n";
-  return lines;
 }
 
 struct ExchangeCase {
@@ -77,11 +66,6 @@ TEST_P(Exchange, EndsInTimeWithItsMessageAndABoundedBuffer) {
 
 const std::string kBlock(16384, 'z');
 const std::string kChunkedPiece = "4000\r\n" + std::string(16384, 'c') + "\r\n";
-const std::string kGzipHello(
-    "\x1f\x8b\x08\x00\x00\x00\x00\x00\x00\x03\xcb\x48\xcd\xc9\xc9\x07"
-    "\x00\x86\xa6\x10\x36\x05\x00\x00\x00",
-    25);
-
 INSTANTIATE_TEST_SUITE_P(
     Framings, Exchange,
     ::testing::Values(
@@ -94,8 +78,6 @@ INSTANTIATE_TEST_SUITE_P(
                       Step::Send(" world"), Step::HoldOpen(1s)},
                      std::nullopt,
                      "hello world"},
-        ExchangeCase{"ShortContentLengthEndedByTheClose",
-                     Respond(Ok("Content-Length: 10\r\n") + "123456"), kClosedGracefully, ""},
         ExchangeCase{"Chunked",
                      Respond(Ok("Transfer-Encoding: chunked\r\n") +
                                  "5;ext=1\r\nhello\r\n6\r\n world\r\n0\r\n\r\n",
@@ -105,15 +87,7 @@ INSTANTIATE_TEST_SUITE_P(
                      {Step::AwaitRequest(), Step::Send(Ok("") + "every byte"), Step::Pause(20ms),
                       Step::Send(" up to the close"), Step::Close()},
                      std::nullopt,
-                     "every byte up to the close"},
-        ExchangeCase{"NoContent", Respond("HTTP/1.1 204 No Content\r\n\r\n", Step::HoldOpen(1s)),
-                     std::nullopt, ""},
-        ExchangeCase{
-            "InterimContinueSkipped",
-            {Step::AwaitRequest(), Step::Send("HTTP/1.1 100 Continue\r\n\r\n"), Step::Pause(20ms),
-             Step::Send(Ok("Content-Length: 2\r\n") + "ok"), Step::HoldOpen(1s)},
-            std::nullopt,
-            "ok"}),
+                     "every byte up to the close"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(
@@ -124,20 +98,10 @@ INSTANTIATE_TEST_SUITE_P(
                              "Content-Length: 4\r\n\r\nmove",
                              Step::HoldOpen(1s)),
                      u"HTTP/1.1 301 Moved Permanently", "", 301},
-        ExchangeCase{"FoundWithoutBody",
-                     Respond("HTTP/1.1 302 Found\r\nLocation: /weather/other.shtml\r\n"
-                             "Content-Length: 0\r\n\r\n",
-                             Step::HoldOpen(1s)),
-                     u"HTTP/1.1 302 Found", "", 302},
         ExchangeCase{"NotFoundBodyStaysOut",
                      Respond("HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n\r\nnot here!",
                              Step::HoldOpen(1s)),
-                     u"HTTP/1.1 404 Not Found", "", 404},
-        ExchangeCase{"ServerErrorUntilClose", Respond("HTTP/1.1 500 Oops \xE9\r\n\r\nbroken"),
-                     u"HTTP/1.1 500 Oops \uFFFD", "", 500},
-        ExchangeCase{"NoStatusNumber",
-                     Respond("HTTP/1.1 OK\r\nContent-Length: 0\r\n\r\n", Step::HoldOpen(1s)),
-                     u"HTTP/1.1 OK", "", -1}),
+                     u"HTTP/1.1 404 Not Found", "", 404}),
     [](const auto& info) { return std::string(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(
@@ -179,88 +143,8 @@ INSTANTIATE_TEST_SUITE_P(
         ExchangeCase{
             "ChunkSizeOf16HexDigits",
             RespondThenFlood(Ok("Transfer-Encoding: chunked\r\n") + "7FFFFFFFFFFFFFFF\r\n", kBlock),
-            u"Response too large.", ""},
-        ExchangeCase{"NegativeLengthReadsUpToTheClose",
-                     RespondThenFlood(Ok("Content-Length: -5\r\n"), kBlock), u"Response too large.",
-                     ""}),
+            u"Response too large.", ""}),
     [](const auto& info) { return std::string(info.param.name); });
-
-INSTANTIATE_TEST_SUITE_P(
-    Framing, Exchange,
-    ::testing::Values(
-        ExchangeCase{"AcceptAndClose", {Step::Close()}, kClosedGracefully, ""},
-        ExchangeCase{"CloseBeforeTheFirstHeaderLine", Respond("HTTP/1.1 200 OK\r\n"),
-                     kClosedGracefully, ""},
-        ExchangeCase{"CloseInsideAChunkedBody",
-                     Respond(Ok("Transfer-Encoding: chunked\r\n") + "a\r\nhello"),
-                     kClosedGracefully, ""},
-        ExchangeCase{"HeaderLineOf20000Bytes",
-                     Respond(Ok("X-Long: " + std::string(20000, 'a') + "\r\n"), Step::HoldOpen(5s)),
-                     u"Max line length exceeded.", ""},
-        ExchangeCase{"StatusLineWithoutEnd", RespondThenFlood("HTTP/1.1 200 ", kBlock),
-                     u"Max line length exceeded.", ""},
-        // 255 header lines are taken, the next one is dropped, and the rest is the body.
-        ExchangeCase{"ThousandHeaderLines", Respond(Ok(ManyHeaderLines(1000)) + "end"),
-                     std::nullopt,
-                     ManyHeaderLines(1000).substr(ManyHeaderLines(256).size()) + "\r\nend"},
-        ExchangeCase{"ChunkSizeOfSixteenHexDigitsAndAShortChunk",
-                     Respond(Ok("Transfer-Encoding: chunked\r\n") + "7FFFFFFFFFFFFFFF\r\nshort"),
-                     kClosedGracefully, ""},
-        // A size that does not fit 63 bits is no number, read as 0: the data ends there.
-        ExchangeCase{"ChunkSizeThatOverflows",
-                     Respond(Ok("Transfer-Encoding: chunked\r\n") +
-                             "3\r\nabc\r\n1FFFFFFFFFFFFFFFF\r\nnever\r\n\r\n"),
-                     std::nullopt, "abc"},
-        ExchangeCase{"ChunkSizeOf16FThatOverflows",
-                     Respond(Ok("Transfer-Encoding: chunked\r\n") + "FFFFFFFFFFFFFFFF\r\n\r\n"),
-                     std::nullopt, ""},
-        ExchangeCase{"NegativeContentLength", Respond(Ok("Content-Length: -1\r\n") + "all of it"),
-                     std::nullopt, "all of it"},
-        ExchangeCase{"ContentLengthThatOverflows",
-                     Respond(Ok("Content-Length: 99999999999999999999999\r\n") + "up to close"),
-                     std::nullopt, "up to close"},
-        ExchangeCase{"HugeContentLengthAndAShortBody",
-                     Respond(Ok("Content-Length: 9223372036854775807\r\n") + "short"),
-                     kClosedGracefully, ""},
-        // The first Content-Length line counts, whatever a later one says.
-        ExchangeCase{"ConflictingContentLengths",
-                     Respond(Ok("Content-Length: 3\r\nContent-Length: 10\r\n") + "abcdefghij"),
-                     std::nullopt, "abc"},
-        ExchangeCase{"ChunkedBeatsContentLength",
-                     Respond(Ok("Content-Length: 2\r\nTransfer-Encoding: chunked\r\n") +
-                             "5\r\nhello\r\n0\r\n\r\n"),
-                     std::nullopt, "hello"},
-        // Wherever a reset reads as a close, these fail as a close too.
-        ExchangeCase{"ResetInsideAChunkedBody",
-                     SendPauseReset(Ok("Transfer-Encoding: chunked\r\n") + "a\r\nonly"),
-                     kClosedGracefully, ""},
-        ExchangeCase{"ResetInsideTheStatusLine", SendPauseReset("HTTP/1.1 2"), kClosedGracefully,
-                     ""}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-INSTANTIATE_TEST_SUITE_P(
-    Garbage, Exchange,
-    ::testing::Values(
-        ExchangeCase{"StatusLineOfGarbage", Respond("garbage\r\n\r\n"), u"garbage", "", -1},
-        ExchangeCase{"StatusLineOfBinary", Respond(std::string("\x80\xff\x01ok\r\n\r\n", 9)),
-                     std::u16string(u"\uFFFD\uFFFD\u0001ok"), "", -1},
-        ExchangeCase{"NothingButLineFeeds", Respond(std::string(5000, '\n')), std::u16string(), "",
-                     -1},
-        ExchangeCase{"BodyOfNulBytes",
-                     Respond(Ok("Content-Length: 1000\r\n") + std::string(1000, '\0')),
-                     std::nullopt, std::string(1000, '\0')},
-        ExchangeCase{"GzipBodyDespiteIdentity",
-                     Respond(Ok("Content-Encoding: gzip\r\nContent-Length: 25\r\n") + kGzipHello),
-                     std::nullopt, kGzipHello}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-// What the page text becomes for the bodies that are not text.
-TEST(ExchangeText, NulBytesDecodeAsNulCharactersAndGzipAsNothing) {
-  ScriptServer nul(Respond(Ok("Content-Length: 4\r\n") + std::string(4, '\0')));
-  EXPECT_EQ(Fetch(nul.Address()).text, std::u16string(4, u'\0'));
-  ScriptServer gzip(Respond(Ok("Content-Length: 25\r\n") + kGzipHello));
-  EXPECT_EQ(Fetch(gzip.Address()).text, u"");
-}
 
 // The connection's fate after an exchange, seen from the server.
 struct ClosingCase {

@@ -5,7 +5,7 @@
 
 #include "retrieval/http_response.h"
 #include "tests/retrieval/http_client_testing.h"
-#include "tests/support/loopback_listener.h"
+#include "tests/support/loopback_socket.h"
 
 namespace qelo::test {
 namespace {
@@ -19,7 +19,7 @@ TEST(FetchFailure, RefusedConnection) {
   std::uint16_t port = 0;
   {
     platform::SocketLibrary library;
-    test::LoopbackListener listener;
+    test::LoopbackListener listener(0);
     port = listener.Port();
   }
   const FetchOutcome outcome =
@@ -62,7 +62,7 @@ TEST(FetchLimits, ConnectEndsWhenTheServerNeverAnswers) {
   // A listener whose queue is full drops further connection requests, so a connect to it waits
   // until the limit. Filler connections go in until one of them no longer gets through.
   platform::SocketLibrary library;
-  test::LoopbackListener listener(0);
+  test::LoopbackListener listener(0, 0);
   const platform::Ipv4Address loopback{{127, 0, 0, 1}};
   std::vector<platform::Socket> fillers;
   bool full = false;

@@ -1,7 +1,7 @@
 #pragma once
-// A scripted HTTP peer on 127.0.0.1 for tests and benchmarks. It runs on its own thread, serves
-// connections one after the other with the same script of steps, and records what each client
-// sent and whether it closed. Every wait is bounded; the destructor stops the thread and joins.
+// A scripted HTTP peer on 127.0.0.1 for tests and benchmarks: the loopback server on a thread of
+// its own, serving each connection with the same script of steps and recording what each client
+// sent and whether it closed. Every wait is bounded; the destructor stops the server and joins.
 //
 //   ScriptServer server({Step::AwaitRequest(), Step::Send("HTTP/1.1 200 OK\r\n..."),
 //   Step::Close()}); client.FetchPage(server.Address(), buffer);
@@ -17,9 +17,9 @@
 #include <thread>
 #include <vector>
 
-namespace qelo::test {
+#include "tests/support/loopback_http_server.h"
 
-using namespace std::chrono_literals;
+namespace qelo::test {
 
 struct Step {
   enum class Kind { kSend, kFlood, kPause, kAwaitRequest, kHoldOpen, kClose, kReset };
@@ -43,7 +43,7 @@ struct Step {
   static Step HoldOpen(std::chrono::milliseconds bound = 5s) {
     return {Kind::kHoldOpen, {}, 0, bound};
   }
-  // Reads what is at hand (so that the close is an orderly one), then closes.
+  // Closes in order (LoopbackConnection::CloseInOrder).
   static Step Close() { return {Kind::kClose, {}}; }
   // Ends the connection with a reset.
   static Step Reset() { return {Kind::kReset, {}}; }
@@ -61,7 +61,7 @@ class ScriptServer {
   static constexpr int kUnlimited = -1;
   // Serves `connections` connections (kUnlimited: until destroyed) with `script`. When the
   // script ends without a close or reset, the connection is closed in order.
-  explicit ScriptServer(std::vector<Step> script, int connections = 1, int backlog = 16);
+  explicit ScriptServer(std::vector<Step> script, int connections = 1);
   ~ScriptServer();
   ScriptServer(const ScriptServer&) = delete;
   ScriptServer& operator=(const ScriptServer&) = delete;

@@ -1,6 +1,7 @@
 // forecast_emulator: the forecast web site as the program sees it, on 127.0.0.1, for the
 // end-to-end tests and the main job's demonstration run. Not part of the shipped program.
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -16,7 +17,6 @@
 #include "platform/text.h"
 #include "tools/emulator/emulator_options.h"
 #include "tools/emulator/forecast_replies.h"
-#include "tools/emulator/loopback_http_server.h"
 #include "tools/emulator/served_pages.h"
 
 namespace qelo::emulator {
@@ -113,12 +113,17 @@ class PaddedPages {
   std::map<std::string, std::shared_ptr<const std::string>> pages_;
 };
 
+// A connection's first request must come within this, each further one on a connection kept
+// alive within 5 s of the last reply.
+constexpr std::chrono::seconds kFirstRequestWait{10};
+constexpr std::chrono::seconds kKeepAliveIdle{5};
+
 int Serve(const Options& options) {
-  LoopbackHttpServer server(options.port);
+  test::LoopbackHttpServer server(options.port);
   RequestLog log(options.requestLog);
   const PageDate today = PagesDate(options);
   PaddedPages padded(options.pageBytes, today);
-  const auto handler = [&](const Request& request) {
+  const auto replyTo = [&](const Request& request) {
     log.Add(request.head);
     const auto code = CityCodeOfTarget(request.target);
     if (request.method != "GET" || !code || options.mode == Mode::kNotFound) {
@@ -129,12 +134,26 @@ int Serve(const Options& options) {
                       : PageReply(options.mode, ServedPage(options.mode, *code, today));
     return options.tricklePieces > 0 ? Trickled(std::move(reply), options.tricklePieces) : reply;
   };
+  // A connection closed at once counts as one answered request.
+  std::atomic<long> answered{0};
+  const auto count = [&] {
+    if (++answered == options.maxRequests) server.Stop();
+  };
+  const auto answer = [&](test::LoopbackConnection& connection) {
+    if (options.mode == Mode::kCloseAtOnce) return count();
+    std::chrono::milliseconds wait = kFirstRequestWait;
+    while (auto head = connection.NextRequestHead(wait)) {
+      const auto request = ParseRequest(std::move(*head));
+      if (!request) return;
+      const Reply reply = replyTo(*request);
+      const bool sent = SendReply(connection, reply);
+      count();
+      if (!sent || !reply.keepAlive) return;
+      wait = kKeepAliveIdle;
+    }
+  };
   if (!options.readyFile.empty()) WriteReadyFile(options.readyFile, server.Port());
-  ServeLimits limits;
-  limits.deadline = std::chrono::steady_clock::now() + options.lifetime;
-  limits.maxRequests = options.maxRequests;
-  limits.closeOnAccept = options.mode == Mode::kCloseAtOnce;
-  server.Serve(handler, limits);
+  server.Serve(answer, std::chrono::steady_clock::now() + options.lifetime);
   return 0;
 }
 

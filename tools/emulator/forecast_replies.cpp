@@ -76,6 +76,24 @@ Reply SlowReply(const std::string& head, const std::string& page) {
 
 }  // namespace
 
+std::optional<Request> ParseRequest(std::string head) {
+  const std::string line = head.substr(0, head.find_first_of("\r\n"));
+  const auto firstSpace = line.find(' ');
+  if (firstSpace == std::string::npos) return std::nullopt;
+  const auto secondSpace = line.find(' ', firstSpace + 1);
+  if (secondSpace == std::string::npos) return std::nullopt;
+  return Request{line.substr(0, firstSpace),
+                 line.substr(firstSpace + 1, secondSpace - firstSpace - 1), std::move(head)};
+}
+
+bool SendReply(test::LoopbackConnection& connection, const Reply& reply) {
+  for (std::size_t i = 0; i < reply.pieces.size(); ++i) {
+    if (i > 0) connection.ReadUntil(reply.pauseBetweenPieces, [] { return false; });
+    if (!connection.Send(reply.pieces[i])) return false;
+  }
+  return !reply.sharedBody || connection.Send(*reply.sharedBody);
+}
+
 std::optional<std::string> CityCodeOfTarget(std::string_view target) {
   if (!target.starts_with(kPrefix) || !target.ends_with(kSuffix)) return std::nullopt;
   const std::string_view code =

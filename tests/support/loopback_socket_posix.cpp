@@ -1,14 +1,15 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <cerrno>
-
+#include <cstring>
 #include <stdexcept>
 
-#include "tests/support/loopback_listener.h"
+#include "tests/support/loopback_socket.h"
 
 namespace qelo::test {
 
@@ -17,22 +18,27 @@ namespace {
 int Fd(std::uintptr_t handle) { return static_cast<int>(handle); }
 
 [[noreturn]] void Fail(const char* what) {
-  throw std::runtime_error(std::string("loopback listener: ") + what);
+  throw std::runtime_error(std::string("loopback listener: ") + what + ": " + std::strerror(errno));
 }
 
 }  // namespace
 
-LoopbackListener::LoopbackListener(int backlog) {
+LoopbackListener::LoopbackListener(int port, int backlog) {
   int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) Fail("socket");
   handle_ = static_cast<std::uintptr_t>(fd);
+  const int one = 1;
+  ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
   sockaddr_in address{};
   address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<std::uint16_t>(port));
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   socklen_t length = sizeof address;
   if (::bind(fd, reinterpret_cast<sockaddr*>(&address), length) < 0 || ::listen(fd, backlog) < 0 ||
       ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) < 0) {
+    const int error = errno;
     ::close(fd);
+    errno = error;
     Fail("bind/listen");
   }
   port_ = ntohs(address.sin_port);
@@ -45,6 +51,8 @@ PeerSocket LoopbackListener::Accept(std::chrono::milliseconds wait) {
   if (::poll(&entry, 1, static_cast<int>(wait.count())) <= 0) return {};
   int fd = ::accept4(Fd(handle_), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
   if (fd < 0) return {};
+  const int one = 1;
+  ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
   return PeerSocket(static_cast<std::uintptr_t>(fd));
 }
 
@@ -79,6 +87,8 @@ long long ReceiveSome(PeerSocket& socket, char* into, std::size_t capacity,
   const ssize_t received = ::recv(Fd(socket.Get()), into, capacity, MSG_DONTWAIT);
   return received == 0 ? -1 : Outcome(received);
 }
+
+void ShutdownSending(PeerSocket& socket) { ::shutdown(Fd(socket.Get()), SHUT_WR); }
 
 void ResetConnection(PeerSocket& socket) {
   if (!socket.Valid()) return;

@@ -4,7 +4,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "tests/support/loopback_listener.h"
+#include "tests/support/loopback_socket.h"
 
 namespace qelo::test {
 
@@ -25,12 +25,13 @@ timeval ToTimeval(std::chrono::milliseconds wait) {
 
 }  // namespace
 
-LoopbackListener::LoopbackListener(int backlog) {
+LoopbackListener::LoopbackListener(int port, int backlog) {
   SOCKET native = ::socket(AF_INET, SOCK_STREAM, 0);
   if (native == INVALID_SOCKET) Fail("socket");
   handle_ = static_cast<std::uintptr_t>(native);
   sockaddr_in address{};
   address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<u_short>(port));
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   int length = sizeof address;
   if (::bind(native, reinterpret_cast<sockaddr*>(&address), length) == SOCKET_ERROR ||
@@ -54,6 +55,9 @@ PeerSocket LoopbackListener::Accept(std::chrono::milliseconds wait) {
   if (accepted == INVALID_SOCKET) return {};
   u_long nonBlocking = 1;
   ::ioctlsocket(accepted, FIONBIO, &nonBlocking);
+  const BOOL noDelay = TRUE;
+  ::setsockopt(accepted, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay),
+               sizeof noDelay);
   return PeerSocket(static_cast<std::uintptr_t>(accepted));
 }
 
@@ -92,6 +96,8 @@ long long ReceiveSome(PeerSocket& socket, char* into, std::size_t capacity,
   const int received = ::recv(Native(socket.Get()), into, static_cast<int>(capacity), 0);
   return received == 0 ? -1 : Outcome(received);
 }
+
+void ShutdownSending(PeerSocket& socket) { ::shutdown(Native(socket.Get()), SD_SEND); }
 
 void ResetConnection(PeerSocket& socket) {
   if (!socket.Valid()) return;

@@ -1,5 +1,5 @@
 #pragma once
-// The platform part of the test servers: a listening socket on 127.0.0.1 and the few socket
+// The platform part of the loopback server: a listening socket on 127.0.0.1 and the few socket
 // operations a server needs on the connections it accepts.
 
 #include <chrono>
@@ -10,13 +10,14 @@
 
 namespace qelo::test {
 
-// An accepted, non-blocking connection; destroying it closes it in order.
+// An accepted, non-blocking connection without Nagle's delay; destroying it closes it.
 using PeerSocket = platform::UniqueSocket;
 
-// Listens on 127.0.0.1 at a port the system picks. Needs a live platform::SocketLibrary.
+// Listens on 127.0.0.1:port (0: a port the system picks) with room for `backlog` connections
+// not yet accepted; throws std::runtime_error. Needs a live platform::SocketLibrary.
 class LoopbackListener {
  public:
-  explicit LoopbackListener(int backlog = 16);
+  explicit LoopbackListener(int port, int backlog = 128);
   ~LoopbackListener();
   LoopbackListener(const LoopbackListener&) = delete;
   LoopbackListener& operator=(const LoopbackListener&) = delete;
@@ -39,6 +40,9 @@ long long SendSome(PeerSocket& socket, const char* bytes, std::size_t count,
 // peer has closed or reset the connection.
 long long ReceiveSome(PeerSocket& socket, char* into, std::size_t capacity,
                       std::chrono::milliseconds wait);
+
+// Sends a FIN: the client reads the end of the data, and may still send.
+void ShutdownSending(PeerSocket& socket);
 
 // Ends the connection with a reset instead of an orderly close (SO_LINGER on with time 0).
 void ResetConnection(PeerSocket& socket);
