@@ -5,8 +5,8 @@
 
 #include "core/failure.h"
 #include "core/messages.h"
+#include "core/text.h"
 #include "platform/casing.h"
-#include "platform/text.h"
 
 namespace qelo {
 namespace {
@@ -19,7 +19,7 @@ std::u16string MessageOf(std::exception_ptr failure) {
   } catch (const std::bad_alloc&) {
     return messages::kOutOfMemory;
   } catch (const std::exception& other) {
-    return platform::FromUtf8(other.what());
+    return FromUtf8(other.what());
   } catch (...) {
     return messages::kUnknownFailure;
   }

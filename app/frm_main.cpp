@@ -6,6 +6,7 @@
 #include "app/failure_report.h"
 #include "citydir/unit_china_weather.h"
 #include "forecastfile/forecast_header.h"
+#include "retrieval/field_extraction.h"
 
 namespace qelo {
 namespace {
@@ -18,6 +19,7 @@ TFrmMain::TFrmMain(RunServices& services, const platform::DateTimeFormat& dateTi
                    std::uint32_t watchdogInterval)
     : mmow(),
       edtCityName(u"福州"),
+      idhtpClient(services.CreateHttpClient()),
       edtJsonURL(u""),
       tmr1([this](TObject* sender) { tmr1Timer(sender); }),
       services_(services),
@@ -52,12 +54,12 @@ void TFrmMain::UpdateWeather() {
   responseBuffer_ = std::make_unique<ResponseBuffer>(kCodePageUtf8);
   tmr1.SetInterval(watchdogInterval_);
   tmr1.SetEnabled(true);
-  services_.FetchPage(edtJsonURL.GetText(), *responseBuffer_);
+  idhtpClient->FetchPage(edtJsonURL.GetText(), *responseBuffer_);
   mmow.SetPageText(responseBuffer_->Text());
   const std::unique_ptr<ForecastFile> file = services_.OpenForecastFile(
       ForecastFilePath(services_.ExecutablePath(), services_.PathSeparator()));
   WriteHeader(*file, FormatUpdateTime(services_.LocalNow(), dateTimeFormat_));
-  extraction_.Run(
+  ExtractForecast(
       mmow, [this] { return edtCityName.GetText(); }, *file);
   file->Close();
   services_.RequestEnd();

@@ -10,7 +10,7 @@
 #include "app/components.h"
 #include "app/run_services.h"
 #include "platform/clock.h"
-#include "retrieval/field_extraction.h"
+#include "retrieval/http_client.h"
 #include "retrieval/page_lines.h"
 #include "retrieval/response_buffer.h"
 
@@ -35,6 +35,7 @@ class TFrmMain {
   TButton btn1;
   PageLines mmow;
   TEdit edtCityName;
+  std::unique_ptr<PageFetcher> idhtpClient;  // released with the window
   TEdit edtJsonURL;
   TTimer tmr1;
 
@@ -51,7 +52,6 @@ class TFrmMain {
   const platform::DateTimeFormat& dateTimeFormat_;  // read once at program start
   const std::uint32_t watchdogInterval_;
   std::unique_ptr<ResponseBuffer> responseBuffer_;  // lives until the program ends
-  FieldExtraction extraction_;
 };
 
 }  // namespace qelo

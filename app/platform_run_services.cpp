@@ -16,8 +16,8 @@ std::u16string PlatformRunServices::CityArgument() { return cityArgument_(); }
 
 void PlatformRunServices::RequestEnd() noexcept { platform::PostQuit(); }
 
-void PlatformRunServices::FetchPage(const std::u16string& address, ResponseBuffer& buffer) {
-  client_.FetchPage(address, buffer);
+std::unique_ptr<PageFetcher> PlatformRunServices::CreateHttpClient() {
+  return std::make_unique<HttpClient>();
 }
 
 std::u16string PlatformRunServices::ExecutablePath() { return platform::ExecutablePath(); }

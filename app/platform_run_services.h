@@ -6,7 +6,6 @@
 #include <string>
 
 #include "app/run_services.h"
-#include "retrieval/http_client.h"
 
 namespace qelo {
 
@@ -17,7 +16,7 @@ class PlatformRunServices final : public RunServices {
 
   std::u16string CityArgument() override;
   void RequestEnd() noexcept override;
-  void FetchPage(const std::u16string& address, ResponseBuffer& buffer) override;
+  std::unique_ptr<PageFetcher> CreateHttpClient() override;
   std::u16string ExecutablePath() override;
   char16_t PathSeparator() override;
   std::unique_ptr<ForecastFile> OpenForecastFile(const std::u16string& path) override;
@@ -26,7 +25,6 @@ class PlatformRunServices final : public RunServices {
 
  private:
   std::function<std::u16string()> cityArgument_;
-  HttpClient client_;  // the run's one HTTP client, released at the end of the program
 };
 
 }  // namespace qelo

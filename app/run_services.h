@@ -1,6 +1,6 @@
 #pragma once
 // What the main window's run needs of its environment: the city argument, the end request, the
-// page fetch, the executable's path, the forecast file, the clock and the failure report. The
+// HTTP client, the executable's path, the forecast file, the clock and the failure report. The
 // program wires the platform and the subsystems in; tests put a recording stand-in in its place.
 // The watchdog is no part of it: it is the window's own timer on the thread's message queue.
 
@@ -10,7 +10,7 @@
 #include "app/failure_report.h"
 #include "forecastfile/forecast_file.h"
 #include "platform/clock.h"
-#include "retrieval/response_buffer.h"
+#include "retrieval/http_client.h"
 
 namespace qelo {
 
@@ -21,8 +21,8 @@ class RunServices {
   virtual std::u16string CityArgument() = 0;
   // Posts the quit message; the end comes when a message loop takes it.
   virtual void RequestEnd() noexcept = 0;
-  // One GET of the page at `address`; the body of a 2xx response ends up in `buffer`.
-  virtual void FetchPage(const std::u16string& address, ResponseBuffer& buffer) = 0;
+  // The window's HTTP client component, made as the window loads its components.
+  virtual std::unique_ptr<PageFetcher> CreateHttpClient() = 0;
   virtual std::u16string ExecutablePath() = 0;
   virtual char16_t PathSeparator() = 0;
   virtual std::unique_ptr<ForecastFile> OpenForecastFile(const std::u16string& path) = 0;

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/text.h"
+#include "core/text.h"
 #include "retrieval/http_client.h"
 #include "tests/support/script_server.h"
 
@@ -65,15 +65,14 @@ const bool kFromEnvironment = [] {
   const char* address = std::getenv("QELO_FETCH_ADDRESS");
   if (address == nullptr) return false;
   benchmark::RegisterBenchmark("BM_FetchFromEnvironment",
-                               [target = platform::FromUtf8(address)](benchmark::State& state) {
+                               [target = FromUtf8(address)](benchmark::State& state) {
                                  HttpClient client;
                                  FetchEach(state, client, target);
                                })
       ->Unit(benchmark::kMillisecond)
       ->UseRealTime();
   // One fetch alone, for measuring the peak memory of a single fetch from outside the process.
-  benchmark::RegisterBenchmark("BM_FetchOnceFromEnvironment", [target =
-                                                                   platform::FromUtf8(address)](
+  benchmark::RegisterBenchmark("BM_FetchOnceFromEnvironment", [target = FromUtf8(address)](
                                                                   benchmark::State& state) {
     HttpClient client;
     FetchEach(state, client, target);

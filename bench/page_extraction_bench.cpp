@@ -47,7 +47,7 @@ void LoadAndExtract(benchmark::State& state, const std::u16string& text) {
   for (auto _ : state) {
     PageLines lines;
     lines.SetPageText(text);
-    FieldExtraction().Run(
+    ExtractForecast(
         lines, [] { return std::u16string(u"福州"); }, file);
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
@@ -67,7 +67,7 @@ void Extract(benchmark::State& state, const std::u16string& text) {
   lines.SetPageText(text);
   DiscardingWriter file;
   for (auto _ : state) {
-    FieldExtraction().Run(
+    ExtractForecast(
         lines, [] { return std::u16string(u"福州"); }, file);
   }
 }

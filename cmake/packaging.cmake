@@ -13,8 +13,8 @@
 #    written as UTC), owner root, fixed modes and a sorted order, and the gzip header no time at
 #    all (CPack leaves it out when SOURCE_DATE_EPOCH is set).
 # Included from the top-level CMakeLists.txt before the subdirectories, so that the compile
-# options reach every library the program is made of; the install rules follow at the end of
-# the top-level directory, once the program's target exists.
+# options reach every library the program is made of; the top-level file calls
+# qelo_add_release_package() once the program's target exists.
 
 add_compile_options("-ffile-prefix-map=${PROJECT_SOURCE_DIR}=." "-ffile-prefix-map=${PROJECT_BINARY_DIR}=build")
 if(WIN32)
@@ -157,5 +157,3 @@ function(qelo_add_release_package)
   set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/package_staging.cmake)
   include(CPack)
 endfunction()
-
-cmake_language(DEFER DIRECTORY ${PROJECT_SOURCE_DIR} CALL qelo_add_release_package)

@@ -1,14 +1,11 @@
-# GoogleTest: Debian's package natively; for the Windows build it is compiled from
-# Debian's sources with the cross compiler, and ctest runs the .exe files under Wine.
+# GoogleTest: Debian's package natively; for the Windows build it is compiled from its
+# sources (Debian's googletest package) with the cross compiler, and ctest runs the .exe files
+# under Wine.
+set(QELO_GOOGLETEST_SOURCES /usr/src/googletest CACHE PATH
+    "GoogleTest's sources, compiled for a cross build")
 if(CMAKE_CROSSCOMPILING)
-  set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
-  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
-  foreach(lib gtest gtest_main gmock gmock_main)
-    if(NOT TARGET GTest::${lib})
-      add_library(GTest::${lib} ALIAS ${lib})
-    endif()
-  endforeach()
+  add_subdirectory(${QELO_GOOGLETEST_SOURCES} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 else()
   find_package(GTest REQUIRED)
   include(GoogleTest)

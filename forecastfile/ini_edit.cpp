@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "core/ascii_text.h"
-#include "platform/text.h"
+#include "core/text.h"
 
 namespace qelo {
 namespace {
@@ -144,7 +144,6 @@ class IniEdit {
 
 std::string ApplyIniWrite(std::string_view fileBytes, std::u16string_view section,
                           std::u16string_view key, std::u16string_view value) {
-  using platform::ToWellFormedUtf8;
   return IniEdit(fileBytes, ToWellFormedUtf8(section), ToWellFormedUtf8(key),
                  ToWellFormedUtf8(value))
       .Apply();

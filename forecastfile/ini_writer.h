@@ -20,7 +20,6 @@ class IniWriter final : public ForecastFile {
                    const std::u16string& value) override;
   // Asks the service to flush the file; its result is not looked at.
   void Close() override;
-  const std::u16string& Path() const { return path_; }
 
  private:
   [[noreturn]] void Refused() const;

@@ -17,8 +17,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/text.h"
 #include "forecastfile/ini_edit.h"
-#include "platform/text.h"
 
 namespace {
 
@@ -150,7 +150,7 @@ void CheckOtherLinesKept(std::string_view before, std::string_view after) {
 std::string Text(const std::uint8_t*& at, std::size_t length) {
   std::string bytes(reinterpret_cast<const char*>(at), length);
   at += length;
-  return qelo::platform::ToWellFormedUtf8(qelo::platform::FromUtf8(bytes));
+  return qelo::ToWellFormedUtf8(qelo::FromUtf8(bytes));
 }
 
 }  // namespace
@@ -167,7 +167,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view file(reinterpret_cast<const char*>(at), data + size - at);
 
   using qelo::ApplyIniWrite;
-  using qelo::platform::FromUtf8;
+  using qelo::FromUtf8;
   const std::string written =
       ApplyIniWrite(file, FromUtf8(section), FromUtf8(key), FromUtf8(value));
   if (!Carriable(section, key, value)) return 0;

@@ -8,9 +8,9 @@
 #include <string>
 #include <string_view>
 
+#include "core/text.h"
 #include "platform/clock.h"
 #include "platform/posix_handles.h"
-#include "platform/text.h"
 
 namespace qelo::platform {
 namespace {

@@ -36,9 +36,9 @@
 #include <string_view>
 #include <utility>
 
+#include "core/text.h"
 #include "platform/file_replacement.h"
 #include "platform/posix_handles.h"
-#include "platform/text.h"
 
 namespace qelo::platform {
 namespace {

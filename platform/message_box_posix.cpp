@@ -2,8 +2,8 @@
 
 #include <string>
 
+#include "core/text.h"
 #include "platform/message_box.h"
-#include "platform/text.h"
 
 namespace qelo::platform {
 

@@ -3,8 +3,8 @@
 #include <cerrno>
 #include <string>
 
+#include "core/text.h"
 #include "platform/module_path.h"
-#include "platform/text.h"
 
 namespace qelo::platform {
 

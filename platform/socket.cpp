@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "core/ascii_text.h"
 #include "platform/socket_shim.h"
 
 namespace qelo::platform {
@@ -16,7 +15,8 @@ sockaddr_in SocketAddress(const Ipv4Address& address, std::uint16_t port) {
   return result;
 }
 
-// The system resolver's part of ResolveIpv4: its first IPv4 address.
+}  // namespace
+
 Ipv4Address LookUpIpv4(const std::u16string& host) {
   // A name with a NUL inside would be cut short by the C interface and look up another host.
   if (host.find(u'\0') != std::u16string::npos) throw SocketError(kWsaHostNotFound);
@@ -28,31 +28,6 @@ Ipv4Address LookUpIpv4(const std::u16string& host) {
     return address;
   }
   throw SocketError(kWsaHostNotFound);
-}
-
-}  // namespace
-
-bool ParseDottedQuad(const std::u16string& text, Ipv4Address& address) {
-  Ipv4Address parsed;
-  std::u16string_view rest = text;
-  for (std::size_t part = 0; part < 4; ++part) {
-    // The last number runs to the end of the text, so that a fifth part makes it no number.
-    const std::size_t end = part < 3 ? rest.find(u'.') : rest.size();
-    if (end == std::u16string_view::npos) return false;
-    const auto value = ReadDecimal(rest.substr(0, end), 255);
-    if (!value) return false;
-    parsed.bytes[part] = static_cast<std::uint8_t>(*value);
-    rest.remove_prefix(part < 3 ? end + 1 : end);
-  }
-  address = parsed;
-  return true;
-}
-
-Ipv4Address ResolveIpv4(const std::u16string& host) {
-  Ipv4Address address;
-  if (EqualsIgnoringAsciiCase(host, u"localhost")) return Ipv4Address{{127, 0, 0, 1}};
-  if (ParseDottedQuad(host, address)) return address;
-  return LookUpIpv4(host);
 }
 
 // The set-up runs non-blocking only to bound it in time; its outcome and codes are those of a

@@ -2,21 +2,9 @@
 // IPv4 TCP client sockets for the page fetch.
 //
 // Every failure throws SocketError with a Windows Sockets code, so that both builds report the
-// same messages. The Windows build passes WSAGetLastError() and the resolver's code through. The
-// POSIX build maps errno and getaddrinfo results to the same codes:
-//   EINTR 10004, EBADF 10009, EACCES 10013, EFAULT 10014, EINVAL 10022, EMFILE 10024,
-//   EWOULDBLOCK/EAGAIN 10035, EINPROGRESS 10036, EALREADY 10037, ENOTSOCK 10038,
-//   EDESTADDRREQ 10039, EMSGSIZE 10040, EPROTOTYPE 10041, ENOPROTOOPT 10042,
-//   EPROTONOSUPPORT 10043, ESOCKTNOSUPPORT 10044, EOPNOTSUPP 10045, EPFNOSUPPORT 10046,
-//   EAFNOSUPPORT 10047, EADDRINUSE 10048, EADDRNOTAVAIL 10049, ENETDOWN 10050,
-//   ENETUNREACH 10051, ENETRESET 10052, ECONNABORTED 10053, ECONNRESET 10054, ENOBUFS 10055,
-//   EISCONN 10056, ENOTCONN 10057, EPIPE and ESHUTDOWN 10058, ETOOMANYREFS 10059,
-//   ETIMEDOUT 10060, ECONNREFUSED 10061, ELOOP 10062, ENAMETOOLONG 10063, EHOSTDOWN 10064,
-//   EHOSTUNREACH 10065, ENOTEMPTY 10066; any other errno is passed on unchanged (it is below
-//   10000, so it can never pose as one of the codes above).
-//   Resolver: EAI_NONAME, EAI_NODATA, EAI_ADDRFAMILY 11001 (host not found), EAI_AGAIN 11002,
-//   EAI_FAIL 11003, EAI_MEMORY 10055, EAI_FAMILY 10047, EAI_SOCKTYPE 10044, EAI_SERVICE 10109,
-//   EAI_BADFLAGS 10022, EAI_SYSTEM its errno as above, any other 11003.
+// same messages: the Windows build passes WSAGetLastError() and the resolver's code through, the
+// POSIX build maps errno and getaddrinfo's results to the same codes (an errno without a
+// counterpart stays below 10000, so it can never pose as one of them).
 //
 // An interrupted call (EINTR, WSAEINTR) is made again, and a call that would block (EAGAIN,
 // EWOULDBLOCK, WSAEWOULDBLOCK) goes back to its wait: neither is a failure, and neither extends
@@ -51,13 +39,9 @@ struct Ipv4Address {
   std::uint8_t bytes[4] = {};
 };
 
-// "LOCALHOST" in any case gives 127.0.0.1; four dot-separated decimal numbers 0..255 are taken
-// as they stand; any other name goes to the system resolver (IPv4 stream addresses only) and
-// its first address is taken. Throws SocketError (11001 for a name that does not exist).
-Ipv4Address ResolveIpv4(const std::u16string& host);
-
-// Parses exactly four dot-separated decimal numbers from 0 to 255; false for anything else.
-bool ParseDottedQuad(const std::u16string& text, Ipv4Address& address);
+// The first IPv4 stream address that the system resolver gives for `host`. Throws SocketError
+// (11001 for a name that does not exist).
+Ipv4Address LookUpIpv4(const std::u16string& host);
 
 // A native socket (a SOCKET or a file descriptor) as an owned handle: its send side is shut
 // down before it is closed, so that the peer sees an orderly close.

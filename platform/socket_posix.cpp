@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <climits>
 
+#include "core/text.h"
 #include "platform/socket.h"
 #include "platform/socket_shim.h"
-#include "platform/text.h"
 
 namespace qelo::platform {
 

@@ -1,6 +1,7 @@
 #include "retrieval/field_extraction.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <limits>
 #include <optional>
 #include <string_view>
@@ -89,28 +90,29 @@ void Write(ForecastFile& file, const char16_t* key, const std::u16string& value)
   file.WriteString(kForecastSection, key, value);
 }
 
-// The line indexes of one run of the extraction.
-struct Cursor {
-  std::int32_t& line;    // LineCursor
-  std::int32_t& search;  // SearchIndex
+// The line indexes of one run of the extraction. LineCursor never decreases; SearchIndex is
+// where the latest line search stopped.
+struct LineIndexes {
+  std::int32_t LineCursor = 0;
+  std::int32_t SearchIndex = 0;
 };
 
 void ExtractToday(const PageLines& lines, const std::function<std::u16string()>& readCityField,
-                  ForecastFile& file, Cursor cursor) {
-  if (const auto t = FindLine(lines, kTodayBlock, 0, cursor.search)) {
-    cursor.line = Advance(*t, 2);
+                  ForecastFile& file, LineIndexes& at) {
+  if (const auto t = FindLine(lines, kTodayBlock, 0, at.SearchIndex)) {
+    at.LineCursor = Advance(*t, 2);
   }
   Write(file, kTodayKey,
-        HeadingCut(LineAt(lines, cursor.line), kTodayHeadingStart, kTodayHeadingEnd));
+        HeadingCut(LineAt(lines, at.LineCursor), kTodayHeadingStart, kTodayHeadingEnd));
   Write(file, kCityKey, readCityField());
-  cursor.line = Advance(cursor.line, 3);
-  Write(file, kTodayWeatherKey, WeatherCut(LineAt(lines, cursor.line)));
-  cursor.line = Advance(cursor.line, 2);
-  const std::u16string first = TemperatureCut(LineAt(lines, cursor.line));
-  cursor.line = Advance(cursor.line, 14);
-  const std::u16string second = TemperatureCut(LineAt(lines, cursor.line));
+  at.LineCursor = Advance(at.LineCursor, 3);
+  Write(file, kTodayWeatherKey, WeatherCut(LineAt(lines, at.LineCursor)));
+  at.LineCursor = Advance(at.LineCursor, 2);
+  const std::u16string first = TemperatureCut(LineAt(lines, at.LineCursor));
+  at.LineCursor = Advance(at.LineCursor, 14);
+  const std::u16string second = TemperatureCut(LineAt(lines, at.LineCursor));
   Write(file, kTodayTemperatureKey, Temperatures(second, first));
-  Write(file, kTodayWindKey, WindCut(LineAt(lines, std::int64_t{cursor.search} + 9)));
+  Write(file, kTodayWindKey, WindCut(LineAt(lines, std::int64_t{at.SearchIndex} + 9)));
 }
 
 // Tomorrow's and the day after's blocks share one layout around their anchor line.
@@ -132,19 +134,20 @@ constexpr LaterBlock kDayAfter{
     kDayAfterWindKey};
 
 void ExtractLaterBlock(const PageLines& lines, const LaterBlock& block, ForecastFile& file,
-                       Cursor cursor) {
-  if (const auto anchor = FindLine(lines, block.marker, cursor.line, cursor.search)) {
-    cursor.line = Advance(*anchor, block.anchorOffset);
+                       LineIndexes& at) {
+  if (const auto anchor = FindLine(lines, block.marker, at.LineCursor, at.SearchIndex)) {
+    at.LineCursor = Advance(*anchor, block.anchorOffset);
   }
-  Write(file, block.headingKey, HeadingCut(LineAt(lines, cursor.line), kHeadingStart, kHeadingEnd));
-  Write(file, block.weatherKey, WeatherCut(LineAt(lines, std::int64_t{cursor.line} + 5)));
-  cursor.line = Advance(cursor.line, 7);
-  const std::u16string first = TemperatureCut(LineAt(lines, cursor.line));
-  cursor.line = Advance(cursor.line, 12);
-  const std::u16string second = TemperatureCut(LineAt(lines, cursor.line));
+  Write(file, block.headingKey,
+        HeadingCut(LineAt(lines, at.LineCursor), kHeadingStart, kHeadingEnd));
+  Write(file, block.weatherKey, WeatherCut(LineAt(lines, std::int64_t{at.LineCursor} + 5)));
+  at.LineCursor = Advance(at.LineCursor, 7);
+  const std::u16string first = TemperatureCut(LineAt(lines, at.LineCursor));
+  at.LineCursor = Advance(at.LineCursor, 12);
+  const std::u16string second = TemperatureCut(LineAt(lines, at.LineCursor));
   Write(file, block.temperatureKey, Temperatures(second, first));
   Write(file, block.windKey,
-        WindCut(LineAt(lines, std::int64_t{cursor.search} + block.windOffset)));
+        WindCut(LineAt(lines, std::int64_t{at.SearchIndex} + block.windOffset)));
 }
 
 }  // namespace
@@ -154,15 +157,12 @@ std::u16string ExtractBetween(const std::u16string& text, const std::u16string& 
   return std::u16string(Cut(text, start, end));
 }
 
-void FieldExtraction::Run(const PageLines& lines,
-                          const std::function<std::u16string()>& readCityField,
-                          ForecastFile& file) {
-  LineCursor = 0;
-  SearchIndex = 0;
-  const Cursor cursor{LineCursor, SearchIndex};
-  ExtractToday(lines, readCityField, file, cursor);
-  ExtractLaterBlock(lines, kTomorrow, file, cursor);
-  ExtractLaterBlock(lines, kDayAfter, file, cursor);
+void ExtractForecast(const PageLines& lines, const std::function<std::u16string()>& readCityField,
+                     ForecastFile& file) {
+  LineIndexes at;
+  ExtractToday(lines, readCityField, file, at);
+  ExtractLaterBlock(lines, kTomorrow, file, at);
+  ExtractLaterBlock(lines, kDayAfter, file, at);
 }
 
 }  // namespace qelo

@@ -1,7 +1,6 @@
 #pragma once
 // Cutting today's, tomorrow's and the day after's forecast out of the page lines.
 
-#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -16,15 +15,9 @@ namespace qelo {
 std::u16string ExtractBetween(const std::u16string& text, const std::u16string& start,
                               const std::u16string& end);
 
-class FieldExtraction {
- public:
-  std::int32_t LineCursor = 0;   // set to 0 as Run starts; never decreases within a run
-  std::int32_t SearchIndex = 0;  // where the latest line search stopped
-
-  // Writes the 13 forecast keys (5 to 17) into section "qelo" of `file`, each the moment it is
-  // cut; "城市" takes readCityField() at that moment.
-  void Run(const PageLines& lines, const std::function<std::u16string()>& readCityField,
-           ForecastFile& file);
-};
+// Writes the 13 forecast keys (5 to 17) into section "qelo" of `file`, each the moment it is
+// cut; "城市" takes readCityField() at that moment.
+void ExtractForecast(const PageLines& lines, const std::function<std::u16string()>& readCityField,
+                     ForecastFile& file);
 
 }  // namespace qelo

@@ -228,6 +228,35 @@ std::string BuildRequestHead(const PageAddress& page) {
   return head;
 }
 
+bool ParseDottedQuad(const std::u16string& text, platform::Ipv4Address& address) {
+  platform::Ipv4Address parsed;
+  std::u16string_view rest = text;
+  for (std::size_t part = 0; part < 4; ++part) {
+    // The last number runs to the end of the text, so that a fifth part makes it no number.
+    const std::size_t end = part < 3 ? rest.find(u'.') : rest.size();
+    if (end == std::u16string_view::npos) return false;
+    const auto value = ReadDecimal(rest.substr(0, end), 255);
+    if (!value) return false;
+    parsed.bytes[part] = static_cast<std::uint8_t>(*value);
+    rest.remove_prefix(part < 3 ? end + 1 : end);
+  }
+  address = parsed;
+  return true;
+}
+
+namespace {
+
+// "LOCALHOST" in any case is 127.0.0.1 and a dotted quad is taken as it stands, without asking
+// the resolver; any other name goes to the system resolver.
+platform::Ipv4Address ResolveHost(const std::u16string& host) {
+  platform::Ipv4Address address;
+  if (EqualsIgnoringAsciiCase(host, u"localhost")) return platform::Ipv4Address{{127, 0, 0, 1}};
+  if (ParseDottedQuad(host, address)) return address;
+  return platform::LookUpIpv4(host);
+}
+
+}  // namespace
+
 // The client's hold on the network: the started socket library, and the connection the last
 // exchange left open (closed before the library is cleaned up).
 struct HttpClient::Connection {
@@ -256,7 +285,7 @@ void HttpClient::FetchPage(const std::u16string& address, ResponseBuffer& buffer
   // A failed exchange closes its socket on the way out: nothing could use it again.
   try {
     socket = OnSockets([&] {
-      return platform::Socket::Connect(platform::ResolveIpv4(page.host), page.port,
+      return platform::Socket::Connect(ResolveHost(page.host), page.port,
                                        std::min(limits_.connect, limits_.exchange));
     });
     SocketByteSource source(socket, limits_.eachWait, deadline);

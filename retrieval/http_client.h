@@ -8,6 +8,7 @@
 #include <string>
 
 #include "core/failure.h"
+#include "platform/socket.h"
 #include "retrieval/response_buffer.h"
 
 namespace qelo {
@@ -36,18 +37,26 @@ class HttpStatusFailure : public Failure {
   int statusCode_;
 };
 
-class HttpClient {
+// The page fetch of the main window's HTTP client component.
+class PageFetcher {
  public:
-  // Starts the socket library (WSAStartup 2.2 on Windows); connects nothing yet.
-  explicit HttpClient(FetchLimits limits = {});
-  ~HttpClient();  // closes a connection that the last exchange left open
-  HttpClient(const HttpClient&) = delete;
-  HttpClient& operator=(const HttpClient&) = delete;
-
+  virtual ~PageFetcher() = default;
   // Sends one GET for `address` ("http://host[:port]/path/document") and reads the response;
   // the body of a 2xx response ends up in `buffer`, which holds nothing after a failure.
   // Throws Failure (HttpStatusFailure for a failure status) with the fetch's messages.
-  void FetchPage(const std::u16string& address, ResponseBuffer& buffer);
+  virtual void FetchPage(const std::u16string& address, ResponseBuffer& buffer) = 0;
+};
+
+// The fetch over the system's sockets.
+class HttpClient final : public PageFetcher {
+ public:
+  // Starts the socket library (WSAStartup 2.2 on Windows); connects nothing yet.
+  explicit HttpClient(FetchLimits limits = {});
+  ~HttpClient() override;  // closes a connection that the last exchange left open
+  HttpClient(const HttpClient&) = delete;
+  HttpClient& operator=(const HttpClient&) = delete;
+
+  void FetchPage(const std::u16string& address, ResponseBuffer& buffer) override;
 
  private:
   struct Connection;
@@ -73,6 +82,9 @@ struct PageAddress {
 // Failure(messages::kNotHttpAddress). An empty host, or a port that is not a decimal number from 1
 // to 65535, gives Failure(messages::kMalformedAddress).
 PageAddress ParsePageAddress(const std::u16string& address);
+
+// Parses exactly four dot-separated decimal numbers from 0 to 255; false for anything else.
+bool ParseDottedQuad(const std::u16string& text, platform::Ipv4Address& address);
 
 // "GET <target> HTTP/1.1", Host, Accept, Accept-Encoding: identity, User-Agent and the empty
 // line, each ending with CR LF. Every UTF-16 code unit becomes one byte; one outside ASCII goes

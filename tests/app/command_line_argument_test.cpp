@@ -2,12 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/text.h"
+#include "core/text.h"
 
 namespace qelo {
 namespace {
 
-std::string Utf8(const std::u16string& text) { return platform::ToUtf8(text); }
+std::string Utf8(const std::u16string& text) { return ToUtf8(text); }
 
 TEST(GetCommandLineArgument, TakesTheCityByTheRulesWindowsHostsStartItWith) {
   struct Case {

@@ -6,7 +6,7 @@
 #include <stdexcept>
 
 #include "core/failure.h"
-#include "platform/text.h"
+#include "core/text.h"
 
 namespace qelo {
 namespace {
@@ -41,8 +41,7 @@ TEST(FailureReport, TextAppendsAFullStopOnlyAfterCharactersAboveIt) {
       {u"!", u"!"},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(TextOf(std::make_exception_ptr(Failure(c.message))), c.shown)
-        << platform::ToUtf8(c.message);
+    EXPECT_EQ(TextOf(std::make_exception_ptr(Failure(c.message))), c.shown) << ToUtf8(c.message);
   }
 }
 
@@ -75,7 +74,7 @@ TEST(FailureReport, TitleIsTheFileNameBeforeItsFirstFullStopInLowerCaseAfterTheF
   };
   for (const Case& c : cases) {
     EXPECT_EQ(ReportOf(std::make_exception_ptr(Failure(u"x")), c.path, c.separator).title, c.title)
-        << platform::ToUtf8(c.path);
+        << ToUtf8(c.path);
   }
 }
 

@@ -12,15 +12,13 @@
 #include <vector>
 
 #include "core/failure.h"
+#include "core/text.h"
 #include "forecastfile/forecast_keys.h"
 #include "platform/message_loop.h"
-#include "platform/text.h"
 #include "platform/window_timer.h"
 
 namespace qelo {
 namespace {
-
-using platform::ToUtf8;
 
 const std::u16string kFuzhouAddress = u"http://www.weather.com.cn/weather/101230101.shtml";
 
@@ -46,9 +44,8 @@ class FakeRunServices final : public RunServices {
     log.push_back("end");
     if (dispatching_) platform::PostQuit();
   }
-  void FetchPage(const std::u16string& address, ResponseBuffer& buffer) override {
-    log.push_back("fetch " + ToUtf8(address));
-    fetch(buffer);
+  std::unique_ptr<PageFetcher> CreateHttpClient() override {
+    return std::make_unique<Client>(*this);
   }
   std::u16string ExecutablePath() override { return executablePath; }
   char16_t PathSeparator() override { return u'\\'; }
@@ -78,6 +75,18 @@ class FakeRunServices final : public RunServices {
   }
 
  private:
+  class Client final : public PageFetcher {
+   public:
+    explicit Client(FakeRunServices& services) : services_(services) {}
+    void FetchPage(const std::u16string& address, ResponseBuffer& buffer) override {
+      services_.log.push_back("fetch " + ToUtf8(address));
+      services_.fetch(buffer);
+    }
+
+   private:
+    FakeRunServices& services_;
+  };
+
   class File final : public ForecastFile {
    public:
     explicit File(FakeRunServices& services) : services_(services) {}

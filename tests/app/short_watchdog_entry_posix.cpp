@@ -2,9 +2,9 @@
 // point does, with a watchdog that fires after the interval the tests are built with, so that
 // the end after a failure is seen in seconds.
 #include "app/program.h"
-#include "platform/text.h"
+#include "core/text.h"
 
 int main(int argc, char* argv[]) {
   return qelo::RunProgram(QELO_SHORT_WATCHDOG_MS,
-                          [=] { return qelo::platform::FromUtf8(argc > 1 ? argv[1] : ""); });
+                          [=] { return qelo::FromUtf8(argc > 1 ? argv[1] : ""); });
 }

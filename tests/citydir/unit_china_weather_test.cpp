@@ -6,12 +6,12 @@
 #include <set>
 #include <string>
 
-#include "platform/text.h"
+#include "core/text.h"
 
 namespace qelo::UnitChinaWeather {
 namespace {
 
-std::string Utf8(std::u16string_view text) { return platform::ToUtf8(text); }
+std::string Utf8(std::u16string_view text) { return ToUtf8(text); }
 
 bool IsCityCode(std::u16string_view code) {
   if (code.size() != 9 || code.substr(0, 3) != u"101") return false;

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/text.h"
+#include "core/text.h"
 
 namespace qelo::platform {
 namespace {

@@ -10,8 +10,8 @@
 #include <optional>
 #include <string>
 
+#include "core/text.h"
 #include "platform/clock.h"
-#include "platform/text.h"
 
 namespace qelo::platform {
 namespace {

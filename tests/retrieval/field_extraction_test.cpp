@@ -104,35 +104,21 @@ std::vector<RecordedWrite> ExpectedWrites(const Day& today, const Day& tomorrow,
   return writes;
 }
 
-std::vector<RecordedWrite> Extract(const std::u16string& text, FieldExtraction& extraction) {
+std::vector<RecordedWrite> Extract(const std::u16string& text) {
   PageLines lines;
   lines.SetPageText(text);
   RecordingForecastFile file;
-  extraction.Run(
+  ExtractForecast(
       lines, [] { return std::u16string(kCity); }, file);
   return file.writes;
 }
 
-std::vector<RecordedWrite> Extract(const std::u16string& text) {
-  FieldExtraction extraction;
-  return Extract(text, extraction);
-}
-
 TEST(FieldExtractionTest, WorkedExampleGivesEveryValueInOrder) {
-  FieldExtraction extraction;
-  const std::u16string text = WorkedExample().Text();
-  EXPECT_EQ(Extract(text, extraction), ExpectedWrites(kToday, kTomorrow, kDayAfter));
-  EXPECT_EQ(extraction.LineCursor, 80);
-  EXPECT_EQ(extraction.SearchIndex, 61);
-  // A second run starts from line 0 again.
-  EXPECT_EQ(Extract(text, extraction), ExpectedWrites(kToday, kTomorrow, kDayAfter));
+  EXPECT_EQ(Extract(WorkedExample().Text()), ExpectedWrites(kToday, kTomorrow, kDayAfter));
 }
 
 TEST(FieldExtractionTest, EmptyPageWritesEveryKeyWithEmptyValues) {
-  FieldExtraction extraction;
-  EXPECT_EQ(Extract(u"", extraction), ExpectedWrites(kNoDay, kNoDay, kNoDay));
-  EXPECT_EQ(extraction.SearchIndex, 38);
-  EXPECT_EQ(extraction.LineCursor, 57);
+  EXPECT_EQ(Extract(u""), ExpectedWrites(kNoDay, kNoDay, kNoDay));
 }
 
 TEST(FieldExtractionTest, WithoutTodayMarkerTodayIsCutFromTheFirstLines) {
@@ -153,9 +139,7 @@ TEST(FieldExtractionTest, TodayMarkerOnTheLastLineLeavesEveryValueEmpty) {
   page.PutTomorrow(35, kTomorrow);
   page.PutDayAfter(61, kDayAfter);
   page.Set(90, u"<!-- 今天明天预报 begin-->");
-  FieldExtraction extraction;
-  EXPECT_EQ(Extract(page.Text(), extraction), ExpectedWrites(kNoDay, kNoDay, kNoDay));
-  EXPECT_EQ(extraction.SearchIndex, 130);
+  EXPECT_EQ(Extract(page.Text()), ExpectedWrites(kNoDay, kNoDay, kNoDay));
 }
 
 TEST(FieldExtractionTest, FirstTodayMarkerCountsAndEarlyTomorrowMarkerIsNotSeen) {
@@ -188,9 +172,7 @@ TEST(FieldExtractionTest, FirstDayAfterWordFromTomorrowsLastLineIsTheAnchor) {
   page.Set(56, u"<a href=\"#\">后天</a>");             // m + 21: before the search starts
   page.Set(58, u"<li><h2>周日</h2><a>后天</a></li>");  // m + 23: taken for the heading
   const Day early{u"周日", u"", u"", u"", u"", u""};
-  FieldExtraction extraction;
-  EXPECT_EQ(Extract(page.Text(), extraction), ExpectedWrites(kToday, kTomorrow, early));
-  EXPECT_EQ(extraction.SearchIndex, 58);
+  EXPECT_EQ(Extract(page.Text()), ExpectedWrites(kToday, kTomorrow, early));
 }
 
 TEST(FieldExtractionTest, WindCutWithoutValueStartMarker) {
@@ -208,8 +190,7 @@ TEST(FieldExtractionTest, RefusedWriteStopsTheExtractionAtThatKey) {
     PageLines lines;
     lines.SetPageText(text);
     RecordingForecastFile file(all[refused].key);
-    FieldExtraction extraction;
-    EXPECT_THROW(extraction.Run(
+    EXPECT_THROW(ExtractForecast(
                      lines, [] { return std::u16string(kCity); }, file),
                  Failure);
     EXPECT_EQ(file.writes, std::vector<RecordedWrite>(all.begin(), all.begin() + refused));
@@ -221,7 +202,7 @@ TEST(FieldExtractionTest, CityFieldIsReadWhenItsKeyIsWritten) {
   lines.SetPageText(WorkedExample().Text());
   RecordingForecastFile file;
   std::vector<std::size_t> writesBeforeRead;
-  FieldExtraction().Run(
+  ExtractForecast(
       lines,
       [&] {
         writesBeforeRead.push_back(file.writes.size());

@@ -22,8 +22,7 @@ TEST(FetchFailure, RefusedConnection) {
     test::LoopbackListener listener(0);
     port = listener.Port();
   }
-  const FetchOutcome outcome =
-      Fetch(u"http://127.0.0.1:" + platform::FromUtf8(std::to_string(port)) + u"/x");
+  const FetchOutcome outcome = Fetch(u"http://127.0.0.1:" + FromUtf8(std::to_string(port)) + u"/x");
   EXPECT_EQ(outcome.failure, u"Socket Error # 10061\r\nConnection refused.");
 }
 
@@ -75,9 +74,8 @@ TEST(FetchLimits, ConnectEndsWhenTheServerNeverAnswers) {
   }
   if (!full) GTEST_SKIP() << "this system accepts connections past a full listen queue";
 
-  const FetchOutcome outcome =
-      Fetch(u"http://127.0.0.1:" + platform::FromUtf8(std::to_string(listener.Port())) + u"/",
-            {.connect = 300ms});
+  const FetchOutcome outcome = Fetch(
+      u"http://127.0.0.1:" + FromUtf8(std::to_string(listener.Port())) + u"/", {.connect = 300ms});
   EXPECT_EQ(outcome.failure, u"Connect timed out.");
   EXPECT_GE(outcome.took, 290ms);
   EXPECT_LT(outcome.took, 2s);

@@ -77,7 +77,7 @@ TEST(FetchSignals, InterruptedWaitsGoOn) {
   setitimer(ITIMER_REAL, &off, nullptr);
   sigaction(SIGALRM, &previous, nullptr);
 
-  EXPECT_FALSE(outcome.failure.has_value()) << platform::ToUtf8(outcome.failure.value_or(u""));
+  EXPECT_FALSE(outcome.failure.has_value()) << ToUtf8(outcome.failure.value_or(u""));
   EXPECT_EQ(outcome.body, "helloworld");
   EXPECT_GT(interruptions.load(), 5);
 }

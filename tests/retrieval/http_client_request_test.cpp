@@ -7,8 +7,8 @@
 #include <thread>
 
 #include "core/messages.h"
+#include "core/text.h"
 #include "platform/socket.h"
-#include "platform/text.h"
 #include "tests/retrieval/http_client_testing.h"
 
 namespace qelo::test {
@@ -103,12 +103,12 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(FetchRequest, DottedQuadMustBeFourNumbersUpTo255) {
   platform::Ipv4Address address;
-  EXPECT_TRUE(platform::ParseDottedQuad(u"127.0.0.1", address));
+  EXPECT_TRUE(ParseDottedQuad(u"127.0.0.1", address));
   EXPECT_EQ(address.bytes[0], 127);
-  EXPECT_TRUE(platform::ParseDottedQuad(u"255.255.255.255", address));
+  EXPECT_TRUE(ParseDottedQuad(u"255.255.255.255", address));
   for (const char16_t* text : {u"256.0.0.1", u"1.2.3", u"1.2.3.4.5", u"1..2.3", u"1.2.3.4 ",
                                u"a.b.c.d", u"", u"-1.2.3.4"}) {
-    EXPECT_FALSE(platform::ParseDottedQuad(text, address)) << platform::ToUtf8(text);
+    EXPECT_FALSE(ParseDottedQuad(text, address)) << ToUtf8(text);
   }
 }
 

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/text.h"
+#include "core/text.h"
 #include "retrieval/http_client.h"
 #include "tests/support/script_server.h"
 

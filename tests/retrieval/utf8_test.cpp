@@ -6,7 +6,7 @@
 #include <random>
 #include <string>
 
-#include "platform/text.h"
+#include "core/text.h"
 
 namespace qelo {
 namespace {
@@ -121,7 +121,7 @@ std::string RandomWellFormed(std::mt19937& random) {
       text.push_back(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
     }
   }
-  return platform::ToUtf8(text);
+  return ToUtf8(text);
 }
 
 // Checked against the platform's lenient decoder, which keeps each ill-formed byte as a lone
@@ -133,7 +133,7 @@ TEST(StrictDecoder, AgreesWithTheLenientDecoderOnRandomInput) {
   int illFormed = 0;
   for (int i = 0; i < 6000; ++i) {
     const std::string bytes = i % 2 == 0 ? RandomBytes(random) : RandomWellFormed(random);
-    const std::u16string lenient = platform::FromUtf8(bytes);
+    const std::u16string lenient = FromUtf8(bytes);
     const bool valid = !HasEscapedByte(lenient);
     const std::u16string strict = DecodeUtf8Strict(bytes);
     if (valid) {

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "core/failure.h"
+#include "core/text.h"
 #include "forecastfile/forecast_file.h"
-#include "platform/text.h"
 
 namespace qelo::test {
 
@@ -20,8 +20,7 @@ struct RecordedWrite {
 };
 
 inline void PrintTo(const RecordedWrite& write, std::ostream* out) {
-  *out << '[' << platform::ToUtf8(write.section) << "] " << platform::ToUtf8(write.key) << '='
-       << platform::ToUtf8(write.value);
+  *out << '[' << ToUtf8(write.section) << "] " << ToUtf8(write.key) << '=' << ToUtf8(write.value);
 }
 
 class RecordingForecastFile final : public ForecastFile {

@@ -14,7 +14,7 @@
 #include <string>
 
 #include "citydir/unit_china_weather.h"
-#include "platform/text.h"
+#include "core/text.h"
 #include "tools/emulator/emulator_options.h"
 #include "tools/emulator/forecast_replies.h"
 #include "tools/emulator/served_pages.h"
@@ -29,11 +29,10 @@ struct City {
 
 // A city name (the first row with that name, as the program looks it up) or a city code.
 City FindCity(const std::string& nameOrCode) {
-  const std::u16string wanted = platform::FromUtf8(nameOrCode);
+  const std::u16string wanted = FromUtf8(nameOrCode);
   for (int i = 1; i <= UnitChinaWeather::CityCount; ++i) {
     if (UnitChinaWeather::CityNames[i] == wanted || UnitChinaWeather::CityCodes[i] == wanted) {
-      return {platform::ToUtf8(UnitChinaWeather::CityNames[i]),
-              platform::ToUtf8(UnitChinaWeather::CityCodes[i])};
+      return {ToUtf8(UnitChinaWeather::CityNames[i]), ToUtf8(UnitChinaWeather::CityCodes[i])};
     }
   }
   throw std::invalid_argument("'" + nameOrCode + "' is neither a city name nor a city code");

@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "citydir/unit_china_weather.h"
-#include "platform/text.h"
+#include "core/text.h"
 
 namespace qelo::emulator {
 namespace {
@@ -21,7 +21,7 @@ constexpr std::size_t kSlowPieces = 40;
 constexpr milliseconds kSlowPause{50};
 
 bool IsCityCode(std::string_view code) {
-  const std::u16string wanted = platform::FromUtf8(code);
+  const std::u16string wanted = FromUtf8(code);
   const auto& codes = UnitChinaWeather::CityCodes;
   return std::any_of(codes.begin() + 1, codes.end(),
                      [&](std::u16string_view entry) { return entry == wanted; });

@@ -7,8 +7,8 @@
 #include <tuple>
 #include <utility>
 
+#include "core/text.h"
 #include "forecastfile/forecast_keys.h"
-#include "platform/text.h"
 #include "tools/forecast_page/forecast_page.h"
 
 namespace qelo::emulator {
@@ -59,10 +59,10 @@ std::vector<std::string> ExpectedForecastLines(Mode mode, const std::string& cit
       break;
   }
   std::vector<std::string> values = {kUpdateTimePlaceholder, "感谢你使用qelo天气预报插件", "1.0",
-                                     platform::ToUtf8(kLatestVersionAddress)};
+                                     ToUtf8(kLatestVersionAddress)};
   const auto page = PageOf(mode, cityCode, today);
-  for (const std::u16string& value : InWritingOrder(page.expected, platform::FromUtf8(cityName))) {
-    values.push_back(platform::ToUtf8(value));
+  for (const std::u16string& value : InWritingOrder(page.expected, FromUtf8(cityName))) {
+    values.push_back(ToUtf8(value));
   }
   std::vector<std::string> lines;
   for (std::size_t i = 0; i < kKeys.size(); ++i) {

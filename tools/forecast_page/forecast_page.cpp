@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "citydir/unit_china_weather.h"
-#include "platform/text.h"
+#include "core/text.h"
 
 namespace qelo {
 
@@ -58,8 +58,8 @@ const std::vector<City>& Cities() {
   static const std::vector<City> cities = [] {
     std::vector<City> all;
     for (int i = 1; i <= UnitChinaWeather::CityCount; ++i) {
-      all.push_back({platform::ToUtf8(UnitChinaWeather::CityCodes[i]),
-                     platform::ToUtf8(UnitChinaWeather::CityNames[i])});
+      all.push_back(
+          {ToUtf8(UnitChinaWeather::CityCodes[i]), ToUtf8(UnitChinaWeather::CityNames[i])});
     }
     return all;
   }();
@@ -178,7 +178,7 @@ std::string Icon(std::string_view weather, char partOfDay) {
   return std::string(1, partOfDay) + "01";
 }
 
-std::u16string U16(std::string_view utf8) { return platform::FromUtf8(utf8); }
+std::u16string U16(std::string_view utf8) { return FromUtf8(utf8); }
 
 std::u16string Temps(const Day& day) {
   return U16(Str(day.low) + "\u00B0C~" + Str(day.high) + "\u00B0C");

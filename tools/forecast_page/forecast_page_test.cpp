@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "citydir/unit_china_weather.h"
-#include "platform/text.h"
+#include "core/text.h"
 #include "retrieval/field_extraction.h"
 #include "retrieval/page_lines.h"
 #include "retrieval/utf8.h"
@@ -21,7 +21,7 @@ std::vector<std::u16string> ExtractedValues(const std::string& html, std::u16str
   PageLines lines;
   lines.SetPageText(DecodeUtf8Strict(html));
   test::RecordingForecastFile file;
-  FieldExtraction().Run(
+  ExtractForecast(
       lines, [&] { return std::u16string(city); }, file);
   std::vector<std::u16string> values;
   for (const auto& write : file.writes) values.push_back(write.value);
@@ -53,7 +53,7 @@ TEST(ForecastPageTest, EveryCityPageGivesItsExpectedValues) {
   std::set<std::size_t> sizes;
   int crlfPages = 0;
   for (int row = 1; row <= UnitChinaWeather::CityCount; ++row) {
-    const std::string code = platform::ToUtf8(UnitChinaWeather::CityCodes[row]);
+    const std::string code = ToUtf8(UnitChinaWeather::CityCodes[row]);
     const std::u16string city(UnitChinaWeather::CityNames[row]);
     const ForecastPage page = MakeForecastPage(code);
     ASSERT_EQ(ExtractedValues(page.html, city), Expected(page.expected, city)) << code;

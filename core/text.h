@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-namespace qelo::platform {
+namespace qelo {
 
 // UTF-8 to UTF-16; each byte of an ill-formed sequence becomes U+DC00 + byte.
 std::u16string FromUtf8(std::string_view bytes);
@@ -21,4 +21,4 @@ std::string ToUtf8(std::u16string_view text);
 // surrogate, U+DC80..U+DCFF included, becomes U+FFFD.
 std::string ToWellFormedUtf8(std::u16string_view text);
 
-}  // namespace qelo::platform
+}  // namespace qelo

@@ -1,6 +1,6 @@
-#include "platform/text.h"
+#include "core/text.h"
 
-namespace qelo::platform {
+namespace qelo {
 namespace {
 
 constexpr char16_t kReplacement = 0xFFFD;
@@ -104,4 +104,4 @@ std::string ToUtf8(std::u16string_view text) { return EncodeUtf8(text, true); }
 
 std::string ToWellFormedUtf8(std::u16string_view text) { return EncodeUtf8(text, false); }
 
-}  // namespace qelo::platform
+}  // namespace qelo

@@ -1,13 +1,13 @@
-#include "platform/text.h"
+#include "core/text.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
 
-namespace qelo::platform {
+namespace qelo {
 namespace {
 
-TEST(PlatformText, RoundTripsChineseAndSupplementaryCharacters) {
+TEST(TextConversion, RoundTripsChineseAndSupplementaryCharacters) {
   const std::string utf8 =
       "\xE7\xA6\x8F\xE5\xB7\x9E \xF0\x9F\x98\x80 \xC2\xB0"
       "C";
@@ -16,7 +16,7 @@ TEST(PlatformText, RoundTripsChineseAndSupplementaryCharacters) {
   EXPECT_EQ(ToUtf8(text), utf8);
 }
 
-TEST(PlatformText, IllFormedBytesAreKeptAsEscapesAndComeBackUnchanged) {
+TEST(TextConversion, IllFormedBytesAreKeptAsEscapesAndComeBackUnchanged) {
   struct Case {
     std::string bytes;
     std::u16string text;
@@ -34,7 +34,7 @@ TEST(PlatformText, IllFormedBytesAreKeptAsEscapesAndComeBackUnchanged) {
   }
 }
 
-TEST(PlatformText, EveryByteStringSurvivesTheRoundTrip) {
+TEST(TextConversion, EveryByteStringSurvivesTheRoundTrip) {
   std::mt19937 random(20261209);
   std::uniform_int_distribution<int> byte(0, 255);
   std::uniform_int_distribution<int> length(0, 24);
@@ -45,11 +45,11 @@ TEST(PlatformText, EveryByteStringSurvivesTheRoundTrip) {
   }
 }
 
-TEST(PlatformText, SurrogatesThatStandForNoByteBecomeReplacementCharacters) {
+TEST(TextConversion, SurrogatesThatStandForNoByteBecomeReplacementCharacters) {
   EXPECT_EQ(ToUtf8(std::u16string(1, char16_t{0xD800}) + u"x"), "\xEF\xBF\xBDx");
   EXPECT_EQ(ToUtf8(std::u16string(1, char16_t{0xDC7F})), "\xEF\xBF\xBD");
   EXPECT_EQ(ToUtf8(std::u16string(1, char16_t{0xDD00})), "\xEF\xBF\xBD");
 }
 
 }  // namespace
-}  // namespace qelo::platform
+}  // namespace qelo
