@@ -110,7 +110,7 @@ end_signal_in_fetch() {
 }
 
 case "$scenario" in
-  city) complete_run "$2" ;;
+  city) complete_run "$2" "${3:-normal}" ;;
   blank-directory)
     # Installed where the path has blanks, as under "Program Files".
     app_dir="$work/Program Files/qelo weather"
