@@ -45,7 +45,6 @@ void KeepPiece(SplitPage& split, char16_t* page, std::size_t begin, std::size_t 
 // its first NUL.
 SplitPage Split(std::u16string page, std::size_t capacity) {
   SplitPage split;
-  split.starts.reserve(page.size() / 32 + 2);
   split.starts.push_back(0);
   char16_t* const chars = page.data();
   std::size_t pieceBegin = 0;
