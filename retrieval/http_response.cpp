@@ -116,6 +116,23 @@ class LineReader {
     return bytes;
   }
 
+  // The same, appended to `buffer`: with nothing at hand, the one read goes straight into the
+  // buffer's end. Returns how many bytes were appended, 0 once the peer has closed.
+  std::size_t ReadBodyInto(ResponseBuffer& buffer, std::size_t most) {
+    // With the limit reached, a read through the block tells whether another byte comes, which
+    // Append then refuses.
+    if (HasBufferedBytes() || buffer.Room() == 0) {
+      const auto bytes = ReadBody(most);
+      buffer.Append(bytes.data(), bytes.size());
+      return bytes.size();
+    }
+    if (peerClosed_) return 0;
+    const std::size_t wanted = std::min({most, buffer.Room(), kReceiveBlockBytes});
+    return buffer.AppendInPlace(wanted, [this](std::uint8_t* into, std::size_t capacity) {
+      return Receive(into, capacity);
+    });
+  }
+
   // True when at least one byte is at hand within `wait`; a close or a reset is no byte.
   bool AwaitByte(std::chrono::milliseconds wait) {
     if (HasBufferedBytes()) return true;
@@ -201,9 +218,8 @@ struct BodySink {
 
   // At most `most` bytes; 0 once the peer has closed.
   std::size_t Take(std::size_t most) {
-    const auto bytes = reader.ReadBody(most);
-    if (keepInto) keepInto->Append(bytes.data(), bytes.size());
-    return bytes.size();
+    if (keepInto) return reader.ReadBodyInto(*keepInto, most);
+    return reader.ReadBody(most).size();
   }
 };
 
@@ -268,7 +284,22 @@ BodyPlan PlanBody(const HttpResponse& response) {
   return {BodyFraming::kUntilClose, 0};
 }
 
+// Room for the whole body before its first byte, so that it is neither copied nor faulted in
+// twice while it grows: its announced length, or the limit when none is announced; never more
+// than the limit, which a longer body fails at anyway. Reserved pages that no byte touches cost
+// address space only, and a body that ends short gives the spare back (ReleaseSpare).
+void ReserveFor(const BodyPlan& plan, ResponseBuffer& buffer) {
+  const std::size_t room = buffer.Room();
+  if (plan.framing == BodyFraming::kLength) {
+    const auto length = static_cast<std::uint64_t>(plan.length);
+    buffer.Reserve(static_cast<std::size_t>(std::min<std::uint64_t>(length, room)));
+  } else if (plan.framing != BodyFraming::kNone) {
+    buffer.Reserve(room);
+  }
+}
+
 void ReadBody(BodySink body, const BodyPlan& plan, HttpResponse& response) {
+  if (body.keepInto) ReserveFor(plan, *body.keepInto);
   switch (plan.framing) {
     case BodyFraming::kChunked:
       ReadChunked(body, response);
@@ -282,7 +313,7 @@ void ReadBody(BodySink body, const BodyPlan& plan, HttpResponse& response) {
     case BodyFraming::kNone:
       break;
   }
-  // A short body keeps no more memory than it fills.
+  // A body well short of what was reserved for it keeps no more memory than it fills.
   if (body.keepInto) body.keepInto->ReleaseSpare();
 }
 

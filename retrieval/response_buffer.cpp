@@ -18,6 +18,10 @@ void ResponseBuffer::Append(const std::uint8_t* bytes, std::size_t count) {
   bytes_.insert(bytes_.end(), bytes, bytes + count);
 }
 
+void ResponseBuffer::Reserve(std::size_t bytes) {
+  bytes_.reserve(bytes_.size() + std::min(bytes, Room()));
+}
+
 void ResponseBuffer::ReleaseSpare() {
   if (bytes_.capacity() - bytes_.size() > bytes_.size()) bytes_.shrink_to_fit();
 }

@@ -21,8 +21,18 @@ class ResponseBuffer {
   // Appends body bytes; throws Failure(u"Response too large.") when the buffer would
   // grow past its limit, and then appends nothing.
   void Append(const std::uint8_t* bytes, std::size_t count);
-  // Gives back spare capacity when it exceeds what the bytes take, as after a short body in
-  // the first block.
+  // Makes room for `bytes` more bytes at once (never beyond the limit), so that a body of
+  // known length is neither copied nor faulted in twice while it grows.
+  void Reserve(std::size_t bytes);
+  // How many more bytes the limit allows.
+  std::size_t Room() const { return maxBytes_ - bytes_.size(); }
+  // Appends the bytes `fill(into, most)` writes straight into the buffer's end and returns how
+  // many it wrote (at most `most`, which must not exceed Room()). If `fill` throws, the buffer
+  // is as it was.
+  template <typename Fill>
+  std::size_t AppendInPlace(std::size_t most, Fill&& fill);
+  // Gives back reserved space the bytes did not fill when it exceeds what they take, as after a
+  // body that ended well short of its announced length.
   void ReleaseSpare();
   void Clear();
   const std::vector<std::uint8_t>& Bytes() const { return bytes_; }
@@ -38,5 +48,21 @@ class ResponseBuffer {
   std::size_t maxBytes_;
   std::vector<std::uint8_t> bytes_;
 };
+
+template <typename Fill>
+std::size_t ResponseBuffer::AppendInPlace(std::size_t most, Fill&& fill) {
+  const std::size_t before = bytes_.size();
+  GrowFor(before + most);
+  bytes_.resize(before + most);
+  std::size_t written = 0;
+  try {
+    written = fill(bytes_.data() + before, most);
+  } catch (...) {
+    bytes_.resize(before);
+    throw;
+  }
+  bytes_.resize(before + written);
+  return written;
+}
 
 }  // namespace qelo

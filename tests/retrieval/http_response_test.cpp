@@ -571,8 +571,8 @@ TEST(BodyIntoBuffer, AnAnnouncedLengthReservesNoMoreThanTheLimit) {
   EXPECT_EQ(watched.capacity, 0u);
 }
 
-// The framings without a length grow the buffer as the bytes come; a short body gives the spare
-// of its first block back.
+// The framings without a length reserve up to the limit before the first body byte; a short
+// body gives the spare back.
 TEST(BodyIntoBuffer, AShortBodyKeepsNoReservedSpare) {
   for (const std::string& response :
        {std::string(kOk) + "\r\nshort", std::string(kChunked) + "5\r\nshort\r\n0\r\n\r\n"}) {
