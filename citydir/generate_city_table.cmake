@@ -37,22 +37,11 @@ namespace qelo::UnitChinaWeather {
 
 static_assert(CityCount == ${row}, \"cities.tsv and CityCount disagree on the number of rows\");
 
-namespace {
-
-// The rows as the compiler reads them; only the packed columns below reach the program.
-constexpr std::array<std::u16string_view, CityCount + 1> kNameRows = {
+const std::array<std::u16string_view, CityCount + 1> CityNames = {
 ${names}};
 
-constexpr std::array<std::u16string_view, CityCount + 1> kCodeRows = {
+const std::array<std::u16string_view, CityCount + 1> CityCodes = {
 ${codes}};
-
-constexpr auto kNames = Pack<PackedLength(kNameRows)>(kNameRows);
-constexpr auto kCodes = Pack<PackedLength(kCodeRows)>(kCodeRows);
-
-}  // namespace
-
-constexpr CityColumn CityNames(kNames.text.data(), kNames.ends.data(), CityCount + 1);
-constexpr CityColumn CityCodes(kCodes.text.data(), kCodes.ends.data(), CityCount + 1);
 
 }  // namespace qelo::UnitChinaWeather
 ")

@@ -2,10 +2,9 @@
 // The city directory: the forecast web site's table of city names and nine-digit city codes,
 // the lookup of a name and the address of a city's forecast page.
 
+#include <array>
 #include <string>
 #include <string_view>
-
-#include "citydir/city_column.h"
 
 namespace qelo::UnitChinaWeather {
 
@@ -13,8 +12,8 @@ inline constexpr int CityCount = 2586;
 
 // Rows 1 to CityCount, sorted by code; entry 0 is an empty placeholder so that the indexes are
 // the row numbers, and no lookup ever reads it. The names are not unique.
-extern const CityColumn CityNames;
-extern const CityColumn CityCodes;
+extern const std::array<std::u16string_view, CityCount + 1> CityNames;
+extern const std::array<std::u16string_view, CityCount + 1> CityCodes;
 
 // The forecast web site whose codes the table holds.
 inline constexpr std::u16string_view WeatherSiteHost = u"www.weather.com.cn";

@@ -1,7 +1,6 @@
 #include "retrieval/page_lines.h"
 
 #include <algorithm>
-#include <cstring>
 #include <limits>
 #include <new>
 #include <stdexcept>
@@ -19,15 +18,6 @@ constexpr char16_t kInitialContent[] = u"mmow";  // the text box's stored line
 
 constexpr std::size_t kOffsetLimit = std::numeric_limits<std::uint32_t>::max();
 constexpr std::size_t kLineCountLimit = std::numeric_limits<std::int32_t>::max();
-
-// True when one of the four code units in `block` is below 14, so may be a NUL, a CR or an LF.
-// A unit below 14 wraps round in the subtraction and sets its top bit; no other unit can set it
-// together with its own clear top bit, and a borrow only runs on from a unit that is below 14.
-bool MayHoldABreak(std::uint64_t block) {
-  constexpr std::uint64_t kUnits = 0x0001000100010001ull;
-  constexpr std::uint64_t kTopBits = 0x8000800080008000ull;
-  return ((block - kUnits * (kCr + 1)) & ~block & kTopBits) != 0;
-}
 
 [[noreturn]] void ThrowCapacityExceeded() { throw Failure(messages::kTextExceedsMemoCapacity); }
 
@@ -52,36 +42,23 @@ void KeepPiece(SplitPage& split, char16_t* page, std::size_t begin, std::size_t 
 
 // One pass over the page, in its own memory, since the pieces never need more room than the page
 // they come from: a CR LF pair, a lone CR and a lone LF each end a piece, and the page ends at
-// its first NUL. Four code units at a time are passed over while none of them can be either.
+// its first NUL.
 SplitPage Split(std::u16string page, std::size_t capacity) {
   SplitPage split;
-  split.starts.reserve(page.size() / 32 + 2);
   split.starts.push_back(0);
   char16_t* const chars = page.data();
   std::size_t pieceBegin = 0;
   std::size_t size = page.size();
-  std::size_t i = 0;
-  while (i < size) {
-    if (size - i >= 4) {
-      std::uint64_t block = 0;
-      std::memcpy(&block, chars + i, sizeof block);
-      if (!MayHoldABreak(block)) {
-        i += 4;
-        continue;
-      }
-    }
+  for (std::size_t i = 0; i < size; ++i) {
     const char16_t c = chars[i];
-    if (c > kCr || (c != kCr && c != kLf && c != u'\0')) {
-      ++i;
-      continue;
-    }
     if (c == u'\0') {
       size = i;
       break;
     }
+    if (c != kCr && c != kLf) continue;
     KeepPiece(split, chars, pieceBegin, i, capacity);
     if (c == kCr && i + 1 < size && chars[i + 1] == kLf) ++i;
-    pieceBegin = ++i;
+    pieceBegin = i + 1;
   }
   KeepPiece(split, chars, pieceBegin, size, capacity);
   page.resize(split.starts.back());

@@ -31,7 +31,7 @@ class PageLines {
 
  private:
   // All lines back to back without their breaks; line i is [lineStarts_[i], lineStarts_[i + 1]).
-  // One allocation for the text and one for the offsets, however many lines the page has.
+  // One string for the text and one vector for the offsets, however many lines the page has.
   std::size_t capacity_;
   std::u16string text_;
   std::vector<std::uint32_t> lineStarts_;
