@@ -33,7 +33,7 @@ std::u16string DecodeUtf8Strict(std::string_view bytes) {
       // A run of ASCII, most of a page's markup, in one loop the compiler can widen.
       std::size_t end = i + 1;
       while (end < bytes.size() && static_cast<unsigned char>(bytes[end]) < 0x80) ++end;
-      std::copy(bytes.begin() + i, bytes.begin() + end, text.begin() + out);
+      std::copy(bytes.data() + i, bytes.data() + end, text.data() + out);
       out += end - i;
       i = end;
       continue;
