@@ -16,7 +16,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using Kind = FetchFault::Kind;
 
-// ---- The address and the request head ------------------------------------------------------
+// ---- The address, the host and the request head --------------------------------------------
 
 constexpr char kAcceptValue[] = "text/html,application/xhtml+xml,application/xml;q=0.9,*/*;q=0.8";
 constexpr char kUserAgentValue[] = "Mozilla/3.0 (compatible; Indy Library)";
@@ -37,6 +37,15 @@ void AppendHeader(std::string& head, const char* name, std::string_view value) {
   head += ": ";
   head += value;
   head += "\r\n";
+}
+
+// "LOCALHOST" in any case is 127.0.0.1 and a dotted quad is taken as it stands, without asking
+// the resolver; any other name goes to the system resolver.
+platform::Ipv4Address ResolveHost(const std::u16string& host) {
+  platform::Ipv4Address address;
+  if (EqualsIgnoringAsciiCase(host, u"localhost")) return platform::Ipv4Address{{127, 0, 0, 1}};
+  if (ParseDottedQuad(host, address)) return address;
+  return platform::LookUpIpv4(host);
 }
 
 // ---- The messages --------------------------------------------------------------------------
@@ -243,19 +252,6 @@ bool ParseDottedQuad(const std::u16string& text, platform::Ipv4Address& address)
   address = parsed;
   return true;
 }
-
-namespace {
-
-// "LOCALHOST" in any case is 127.0.0.1 and a dotted quad is taken as it stands, without asking
-// the resolver; any other name goes to the system resolver.
-platform::Ipv4Address ResolveHost(const std::u16string& host) {
-  platform::Ipv4Address address;
-  if (EqualsIgnoringAsciiCase(host, u"localhost")) return platform::Ipv4Address{{127, 0, 0, 1}};
-  if (ParseDottedQuad(host, address)) return address;
-  return platform::LookUpIpv4(host);
-}
-
-}  // namespace
 
 // The client's hold on the network: the started socket library, and the connection the last
 // exchange left open (closed before the library is cleaned up).

@@ -223,8 +223,9 @@ struct BodySink {
   }
 };
 
-// Exactly `length` bytes: a close before the last fails as a close.
-void ReadExactly(BodySink& body, std::int64_t length) {
+// Exactly `length` bytes: a close before the last is a body cut short and fails as a close, and
+// a reset leaves as it is.
+void ReadByLength(BodySink& body, std::int64_t length) {
   for (std::int64_t left = length; left > 0;) {
     const std::size_t taken = body.Take(static_cast<std::size_t>(
         std::min<std::int64_t>(left, static_cast<std::int64_t>(kReceiveBlockBytes))));
@@ -236,7 +237,7 @@ void ReadExactly(BodySink& body, std::int64_t length) {
 // Inside a chunk's data a reset counts as a close, as the peer's close does.
 void ReadChunkData(BodySink& body, std::int64_t size) {
   try {
-    ReadExactly(body, size);
+    ReadByLength(body, size);
   } catch (const FetchFault& fault) {
     if (fault.kind != Kind::kBroken) throw;
     ThrowClosed();
@@ -254,9 +255,6 @@ void ReadChunked(BodySink& body, HttpResponse& response) {
   }
   ReadHeaderBlock(body.reader, response.headerLines, HeaderBlockKind::kTrailer);
 }
-
-// A close before the end is a body cut short, and a reset leaves as it is.
-void ReadByLength(BodySink& body, std::int64_t length) { ReadExactly(body, length); }
 
 // Only the peer's orderly close ends the body; a reset leaves as it is.
 void ReadUntilClose(BodySink& body) {
