@@ -3,8 +3,8 @@
 // to the bytes of the file. The file is UTF-8; a leading byte-order mark is kept.
 //
 // How the file is read:
-// - Lines end with LF or CR LF. A new line takes the style of the file's first line end
-//   (LF when the file has none).
+// - Lines end with LF, CR LF or a lone CR. A new line takes the style of the file's first line
+//   end (LF when the file has none).
 // - A section begins at a line whose first non-blank character is '[' and that holds a ']';
 //   its name is the text between the '[' and the last ']', blanks around it ignored.
 // - In a section, a line that is blank or whose first non-blank character is ';' is kept but
@@ -22,19 +22,18 @@
 // - A last line without a line end gets one before anything is put after it.
 // - Names and values are written as well-formed UTF-8: an unpaired surrogate becomes U+FFFD.
 // Every other byte stays as it was.
+//
+// A file in UTF-16 (it begins with a UTF-16 byte-order mark, as the Windows build writes it) is
+// refused rather than given lines of a second encoding.
 
-#include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace qelo {
 
-std::string ApplyIniWrite(std::string_view fileBytes, std::u16string_view section,
-                          std::u16string_view key, std::u16string_view value);
-
-// `size` bytes that may follow any INI text without changing what a reader finds in it: a line
-// end, then blanks, so that a last line without a line end keeps its value and the rest is a
-// blank line, which every reader passes over.
-std::string IniPadding(std::size_t size);
+// The file's new bytes, or nullopt when the file is refused.
+std::optional<std::string> ApplyIniWrite(std::string_view fileBytes, std::u16string_view section,
+                                         std::u16string_view key, std::u16string_view value);
 
 }  // namespace qelo

@@ -1,5 +1,5 @@
 // The private-profile service of the Windows build: WritePrivateProfileStringW itself.
-#include "platform/private_profile.h"
+#include "platform/private_profile_win32.h"
 #include "platform/win32_handles.h"
 #include "platform/win32_text.h"
 

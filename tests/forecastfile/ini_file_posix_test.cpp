@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "forecastfile/ini_edit.h"
@@ -61,9 +62,21 @@ TEST(IniEditTest, AppliesEachRule) {
        "[qelo]\nx=2\r\n\t; tail\n"},
       {"LoneSurrogatesAreWrittenAsReplacementCharacters", "", u"今天", loneSurrogates,
        "[qelo]\n今天=\xEF\xBF\xBD|\xEF\xBF\xBD\n"},
+      {"LoneCrEndsLinesAndIsKept", "[host]\rx=1\r[qelo]\r城市=北京\r[other]\r", u"城市", u"福州",
+       "[host]\rx=1\r[qelo]\r城市=福州\r[other]\r"},
+      {"LoneCrFileTakesCrForNewLines", "; c\r[qelo]\ra=1", u"b", u"2", "; c\r[qelo]\ra=1\rb=2\r"},
+      {"MixedLineEndsAreEachKept", "[qelo]\ra=1\r\nb=2\nc=3\r", u"b", u"9",
+       "[qelo]\ra=1\r\nb=9\nc=3\r"},
+      {"ManyEmptyLinesBeforeTheSection", std::string(1 << 20, '\n') + "[qelo]", u"a", u"1",
+       std::string(1 << 20, '\n') + "[qelo]\na=1\n"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(ApplyIniWrite(c.before, u"qelo", c.key, c.value), c.after) << c.rule;
+  }
+  // A file in UTF-16 (as the Windows build writes it) gets no UTF-8 lines: it is refused.
+  for (const std::string& utf16 :
+       {std::string("\xFF\xFE[\0q\0", 6), std::string("\xFE\xFF\0[", 4)}) {
+    EXPECT_EQ(ApplyIniWrite(utf16, u"qelo", u"a", u"1"), std::nullopt);
   }
 }
 

@@ -1,17 +1,25 @@
-// The safe replacement of a file's bytes: links, permissions, refusals, the rewrite in place, no
-// temporary file left. Kills, refused calls and power cuts at each step are fault_sweep.py's.
+// The safe replacement of a file's bytes: links, owners and permissions, odd files, refusals, the
+// rewrite in place, no temporary file left. Kills, refused calls and power cuts at each step are
+// fault_sweep.py's; runs that overlap are e2e/overlap_test.sh's.
+#include <grp.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
-#include "platform/file_replacement.h"
+#include "platform/file_replacement_posix.h"
 #include "tests/support/scratch_directory.h"
 
 namespace qelo::platform {
@@ -23,24 +31,36 @@ using qelo::test::ScratchDirectory;
 using qelo::test::WriteBytes;
 namespace fs = std::filesystem;
 
-std::string Blanks(std::size_t size) { return std::string(size, ' '); }
-
 struct stat Status(const fs::path& path) {
   struct stat status {};
-  ::stat(path.c_str(), &status);
+  ::lstat(path.c_str(), &status);
   return status;
+}
+
+// One write: the old bytes followed by `tail`, or `bytes` in their place when given.
+bool Put(const fs::path& path, const std::string& tail, const char* bytes = nullptr) {
+  return ReplaceFileBytes(
+      PathText(path),
+      [&](std::string_view old) { return bytes ? std::string(bytes) : std::string(old) + tail; },
+      std::chrono::steady_clock::now() + std::chrono::seconds(1));
+}
+
+// `action` in a child process of user `uid`, primary group `gid` and the further `groups`;
+// its result as the child's exit code.
+bool AsUser(uid_t uid, gid_t gid, std::vector<gid_t> groups, const std::function<bool()>& action) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    const bool dropped =
+        ::setgroups(groups.size(), groups.data()) == 0 && ::setgid(gid) == 0 && ::setuid(uid) == 0;
+    ::_exit(dropped && action() ? 0 : 1);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 class FileReplacementTest : public ::testing::Test {
  protected:
-  // One replacement by a fresh object, as a run's first write: the old bytes followed by `tail`,
-  // or `bytes` in their place when given.
-  static bool Put(const fs::path& path, const std::string& tail, const char* bytes = nullptr) {
-    FileReplacement file(PathText(path), Blanks);
-    return file.Replace(
-        [&](std::string_view old) { return bytes ? std::string(bytes) : std::string(old) + tail; });
-  }
-
   // A write that grows the file past a file-size limit of its own size, as a full disk refuses
   // it half way.
   bool PutBeyondSizeLimit() {
@@ -82,39 +102,116 @@ TEST_F(FileReplacementTest, SymbolicLinksAreWrittenThroughToTheirTargets) {
   EXPECT_EQ(ReadBytes(scratch_.File("made.ini")), "c=3\n");
 }
 
-// What a run's first write finds out about the path holds until the flush; a refused write and
-// the flush make the next write look again.
-TEST_F(FileReplacementTest, TheLinkIsFollowedAsTheFirstWriteFoundItUntilTheFlush) {
-  FileReplacement file(PathText(file_), Blanks);
-  const auto append = [](std::string_view old) { return std::string(old) + "x"; };
-  fs::create_symlink("first.ini", file_);
-  ASSERT_TRUE(file.Replace(append));
-  fs::remove(file_);
-  fs::create_symlink("second.ini", file_);
-  ASSERT_TRUE(file.Replace(append));
-  file.Flush();
-  ASSERT_TRUE(file.Replace(append));
-  EXPECT_EQ(ReadBytes(scratch_.File("first.ini")), "xx");
-  EXPECT_EQ(ReadBytes(scratch_.File("second.ini")), "x");
-  ::chmod(scratch_.Path().c_str(), 0555);
-  EXPECT_FALSE(Put(scratch_.File("new.ini"), "x"));
-  ::chmod(scratch_.Path().c_str(), 0755);
-  EXPECT_TRUE(Put(scratch_.File("new.ini"), "x"));
-}
-
-// A relative path, a missing folder or a folder as the file is refused; a flush of a missing file
-// does nothing.
-TEST_F(FileReplacementTest, RelativeOrMissingFolderOrAFolderAsTheFileIsRefused) {
+TEST_F(FileReplacementTest, RelativeOrMissingFolderIsRefusedAndAFileLeftByAKilledWriterGoes) {
   const fs::path cwd = fs::current_path();
   fs::current_path(scratch_.Path());
   EXPECT_FALSE(Put("qeloweather.ini", "x"));
   fs::current_path(cwd);
   EXPECT_TRUE(scratch_.Names().empty());
   EXPECT_FALSE(Put(scratch_.File("absent") / "qeloweather.ini", "x"));
-  fs::create_directory(file_);
-  EXPECT_FALSE(Put(file_, "x"));
-  FileReplacement(PathText(scratch_.File("missing.ini")), Blanks).Flush();  // does nothing
+  WriteBytes(scratch_.File(".qeloweather.ini.new"), "half");
+  EXPECT_TRUE(Put(file_, "x"));
   EXPECT_EQ(scratch_.Names(), std::vector<std::string>{"qeloweather.ini"});
+}
+
+// Whatever lies at the path, the answer is sound and quick: anything but a regular file of at
+// most 16 MiB without holes is refused unopened and unchanged; a file with a second name, or of
+// another owner, keeps its inode, names, owner, group and permissions.
+TEST_F(FileReplacementTest, OddFilesGetSoundAnswers) {
+  constexpr uid_t kOwner = 61001, kGroupMember = 61002;
+  constexpr gid_t kShared = 61000, kOwn = 61003;
+  const std::string cap(16 << 20, '\n');
+  const struct Case {
+    const char* name;
+    std::function<void(const fs::path&)> make;
+    enum { kRefused, kReplaced, kInPlace } answer;
+    uid_t writer = 0;
+  } cases[] = {
+      {"Fifo", [](const fs::path& p) { ::mkfifo(p.c_str(), 0666); }, Case::kRefused},
+      {"Folder", [](const fs::path& p) { fs::create_directory(p); }, Case::kRefused},
+      {"Socket",
+       [](const fs::path& p) {
+         sockaddr_un address{};
+         address.sun_family = AF_UNIX;
+         std::strncpy(address.sun_path, p.c_str(), sizeof address.sun_path - 1);
+         const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+         ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+         ::close(fd);
+       },
+       Case::kRefused},
+      {"DeviceBehindALink", [](const fs::path& p) { fs::create_symlink("/dev/null", p); },
+       Case::kRefused},
+      {"SparseBeyondTheCap",
+       [](const fs::path& p) {
+         WriteBytes(p, "a=1\n");
+         fs::resize_file(p, 256 << 20);
+       },
+       Case::kRefused},
+      {"Hole",
+       [](const fs::path& p) {
+         WriteBytes(p, "a=1\n");
+         fs::resize_file(p, 1 << 20);
+       },
+       Case::kRefused},
+      {"OneByteBeyondTheCap", [&](const fs::path& p) { WriteBytes(p, cap + "a"); }, Case::kRefused},
+      {"AtTheCap", [&](const fs::path& p) { WriteBytes(p, cap); }, Case::kReplaced},
+      {"SecondName",
+       [](const fs::path& p) {
+         WriteBytes(p, "a=1\n");
+         fs::create_hard_link(p, p.parent_path() / "second.ini");
+       },
+       Case::kInPlace},
+      {"AnotherOwnersFileWrittenByRoot",
+       [](const fs::path& p) {
+         WriteBytes(p, "a=1\n");
+         ::chown(p.c_str(), kOwner, kShared);
+         ::chmod(p.c_str(), 0664);
+       },
+       Case::kReplaced},
+      {"SharedThroughAGroup",
+       [](const fs::path& p) {
+         WriteBytes(p, "a=1\n");
+         ::chown(p.c_str(), kOwner, kShared);
+         ::chmod(p.c_str(), 0664);
+       },
+       Case::kInPlace, kGroupMember},
+      {"OwnFileOfASharedGroup",
+       [](const fs::path& p) {
+         WriteBytes(p, "a=1\n");
+         ::chown(p.c_str(), kGroupMember, kShared);
+         ::chmod(p.c_str(), 0640);
+       },
+       Case::kReplaced, kGroupMember},
+  };
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root for other owners";
+  ::chown(scratch_.Path().c_str(), 0, kShared);
+  ::chmod(scratch_.Path().c_str(), 0775);
+  for (const Case& c : cases) {
+    const fs::path path = scratch_.File(std::string(c.name) + ".ini");
+    c.make(path);
+    const struct stat before = Status(path);
+    const bool small = S_ISREG(before.st_mode) && before.st_size < (1 << 20);
+    const std::string bytes = small ? ReadBytes(path) : "";
+    const auto start = std::chrono::steady_clock::now();
+    const bool written =
+        c.writer == 0 ? Put(path, "b=2\n")
+                      : AsUser(c.writer, kOwn, {kShared}, [&] { return Put(path, "b=2\n"); });
+    EXPECT_EQ(written, c.answer != Case::kRefused) << c.name;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1)) << c.name;
+    const struct stat after = Status(path);
+    EXPECT_EQ(after.st_mode, before.st_mode) << c.name;
+    EXPECT_EQ(after.st_uid, before.st_uid) << c.name;
+    EXPECT_EQ(after.st_gid, before.st_gid) << c.name;
+    EXPECT_EQ(after.st_blocks > 0, before.st_blocks > 0) << c.name;
+    if (c.answer != Case::kReplaced) {
+      EXPECT_EQ(after.st_ino, before.st_ino) << c.name;
+    }
+    if (c.answer == Case::kRefused) {
+      EXPECT_EQ(after.st_size, before.st_size) << c.name;
+      EXPECT_EQ(small ? ReadBytes(path) : "", bytes) << c.name;
+    }
+  }
+  EXPECT_EQ(ReadBytes(scratch_.File("second.ini")), "a=1\nb=2\n");
 }
 
 // A directory that refuses new names (here its owner write bit is clear, which counts for root
@@ -142,6 +239,7 @@ TEST_F(ReadOnlyDirectoryTest, WritableFileIsRewrittenInPlaceGrowingAndShrinking)
   EXPECT_EQ(Status(file_).st_ino, inode_);
   EXPECT_EQ((Status(file_).st_mode & 07777), 0640u);
   EXPECT_EQ(scratch_.Names(), std::vector<std::string>{"qeloweather.ini"});
+  EXPECT_FALSE(Put(scratch_.File("new.ini"), "x"));
 }
 
 // A read-only file is refused, also for root; a file-size limit, like a full disk, refuses the

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/private_profile.h"
+#include "platform/private_profile_win32.h"
 #include "platform/win32_text.h"
 #include "tests/support/private_profile_reader_win32.h"
 #include "tests/support/scratch_directory.h"

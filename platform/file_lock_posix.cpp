@@ -1,0 +1,61 @@
+#include <fcntl.h>
+#include <sys/file.h>
+#include <time.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <utility>
+
+#include "core/text.h"
+#include "platform/file_lock.h"
+#include "platform/posix_handles.h"
+
+namespace qelo::platform {
+
+struct FileLock::Holder {
+  UniqueFd folder;  // closing it drops the lock
+};
+
+namespace {
+
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+void Sleep(std::chrono::milliseconds span) {
+  timespec wait{0, static_cast<long>(std::chrono::nanoseconds(span).count())};
+  while (::nanosleep(&wait, &wait) != 0 && errno == EINTR) {
+  }
+}
+
+}  // namespace
+
+FileLock FileLock::Take(const std::u16string& path, std::chrono::milliseconds limit) {
+  const std::string folder = FolderOf(ToUtf8(path));
+  UniqueFd fd;
+  do {
+    fd.Reset(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  } while (!fd.Valid() && errno == EINTR);
+  if (!fd.Valid()) return {};
+  // A writer holds the lock for milliseconds: polling finds it free soon after, and, unlike a
+  // blocking flock, keeps to the limit without a timer signal.
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  auto pause = std::chrono::milliseconds(1);
+  while (::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) {
+    if (errno != EWOULDBLOCK && errno != EINTR) return {};
+    if (std::chrono::steady_clock::now() >= deadline) return {};
+    Sleep(pause);
+    pause = std::min(pause * 2, std::chrono::milliseconds(16));
+  }
+  return FileLock(std::make_unique<Holder>(Holder{std::move(fd)}));
+}
+
+FileLock::FileLock() = default;
+FileLock::FileLock(std::unique_ptr<Holder> held) : held_(std::move(held)) {}
+FileLock::FileLock(FileLock&& other) noexcept = default;
+FileLock& FileLock::operator=(FileLock&& other) noexcept = default;
+FileLock::~FileLock() = default;
+
+}  // namespace qelo::platform

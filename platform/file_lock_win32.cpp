@@ -1,0 +1,55 @@
+#include <windows.h>
+
+#include <utility>
+
+#include "platform/file_lock.h"
+#include "platform/unique_handle.h"
+#include "platform/win32_text.h"
+
+namespace qelo::platform {
+namespace {
+
+// A mutex this thread owns: released, then closed.
+struct OwnedMutexTraits {
+  using Handle = HANDLE;
+  static Handle Invalid() noexcept { return nullptr; }
+  static void Close(Handle mutex) noexcept {
+    ::ReleaseMutex(mutex);
+    ::CloseHandle(mutex);
+  }
+};
+
+// Kernel object names may not hold a backslash, and Windows paths ignore case.
+std::u16string MutexName(std::u16string path) {
+  ::CharLowerBuffW(WideBuffer(path), static_cast<DWORD>(path.size()));
+  for (char16_t& c : path) {
+    if (c == u'\\') c = u'/';
+  }
+  return u"Local\\qeloweather:" + path;
+}
+
+}  // namespace
+
+struct FileLock::Holder {
+  UniqueHandle<OwnedMutexTraits> mutex;
+};
+
+FileLock FileLock::Take(const std::u16string& path, std::chrono::milliseconds limit) {
+  const HANDLE mutex = ::CreateMutexW(nullptr, FALSE, Wide(MutexName(path)));
+  if (mutex == nullptr) return {};
+  // An abandoned mutex (its holder ended without releasing it) is owned from here on.
+  const DWORD waited = ::WaitForSingleObject(mutex, static_cast<DWORD>(limit.count()));
+  if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
+    ::CloseHandle(mutex);
+    return {};
+  }
+  return FileLock(std::make_unique<Holder>(Holder{UniqueHandle<OwnedMutexTraits>(mutex)}));
+}
+
+FileLock::FileLock() = default;
+FileLock::FileLock(std::unique_ptr<Holder> held) : held_(std::move(held)) {}
+FileLock::FileLock(FileLock&& other) noexcept = default;
+FileLock& FileLock::operator=(FileLock&& other) noexcept = default;
+FileLock::~FileLock() = default;
+
+}  // namespace qelo::platform
