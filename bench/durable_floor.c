@@ -1,8 +1,9 @@
 /* The floor of a whole run: the least a program can do for the same durable result. One GET of
  * the page over a socket to a numeric address, read to the end of its Content-Length body, then
- * 17 atomic replacements of the file, each synced before its rename (the file growing by one
- * key line each time), and the folder synced at the end. Statically linked, no parsing, no
- * locale, no checks beyond the system calls' results.
+ * 17 atomic replacements of the file, each a named temporary file whose data is synced
+ * (fdatasync) before its rename (the file growing by one key line each time), and the folder
+ * synced once at the end. Statically linked, no parsing, no locale, no checks beyond the
+ * system calls' results.
  *
  *   durable_floor ADDRESS PORT TARGET FILE      e.g. 127.0.0.1 80 /weather/101230101.shtml x.ini
  */
@@ -49,7 +50,7 @@ static int Replace(const char* file, const char* bytes, size_t size) {
   snprintf(temporary, sizeof temporary, "%s.tmp", file);
   const int fd = open(temporary, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) return -1;
-  const int written = write(fd, bytes, size) == (ssize_t)size && fsync(fd) == 0;
+  const int written = write(fd, bytes, size) == (ssize_t)size && fdatasync(fd) == 0;
   close(fd);
   return written && rename(temporary, file) == 0 ? 0 : -1;
 }

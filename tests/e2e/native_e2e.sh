@@ -109,6 +109,19 @@ end_signal_in_fetch() {
   echo "ok: SIGTERM ended the fetch with 0 ${run_signal#sent } ms after it came"
 }
 
+# A FIFO where the forecast file should be: the write is refused without opening it, reported,
+# and the run ends at its watchdog instead of waiting in open for a writer that never comes.
+fifo_as_the_file() {
+  install_in_app_dir "${QELO_SHORT_WATCHDOG_PROGRAM:?}"
+  mkfifo "$app_dir/qeloweather.ini"
+  run_timed 60 -- "$installed" 福州
+  [ "$run_status" = 0 ] || fail "exit code $run_status (124: the program hung)"
+  check_report "$program_title" "Unable to write to $app_dir/qeloweather.ini."
+  [ "$run_ms" -lt $((QELO_SHORT_WATCHDOG_MS + kWatchdogSlackMs)) ] || fail "ended after $run_ms ms"
+  [ -p "$app_dir/qeloweather.ini" ] || fail "the FIFO was replaced"
+  echo "ok: a FIFO refused and reported; ended by the watchdog after $run_ms ms"
+}
+
 case "$scenario" in
   city) complete_run "$2" "${3:-normal}" ;;
   blank-directory)
@@ -140,6 +153,7 @@ case "$scenario" in
   # The name does not resolve; the resolver's answer decides the code.
   unresolvable) failed_fetch_timed "Socket Error # 1100?"$'\r\n'"*" --no-host ;;
   report-lost) report_lost ;;
+  fifo) fifo_as_the_file ;;
   end-signals) end_signal_while_waiting TERM && end_signal_while_waiting INT && end_signal_while_waiting HUP ;;
   end-signal-in-fetch) end_signal_in_fetch ;;
   *) fail "unknown scenario $scenario" ;;

@@ -12,16 +12,17 @@ without its log (EXT4_IOC_SHUTDOWN, NOLOGFLUSH), mounted again. A later run star
 values, a comment, a host key and section. The file must be UTF-8 without NUL, its non-blank
 lines the start file's with the first k keys new, the rest old; k = 17 unless the run was broken
 or reported "Unable to write to <path>." (never for EINTR); the next complete run leaves all keys
-new and no other file. --every N: each call name's first call and every Nth after it. Needs root;
+new and no other file, within 10 s (a lock that a killed run held is free). --every N: each call name's first call and every Nth after it. Needs root;
 exit 1 when a point failed, 77 when a part cannot run here (saying why).
 """
 import argparse, fcntl, os, re, select, shutil, signal, struct, subprocess, sys, time
 from pathlib import Path
 
 INI, SKIP, EXT4_IOC_SHUTDOWN, EXT4_GOING_FLAGS_NOLOGFLUSH = 'qeloweather.ini', 77, 0x8004587D, 2
+NEXT_RUN_SECONDS = 10
 FILE_CALLS = set('openat read write pwrite64 newfstatat fstat statx access faccessat2 readlink linkat '
                  'rename renameat2 unlink unlinkat fchmod fchown fsync fdatasync ftruncate fallocate '
-                 'getdents64 lseek close'.split())
+                 'getdents64 lseek close flock'.split())
 
 
 class Fault(Exception):
@@ -117,8 +118,11 @@ class Run:
             raise Fault(f'ended with {status}, no report, {k} keys new')
         if action == 'signal=SIGTERM':
             self.only_the_file('after SIGTERM')
+        began = time.monotonic()
         if self.start() != (0, '') or self.written() != 17:
             raise Fault(f'the next complete run left {self.written()} keys new')
+        if time.monotonic() - began > NEXT_RUN_SECONDS:  # a lock left behind makes it wait
+            raise Fault(f'the next complete run took {time.monotonic() - began:.1f} s')
         self.only_the_file('after the next complete run')
 
     def only_the_file(self, when):
