@@ -114,6 +114,27 @@ TEST_F(FileReplacementTest, RelativeOrMissingFolderIsRefusedAndAFileLeftByAKille
   EXPECT_EQ(scratch_.Names(), std::vector<std::string>{"qeloweather.ini"});
 }
 
+// Another writer that changes the file while a write computes its bytes (a host that takes no
+// lock) is no refusal: the write reads the new text and edits that, on either path.
+TEST_F(FileReplacementTest, AFileChangedMeanwhileIsReadAgainAndEditedAfresh) {
+  for (const mode_t folder : {0755, 0555}) {
+    WriteBytes(file_, "a=1\n");
+    ::chmod(scratch_.Path().c_str(), folder);
+    int edits = 0;
+    const bool written = ReplaceFileBytes(
+        PathText(file_),
+        [&](std::string_view old) {
+          if (++edits == 1) WriteBytes(file_, "a=1\nhost=2\n");
+          return std::string(old) + "b=3\n";
+        },
+        std::chrono::steady_clock::now() + std::chrono::seconds(1));
+    ::chmod(scratch_.Path().c_str(), 0755);
+    EXPECT_TRUE(written) << folder;
+    EXPECT_EQ(edits, 2) << folder;
+    EXPECT_EQ(ReadBytes(file_), "a=1\nhost=2\nb=3\n") << folder;
+  }
+}
+
 // Whatever lies at the path, the answer is sound and quick: anything but a regular file of at
 // most 16 MiB without holes is refused unopened and unchanged; a file with a second name, or of
 // another owner, keeps its inode, names, owner, group and permissions.
