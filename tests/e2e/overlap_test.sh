@@ -56,7 +56,10 @@ host_writer() {
   local round=$1 n=0
   until [ -e "$round_dir/stop" ] && [ $n -gt 0 ]; do
     n=$((n + 1))
-    write_host_key "$round.$n" || { echo "host-write: the host example failed" >>"$round_dir/faults"; return; }
+    if ! write_host_key "$round.$n"; then
+      echo "host-write: the host example failed" >>"$round_dir/faults"
+      return
+    fi
     echo "$round.$n" >"$round_dir/host-last"
   done
 }
@@ -66,7 +69,7 @@ start_run() {
   local i=$1 city=$2 command
   case "$build,$path" in
     windows,*) command=("$E2E_WINE" "$app_dir/qeloweather.exe") ;;
-    native,in-place) command=(setpriv --reuid=$kNobody --regid=$kNobody --clear-groups "$app_dir/qeloweather") ;;
+    native,in-place) command=(setpriv --reuid="$kNobody" --regid="$kNobody" --clear-groups "$app_dir/qeloweather") ;;
     *) command=("$app_dir/qeloweather") ;;
   esac
   "${command[@]}" "$city" </dev/null >"$round_dir/stdout.$i" 2>"$round_dir/stderr.$i" &
@@ -113,7 +116,8 @@ wait_for_runs() {
     if [ "$build" = windows ]; then
       ! reported "$i" || echo "report: ${cities[i]} showed a message box" >>"$round_dir/faults"
     elif [ -s "$round_dir/stderr.$i" ]; then
-      echo "report: ${cities[i]}: $(tr '\r\n' '  ' <"$round_dir/stderr.$i" | cut -c 1-200 | sed 's/ *$//')" >>"$round_dir/faults"
+      echo "report: ${cities[i]}: $(tr '\r\n' '  ' <"$round_dir/stderr.$i" | cut -c 1-200 | sed 's/ *$//')" \
+        >>"$round_dir/faults"
     fi
   done
 }
@@ -145,7 +149,14 @@ check_file() {
           /^\[/ { section = $0; print section "\t"; next } { print section "\t" $0 }')" \
         -v last="$last" -v cities="${kCities[*]}" '
       FNR == 1 { file++ }
-      file <= ncities { city = name[file]; if (FNR > 1) { served[city] = served[city] $0 "\n"; count[city]++; owner[$0] = owner[$0] " " city } ; next }
+      file <= ncities {
+        if (FNR == 1) next
+        city = name[file]
+        served[city] = served[city] $0 "\n"
+        count[city]++
+        owner[$0] = owner[$0] " " city
+        next
+      }
       /^\[/ { section = $0; headers[section]++ }
       { seen[section "\t" (/^\[/ ? "" : $0)] = 1 }
       section == "[host]" && /^tick=/ { tick = tick " " substr($0, 6) }
@@ -160,10 +171,13 @@ check_file() {
       END {
         for (i = 1; i <= nhost; i++) {
           if (host[i] == "") continue
-          if (!(host[i] in seen)) { split(host[i], h, "\t"); lost = lost " " (h[2] == "" ? h[1] : h[1] " " h[2]) }
+          if (host[i] in seen) continue
+          split(host[i], h, "\t")
+          lost = lost (lost == "" ? " " : ", ") (h[1] == "" ? h[2] : h[2] == "" ? h[1] : h[1] " " h[2])
         }
         if (lost != "") print "host-line: lost" lost
-        if (last != "" && tick != " " last) print "host-key: tick=" last " written last, the file has tick=" (tick == "" ? "(none)" : substr(tick, 2))
+        if (last != "" && tick != " " last)
+          print "host-key: tick=" last " written last, the file has tick=" (tick == "" ? "(none)" : substr(tick, 2))
         for (s in headers) if (headers[s] != 1) print "sections: " s " " headers[s] " times"
         if (!("[qelo]" in headers)) print "sections: no [qelo]"
         if (times != 1 || time !~ /^更新时间=[0-9]+[\/.-][0-9]+[\/.-][0-9]+( .*[0-9]:[0-9][0-9]:[0-9][0-9].*)?$/)
@@ -183,24 +197,27 @@ check_file() {
         # lines are of, or a 城市 of another (mixed); keys missing or twice.
         strange = ""
         for (i = 1; i <= n; i++) {
-          if (owner[lines[i]] == "") strange = strange " \"" lines[i] "\""
+          if (owner[lines[i]] == "" && ++strangers <= 3) strange = strange " \"" lines[i] "\""
           for (c = 1; c <= ncities; c++) if (index(owner[lines[i]] " ", " " name[c] " ")) of[name[c]]++
-          if (index(lines[i], "城市=") == 1) { value = lines[i]; sub(/^城市=/, "", value); named = named " " value }
+          value = lines[i]
+          if (sub(/^城市=/, "", value)) named = named " " value
           key = lines[i]; sub(/=.*/, "", key); keys[key]++
         }
         best = name[1]
         for (c = 2; c <= ncities; c++) if (of[name[c]] > of[best]) best = name[c]
         foreign = ""
         for (i = 1; i <= n; i++)
-          if (owner[lines[i]] != "" && !index(owner[lines[i]] " ", " " best " ")) foreign = foreign " " lines[i] " (" substr(owner[lines[i]], 2) ")"
+          if (owner[lines[i]] != "" && !index(owner[lines[i]] " ", " " best " ") && ++foreigners <= 4)
+            foreign = foreign " " lines[i] " (" substr(owner[lines[i]], 2) ")"
         split(served[best], w, "\n")
         for (i = 1; i <= count[best]; i++) {
           key = w[i]; sub(/=.*/, "", key)
           if (keys[key] != 1) odd = odd " " key "x" (keys[key] + 0)
         }
-        if (strange != "") print "torn: lines of no city:" strange
+        if (strange != "") print "torn: " strangers " lines of no city:" strange (strangers > 3 ? " ..." : "")
         if (foreign != "" || (named != "" && named != " " best))
-          print "mixed: 城市=" (named == "" ? "(none)" : substr(named, 2)) ", most values of " best (foreign == "" ? "" : ", and" foreign)
+          print "mixed: 城市=" (named == "" ? "(none)" : substr(named, 2)) ", most values of " best \
+            (foreign == "" ? "" : ", and" foreign (foreigners > 4 ? " ..." : ""))
         if (odd != "") print "keys: not once:" odd
       }' "${expected[@]}" "$text.clean"
   } >>"$round_dir/faults"
@@ -294,7 +311,7 @@ status=0
 in_netns "${runner[@]}" -- "$0" inside "$work" "$build" "$path" "$rounds" "$runs" "$app_dir" "$host_key" |
   tee "$work/results" || status=$?
 [ $status = 0 ] || fail "the rounds ended with $status"
-grep -v ': ok' "$work/results" >"$work/faults" || true
+grep -av ': ok' "$work/results" >"$work/faults" || true
 failed=$(cut -d: -f1 "$work/faults" | sort -u | wc -l)
 echo "$build, $path, $runs at once: $rounds rounds: $((rounds - failed)) passed, $failed failed"
 awk -F': ' '!seen[$1, $2]++ { rounds[$2]++ }
