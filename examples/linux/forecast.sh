@@ -44,13 +44,21 @@ if [ "$(stamp)" = "$before" ]; then
   exit 1
 fi
 
+# The file read once, under a shared lock on its folder: a run of the program holds that lock
+# exclusively from its first write to its last, so the text is one run's complete set of keys,
+# never some new and some old (see host-key.sh for a host that writes keys of its own).
+text=$(flock -s "$(dirname "$ini")" cat "$ini")
+
 # The values of section [qelo] (UTF-8 on Linux; a byte-order mark and CRs are skipped), with the
 # page's HTML entities for < > & shown as the characters.
 value() {
-  awk -v key="$1" '
+  printf '%s\n' "$text" | awk -v key="$1" '
     { sub(/^\xEF\xBB\xBF/, ""); sub(/\r$/, "") }
     /^\[/ { section = $0; next }
-    section == "[qelo]" && index($0, key "=") == 1 { print substr($0, length(key) + 2); exit }
-  ' "$ini" | sed 's/&lt;/</g; s/&gt;/>/g; s/&amp;/\&/g'
+    section == "[qelo]" && !found && index($0, key "=") == 1 {
+      print substr($0, length(key) + 2)
+      found = 1
+    }
+  ' | sed 's/&lt;/</g; s/&gt;/>/g; s/&amp;/\&/g'
 }
 echo "$(value 城市) $(value 今天) $(value 今天情况) $(value 今天度数) $(value 今天风力)"
