@@ -14,8 +14,8 @@ import zipfile
 
 kTexts = {"LICENSE", "README.txt", "docs/host-guide.md", "docs/host-guide.zh-CN.md"}
 kFiles = {True: kTexts | {"qeloweather.exe", "examples/windows/forecast.cmd",
-                          "examples/windows/show-ini.js"},
-          False: kTexts | {"qeloweather", "examples/linux/forecast.sh"}}
+                          "examples/windows/show-ini.js", "examples/windows/host-key.c"},
+          False: kTexts | {"qeloweather", "examples/linux/forecast.sh", "examples/linux/host-key.sh"}}
 kAsm = "{urn:schemas-microsoft-com:asm.v%d}"
 kSmi = "{http://schemas.microsoft.com/SMI/%d/WindowsSettings}"
 kManifest = [  # (element, attribute or None for its text, value)
