@@ -8,6 +8,7 @@
 
 #include "core/text.h"
 #include "platform/file_lock.h"
+#include "platform/posix_calls.h"
 #include "platform/posix_handles.h"
 
 namespace qelo::platform {
@@ -26,18 +27,15 @@ std::string FolderOf(const std::string& path) {
 
 void Sleep(std::chrono::milliseconds span) {
   timespec wait{0, static_cast<long>(std::chrono::nanoseconds(span).count())};
-  while (::nanosleep(&wait, &wait) != 0 && errno == EINTR) {
-  }
+  Retried([&] { return ::nanosleep(&wait, &wait); });
 }
 
 }  // namespace
 
 FileLock FileLock::Take(const std::u16string& path, std::chrono::milliseconds limit) {
   const std::string folder = FolderOf(ToUtf8(path));
-  UniqueFd fd;
-  do {
-    fd.Reset(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  } while (!fd.Valid() && errno == EINTR);
+  UniqueFd fd(
+      Retried([&] { return ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
   if (!fd.Valid()) return {};
   // A writer holds the lock for milliseconds: polling finds it free soon after, and, unlike a
   // blocking flock, keeps to the limit without a timer signal.

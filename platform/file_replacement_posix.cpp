@@ -6,11 +6,7 @@
 //
 // Where a replacement would not leave the same file behind (the folder refuses new names, the
 // file has a second name, or another owner or group that the process cannot give a new file),
-// the file is rewritten through its own descriptor instead, in steps after each of which it
-// says the old text or the new one: a file that grows is first lengthened, past its last block,
-// with a line of blanks; a file that shrinks is overwritten with the new bytes so padded and
-// then cut; each step is synced before the next. The room is reserved first, so that a full
-// disk refuses the write before a byte changes; a later step that fails puts the old text back.
+// the file is rewritten through its own descriptor instead (file_rewrite_posix.h).
 //
 // The termination signals wait while a temporary file exists or the file is being rewritten.
 // Every call that a signal can interrupt is repeated when one does.
@@ -31,6 +27,8 @@
 
 #include "core/text.h"
 #include "platform/file_replacement_posix.h"
+#include "platform/file_rewrite_posix.h"
+#include "platform/posix_calls.h"
 #include "platform/posix_handles.h"
 
 namespace qelo::platform {
@@ -39,25 +37,6 @@ namespace {
 constexpr int kMaxSymbolicLinks = 40;
 // The largest file that is read; the page itself is capped alike.
 constexpr off_t kMaxFileBytes = 16 * 1024 * 1024;
-
-template <typename T>
-bool Failed(T result) {
-  if constexpr (std::is_pointer_v<T>) {
-    return result == nullptr;
-  } else {
-    return result == -1;
-  }
-}
-
-// The call, repeated for as long as a signal interrupts it.
-template <typename Call>
-auto Retried(Call call) {
-  for (;;) {
-    errno = 0;
-    auto result = call();
-    if (!Failed(result) || errno != EINTR) return result;
-  }
-}
 
 // Holds back SIGTERM, SIGINT and SIGHUP while a temporary file exists or the file is being
 // rewritten: the program's handlers for them end it at once.
@@ -206,27 +185,6 @@ bool StillAsRead(const std::string& target, const Snapshot& snapshot) {
          now.st_mtim.tv_nsec == then.st_mtim.tv_nsec;
 }
 
-// All of `bytes` at `offset`, or at the file's position when `offset` is negative.
-bool WriteAll(int fd, std::string_view bytes, off_t offset = -1) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const char* from = bytes.data() + done;
-    const std::size_t left = bytes.size() - done;
-    const ssize_t count =
-        offset < 0 ? Retried([&] { return ::write(fd, from, left); })
-                   : Retried([&] { return ::pwrite(fd, from, left, offset + off_t(done)); });
-    if (count <= 0) return false;
-    done += static_cast<std::size_t>(count);
-  }
-  return true;
-}
-
-// The file's bytes on its storage. Its size and where they lie go with them; its other
-// attributes reach the disk with the journal's next commit, no later than a rename after them.
-bool Synced(int fd) {
-  return Retried([&] { return ::fdatasync(fd); }) == 0;
-}
-
 enum class Outcome { kWritten, kFailed, kFileChanged, kNotTheSameFile };
 
 // The errors with which a directory refuses a new name or a rename, not the file's content.
@@ -307,69 +265,8 @@ bool ReplacementKeepsTheFile(const std::string& target, const Snapshot& old) {
   return old.status.st_nlink == 1 && (old.status.st_uid == ::geteuid() || ::geteuid() == 0);
 }
 
-bool Truncated(int fd, std::size_t size) {
-  return Retried([&] { return ::ftruncate(fd, static_cast<off_t>(size)); }) == 0;
-}
-
-std::optional<std::size_t> SizeOf(int fd) {
-  struct stat status {};
-  if (Retried([&] { return ::fstat(fd, &status); }) != 0) return std::nullopt;
-  return static_cast<std::size_t>(status.st_size);
-}
-
-// `size` bytes that may follow the text without changing what it says: a line end, then blanks.
-std::string Padding(std::size_t size) {
-  std::string padding(size, ' ');
-  if (size > 0) padding.front() = '\n';
-  return padding;
-}
-
-// Room for `size` bytes, without changing the file's size; a file system that cannot reserve
-// space is written without.
-bool Reserved(int fd, std::size_t size) {
-  if (Retried([&] { return ::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(size)); }) ==
-      0) {
-    return true;
-  }
-  return errno == EOPNOTSUPP || errno == ENOSYS;
-}
-
-// Lengthens the file from `from` to `to` bytes with padding; a refused step gives it its
-// length back.
-bool Lengthened(int fd, std::size_t from, std::size_t to) {
-  if (Reserved(fd, to) && WriteAll(fd, Padding(to - from), static_cast<off_t>(from)) &&
-      Synced(fd)) {
-    return true;
-  }
-  Truncated(fd, from);
-  return false;
-}
-
-// Puts `bytes` into a file of `length` bytes, at least as many: padded to that length, synced,
-// then cut to their own length and synced again.
-bool Overwritten(int fd, std::string_view bytes, std::size_t length) {
-  const std::string padded = std::string(bytes) + Padding(length - bytes.size());
-  return WriteAll(fd, padded, 0) && Synced(fd) &&
-         (length == bytes.size() || (Truncated(fd, bytes.size()) && Synced(fd)));
-}
-
-enum class Step { kDone, kUnchanged, kChanged };
-
-// The file, now `size` bytes long, rewritten to hold `bytes`. A file that grows is lengthened so
-// that its new end lies in a block beyond its last one: a file system that allocates blocks
-// late (ext4) records such a length only with the block's data, where a length within the last
-// block could reach the disk before the padding does.
-Step Rewrite(int fd, std::size_t size, std::string_view bytes, std::size_t block) {
-  std::size_t length = size;
-  if (bytes.size() > size) {
-    length = std::max(bytes.size(), (size + block - 1) / block * block + 1);
-    if (!Lengthened(fd, size, length)) return Step::kUnchanged;
-  }
-  return Overwritten(fd, bytes, length) ? Step::kDone : Step::kChanged;
-}
-
 // The file rewritten through its own descriptor: the same inode, names, owner and permissions.
-Outcome RewriteInPlace(const std::string& target, const Snapshot& old, const std::string& bytes) {
+Outcome RewriteFile(const std::string& target, const Snapshot& old, const std::string& bytes) {
   TerminationSignalsHeld held;
   const UniqueFd file(Retried(
       [&] { return ::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW); }));
@@ -379,16 +276,9 @@ Outcome RewriteInPlace(const std::string& target, const Snapshot& old, const std
       now.st_dev != old.status.st_dev || !StillAsRead(target, old)) {
     return Outcome::kFileChanged;
   }
-  const int fd = file.Get();
-  const auto size = static_cast<std::size_t>(old.status.st_size);
   // A file system whose preferred I/O size is large (NFS) would be padded far for nothing.
   const auto block = static_cast<std::size_t>(std::clamp<blksize_t>(now.st_blksize, 512, 65536));
-  const Step step = Rewrite(fd, size, bytes, block);
-  if (step == Step::kChanged) {
-    // The text has begun to change: the old one is put back by the same steps.
-    Rewrite(fd, SizeOf(fd).value_or(std::max(size, bytes.size())), old.bytes, block);
-  }
-  return step == Step::kDone ? Outcome::kWritten : Outcome::kFailed;
+  return RewriteInPlace(file.Get(), old.bytes, bytes, block) ? Outcome::kWritten : Outcome::kFailed;
 }
 
 Outcome Write(const std::string& target, const Snapshot& old, const std::string& bytes) {
@@ -396,7 +286,7 @@ Outcome Write(const std::string& target, const Snapshot& old, const std::string&
     const Outcome outcome = Replace(target, old, bytes);
     if (outcome != Outcome::kNotTheSameFile) return outcome;
   }
-  return old.exists ? RewriteInPlace(target, old, bytes) : Outcome::kFailed;
+  return old.exists ? RewriteFile(target, old, bytes) : Outcome::kFailed;
 }
 
 }  // namespace
