@@ -17,18 +17,13 @@ class FileLock {
   // empty FileLock when it did not come in time or cannot be had.
   static FileLock Take(const std::u16string& path, std::chrono::milliseconds limit);
 
-  FileLock();
-  FileLock(FileLock&& other) noexcept;
-  FileLock& operator=(FileLock&& other) noexcept;
-  ~FileLock();
-
   bool Held() const { return held_ != nullptr; }
 
  private:
   struct Holder;
-  explicit FileLock(std::unique_ptr<Holder> held);
+  static void Free(Holder* held);
 
-  std::unique_ptr<Holder> held_;
+  std::unique_ptr<Holder, void (*)(Holder*)> held_{nullptr, &Free};
 };
 
 }  // namespace qelo::platform

@@ -34,8 +34,7 @@ void Sleep(std::chrono::milliseconds span) {
 
 FileLock FileLock::Take(const std::u16string& path, std::chrono::milliseconds limit) {
   const std::string folder = FolderOf(ToUtf8(path));
-  UniqueFd fd(
-      Retried([&] { return ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
+  UniqueFd fd(Retried([&] { return ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
   if (!fd.Valid()) return {};
   // A writer holds the lock for milliseconds: polling finds it free soon after, and, unlike a
   // blocking flock, keeps to the limit without a timer signal.
@@ -47,13 +46,11 @@ FileLock FileLock::Take(const std::u16string& path, std::chrono::milliseconds li
     Sleep(pause);
     pause = std::min(pause * 2, std::chrono::milliseconds(16));
   }
-  return FileLock(std::make_unique<Holder>(Holder{std::move(fd)}));
+  FileLock lock;
+  lock.held_.reset(new Holder{std::move(fd)});
+  return lock;
 }
 
-FileLock::FileLock() = default;
-FileLock::FileLock(std::unique_ptr<Holder> held) : held_(std::move(held)) {}
-FileLock::FileLock(FileLock&& other) noexcept = default;
-FileLock& FileLock::operator=(FileLock&& other) noexcept = default;
-FileLock::~FileLock() = default;
+void FileLock::Free(Holder* held) { delete held; }
 
 }  // namespace qelo::platform

@@ -43,13 +43,11 @@ FileLock FileLock::Take(const std::u16string& path, std::chrono::milliseconds li
     ::CloseHandle(mutex);
     return {};
   }
-  return FileLock(std::make_unique<Holder>(Holder{UniqueHandle<OwnedMutexTraits>(mutex)}));
+  FileLock lock;
+  lock.held_.reset(new Holder{UniqueHandle<OwnedMutexTraits>(mutex)});
+  return lock;
 }
 
-FileLock::FileLock() = default;
-FileLock::FileLock(std::unique_ptr<Holder> held) : held_(std::move(held)) {}
-FileLock::FileLock(FileLock&& other) noexcept = default;
-FileLock& FileLock::operator=(FileLock&& other) noexcept = default;
-FileLock::~FileLock() = default;
+void FileLock::Free(Holder* held) { delete held; }
 
 }  // namespace qelo::platform
