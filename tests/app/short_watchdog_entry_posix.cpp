@@ -3,8 +3,10 @@
 // the end after a failure is seen in seconds.
 #include "app/program.h"
 #include "core/text.h"
+#include "platform/end_signals_posix.h"
 
 int main(int argc, char* argv[]) {
+  qelo::platform::HandleEndSignals();
   return qelo::RunProgram(QELO_SHORT_WATCHDOG_MS,
                           [=] { return qelo::FromUtf8(argc > 1 ? argv[1] : ""); });
 }
