@@ -56,8 +56,8 @@ void TFrmMain::UpdateWeather() {
   tmr1.SetEnabled(true);
   idhtpClient->FetchPage(edtJsonURL.GetText(), *responseBuffer_);
   mmow.SetPageText(responseBuffer_->Text());
-  const std::unique_ptr<ForecastFile> file = services_.OpenForecastFile(
-      ForecastFilePath(services_.ExecutablePath(), services_.PathSeparator()));
+  const std::unique_ptr<ForecastFile> file =
+      services_.OpenForecastFile(ForecastFilePath(services_.ExecutablePath()));
   WriteHeader(*file, FormatUpdateTime(services_.LocalNow(), dateTimeFormat_));
   ExtractForecast(
       mmow, [this] { return edtCityName.GetText(); }, *file);
@@ -74,8 +74,7 @@ void TFrmMain::DoCreate() {
 }
 
 void TFrmMain::ReportFailure(std::exception_ptr failure) {
-  services_.ShowFailureReport(
-      ReportOf(std::move(failure), services_.ExecutablePath(), services_.PathSeparator()));
+  services_.ShowFailureReport(ReportOf(std::move(failure), services_.ExecutablePath()));
   // Before the watchdog runs nothing would ever end the program; a hidden process that never
   // ends helps no host, so it ends once the report is done.
   if (!tmr1.Running()) services_.RequestEnd();

@@ -22,8 +22,6 @@ std::unique_ptr<PageFetcher> PlatformRunServices::CreateHttpClient() {
 
 std::u16string PlatformRunServices::ExecutablePath() { return platform::ExecutablePath(); }
 
-char16_t PlatformRunServices::PathSeparator() { return platform::PathSeparator(); }
-
 std::unique_ptr<ForecastFile> PlatformRunServices::OpenForecastFile(const std::u16string& path) {
   return std::make_unique<IniWriter>(path);
 }

@@ -18,7 +18,6 @@ class PlatformRunServices final : public RunServices {
   void RequestEnd() noexcept override;
   std::unique_ptr<PageFetcher> CreateHttpClient() override;
   std::u16string ExecutablePath() override;
-  char16_t PathSeparator() override;
   std::unique_ptr<ForecastFile> OpenForecastFile(const std::u16string& path) override;
   platform::LocalDateTime LocalNow() override;
   void ShowFailureReport(const FailureReport& report) override;

@@ -16,13 +16,12 @@ constexpr int kExitCode = 0;
 
 int RunToTheEnd(const std::function<void()>& program,
                 const std::function<void(const FailureReport&)>& show,
-                const std::function<std::u16string()>& executablePath,
-                char16_t separator) noexcept {
+                const std::function<std::u16string()>& executablePath) noexcept {
   try {
     program();
   } catch (...) {
     try {
-      show(ReportOf(std::current_exception(), executablePath(), separator));
+      show(ReportOf(std::current_exception(), executablePath()));
     } catch (...) {
       // Not even the report could be made (memory is gone); the program still ends with 0.
     }
@@ -44,8 +43,7 @@ int RunProgram(std::uint32_t watchdogInterval,
     platform::ShowErrorMessageBox(report.text, report.title);
   };
   try {
-    return RunToTheEnd(
-        program, show, [] { return platform::ExecutablePath(); }, platform::PathSeparator());
+    return RunToTheEnd(program, show, [] { return platform::ExecutablePath(); });
   } catch (...) {
     return kExitCode;  // the guard itself could not be set up (memory is gone)
   }

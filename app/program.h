@@ -14,7 +14,7 @@ namespace qelo {
 // report to make). Never throws, and returns the exit code: always 0.
 int RunToTheEnd(const std::function<void()>& program,
                 const std::function<void(const FailureReport&)>& show,
-                const std::function<std::u16string()>& executablePath, char16_t separator) noexcept;
+                const std::function<std::u16string()>& executablePath) noexcept;
 
 // Starts the application, creates the main window (and with it the whole run) and runs the
 // message loop until the end. `cityArgument` reads command-line argument 1 the way the

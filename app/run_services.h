@@ -24,7 +24,6 @@ class RunServices {
   // The window's HTTP client component, made as the window loads its components.
   virtual std::unique_ptr<PageFetcher> CreateHttpClient() = 0;
   virtual std::u16string ExecutablePath() = 0;
-  virtual char16_t PathSeparator() = 0;
   virtual std::unique_ptr<ForecastFile> OpenForecastFile(const std::u16string& path) = 0;
   virtual platform::LocalDateTime LocalNow() = 0;
   // The modal report of a failure; returns when it has been dismissed.

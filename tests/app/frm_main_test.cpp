@@ -15,12 +15,14 @@
 #include "core/text.h"
 #include "forecastfile/forecast_keys.h"
 #include "platform/message_loop.h"
+#include "platform/module_path.h"
 #include "platform/window_timer.h"
 
 namespace qelo {
 namespace {
 
 const std::u16string kFuzhouAddress = u"http://www.weather.com.cn/weather/101230101.shtml";
+const std::u16string kPluginDirectory = std::u16string(u"Plugins") + platform::kPathSeparator;
 
 // The watchdog of the tests that let it fire.
 constexpr std::uint32_t kShortWatchdog = 20;
@@ -28,7 +30,7 @@ constexpr std::uint32_t kShortWatchdog = 20;
 class FakeRunServices final : public RunServices {
  public:
   std::function<std::u16string()> argument = [] { return std::u16string(u"福州"); };
-  std::u16string executablePath = u"C:\\Plugins\\QeloWeather.EXE";
+  std::u16string executablePath = kPluginDirectory + u"QeloWeather.EXE";
   std::function<void(ResponseBuffer&)> fetch = [](ResponseBuffer& buffer) {
     const std::string page = "<html>\n</html>\n";
     buffer.Append(reinterpret_cast<const std::uint8_t*>(page.data()), page.size());
@@ -48,7 +50,6 @@ class FakeRunServices final : public RunServices {
     return std::make_unique<Client>(*this);
   }
   std::u16string ExecutablePath() override { return executablePath; }
-  char16_t PathSeparator() override { return u'\\'; }
   std::unique_ptr<ForecastFile> OpenForecastFile(const std::u16string& path) override {
     log.push_back("open " + ToUtf8(path));
     return std::make_unique<File>(*this);
@@ -161,7 +162,7 @@ TEST(FrmMainRun, FoundCityRunsEveryStepInOrderAndEndsAfterClosing) {
 
   ASSERT_GE(services.log.size(), 5u);
   EXPECT_EQ(services.log[0], "fetch " + ToUtf8(kFuzhouAddress));
-  EXPECT_EQ(services.log[1], "open C:\\Plugins\\qeloweather.ini");
+  EXPECT_EQ(services.log[1], "open " + ToUtf8(kPluginDirectory) + "qeloweather.ini");
   EXPECT_EQ(services.log[2], "write [qelo] 更新时间=2014/9/16 8:05:09");
   EXPECT_EQ(services.log[services.log.size() - 2], "close");
   EXPECT_EQ(services.log.back(), "end");
