@@ -59,8 +59,7 @@ void TFrmMain::UpdateWeather() {
   const std::unique_ptr<ForecastFile> file =
       services_.OpenForecastFile(ForecastFilePath(services_.ExecutablePath()));
   WriteHeader(*file, FormatUpdateTime(services_.LocalNow(), dateTimeFormat_));
-  ExtractForecast(
-      mmow, [this] { return edtCityName.GetText(); }, *file);
+  ExtractForecast(mmow, edtCityName.GetText(), *file);
   file->Close();
   services_.RequestEnd();
 }
