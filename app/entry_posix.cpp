@@ -1,4 +1,3 @@
-#include "app/frm_main.h"
 #include "app/program.h"
 #include "core/text.h"
 #include "platform/end_signals_posix.h"
@@ -7,6 +6,5 @@
 // byte for byte, whatever argv[0] holds.
 int main(int argc, char* argv[]) {
   qelo::platform::HandleEndSignals();
-  return qelo::RunProgram(qelo::kWatchdogInterval,
-                          [=] { return qelo::FromUtf8(argc > 1 ? argv[1] : ""); });
+  return qelo::RunProgram(qelo::FromUtf8(argc > 1 ? argv[1] : ""), qelo::kWatchdogInterval);
 }
