@@ -17,9 +17,9 @@
 
 namespace qelo {
 
-// What the run writes outside the program besides its fetch, in one place as ninja keeps the
-// disk behind DiskInterface: the program passes the platform's, tests a recording stand-in, for
-// a modal report would stop them.
+// The run's writes outside the program, the forecast file and the failure report, behind one
+// interface as ninja keeps the disk behind DiskInterface, so that a test records them where a
+// modal report would stop it.
 class RunOutput {
  public:
   virtual ~RunOutput() = default;
