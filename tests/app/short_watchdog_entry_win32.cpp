@@ -1,5 +1,5 @@
-// The test variant of the program: the shipped entry point with a watchdog that fires after the
-// interval the tests are built with, so that the end after a failure is seen in seconds.
+// The test variant of the program: what the shipped entry point does, with a watchdog that fires
+// after the interval the tests are built with, so that the end after a failure is seen in seconds.
 #include <windows.h>
 
 #include "app/command_line_argument.h"
