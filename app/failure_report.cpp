@@ -7,6 +7,7 @@
 #include "core/messages.h"
 #include "core/text.h"
 #include "platform/casing.h"
+#include "platform/module_path.h"
 
 namespace qelo {
 namespace {
@@ -30,8 +31,8 @@ std::u16string WithFullStop(std::u16string message) {
   return message;
 }
 
-std::u16string ApplicationTitle(const std::u16string& executablePath, char16_t separator) {
-  const std::size_t lastSeparator = executablePath.rfind(separator);
+std::u16string ApplicationTitle(const std::u16string& executablePath) {
+  const std::size_t lastSeparator = executablePath.rfind(platform::kPathSeparator);
   std::u16string name = lastSeparator == std::u16string::npos
                             ? executablePath
                             : executablePath.substr(lastSeparator + 1);
@@ -42,9 +43,8 @@ std::u16string ApplicationTitle(const std::u16string& executablePath, char16_t s
 
 }  // namespace
 
-FailureReport ReportOf(std::exception_ptr failure, const std::u16string& executablePath,
-                       char16_t separator) {
-  return {WithFullStop(MessageOf(std::move(failure))), ApplicationTitle(executablePath, separator)};
+FailureReport ReportOf(std::exception_ptr failure, const std::u16string& executablePath) {
+  return {WithFullStop(MessageOf(std::move(failure))), ApplicationTitle(executablePath)};
 }
 
 }  // namespace qelo

@@ -15,9 +15,8 @@ struct FailureReport {
 // (a Failure's own, "Out of memory" for exhausted memory, the text of any other exception) with
 // a full stop appended when its last code unit lies above U+002E, so that a message ending in a
 // blank, a control character or one of "!" to "." is kept as it is. The title is the file name
-// after the last `separator`, cut before its first full stop, with every character but the
+// after the last path separator, cut before its first full stop, with every character but the
 // first in lower case.
-FailureReport ReportOf(std::exception_ptr failure, const std::u16string& executablePath,
-                       char16_t separator);
+FailureReport ReportOf(std::exception_ptr failure, const std::u16string& executablePath);
 
 }  // namespace qelo

@@ -3,9 +3,10 @@
 #include <exception>
 #include <utility>
 
-#include "app/failure_report.h"
 #include "citydir/unit_china_weather.h"
 #include "forecastfile/forecast_header.h"
+#include "platform/message_loop.h"
+#include "platform/module_path.h"
 #include "retrieval/field_extraction.h"
 
 namespace qelo {
@@ -15,14 +16,15 @@ constexpr char16_t kUnknownCity[] = u"(未知城市)";
 
 // The stored description, in its order. The city field's 福州 is a design-time text that every
 // run replaces; the text box holds its one line "mmow" until the page is loaded.
-TFrmMain::TFrmMain(RunServices& services, const platform::DateTimeFormat& dateTimeFormat,
-                   std::uint32_t watchdogInterval)
+TFrmMain::TFrmMain(std::u16string city, std::unique_ptr<PageFetcher> httpClient, RunOutput& output,
+                   const platform::DateTimeFormat& dateTimeFormat, std::uint32_t watchdogInterval)
     : mmow(),
       edtCityName(u"福州"),
-      idhtpClient(services.CreateHttpClient()),
+      idhtpClient(std::move(httpClient)),
       edtJsonURL(u""),
       tmr1([this](TObject* sender) { tmr1Timer(sender); }),
-      services_(services),
+      city_(std::move(city)),
+      output_(output),
       dateTimeFormat_(dateTimeFormat),
       watchdogInterval_(watchdogInterval) {
   DoCreate();
@@ -30,12 +32,12 @@ TFrmMain::TFrmMain(RunServices& services, const platform::DateTimeFormat& dateTi
 
 void TFrmMain::btn1Click(TObject*) { UpdateWeather(); }
 
-void TFrmMain::tmr1Timer(TObject*) { services_.RequestEnd(); }
+void TFrmMain::tmr1Timer(TObject*) { platform::PostQuit(); }
 
 void TFrmMain::FormCreate(TObject*) {
-  edtCityName.SetText(services_.CityArgument());
+  edtCityName.SetText(city_);
   if (edtCityName.GetText().empty()) {
-    services_.RequestEnd();
+    platform::PostQuit();
     return;
   }
   btn1Click(&btn1);
@@ -48,7 +50,7 @@ void TFrmMain::UpdateWeather() {
   edtJsonURL.SetText(UnitChinaWeather::CityToWeatherPageUrl(edtCityName.GetText()));
   if (edtJsonURL.GetText().empty()) {
     edtJsonURL.SetText(kUnknownCity);
-    services_.RequestEnd();
+    platform::PostQuit();
     return;
   }
   responseBuffer_ = std::make_unique<ResponseBuffer>(kCodePageUtf8);
@@ -56,13 +58,12 @@ void TFrmMain::UpdateWeather() {
   tmr1.SetEnabled(true);
   idhtpClient->FetchPage(edtJsonURL.GetText(), *responseBuffer_);
   mmow.SetPageText(responseBuffer_->Text());
-  const std::unique_ptr<ForecastFile> file = services_.OpenForecastFile(
-      ForecastFilePath(services_.ExecutablePath(), services_.PathSeparator()));
-  WriteHeader(*file, FormatUpdateTime(services_.LocalNow(), dateTimeFormat_));
-  ExtractForecast(
-      mmow, [this] { return edtCityName.GetText(); }, *file);
+  const std::unique_ptr<ForecastFile> file =
+      output_.OpenForecastFile(ForecastFilePath(platform::ExecutablePath()));
+  WriteHeader(*file, FormatUpdateTime(platform::LocalNow(), dateTimeFormat_));
+  ExtractForecast(mmow, edtCityName.GetText(), *file);
   file->Close();
-  services_.RequestEnd();
+  platform::PostQuit();
 }
 
 void TFrmMain::DoCreate() {
@@ -74,11 +75,10 @@ void TFrmMain::DoCreate() {
 }
 
 void TFrmMain::ReportFailure(std::exception_ptr failure) {
-  services_.ShowFailureReport(
-      ReportOf(std::move(failure), services_.ExecutablePath(), services_.PathSeparator()));
+  output_.ShowFailureReport(ReportOf(std::move(failure), platform::ExecutablePath()));
   // Before the watchdog runs nothing would ever end the program; a hidden process that never
   // ends helps no host, so it ends once the report is done.
-  if (!tmr1.Running()) services_.RequestEnd();
+  if (!tmr1.Running()) platform::PostQuit();
 }
 
 }  // namespace qelo

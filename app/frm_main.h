@@ -8,7 +8,8 @@
 #include <string>
 
 #include "app/components.h"
-#include "app/run_services.h"
+#include "app/failure_report.h"
+#include "forecastfile/forecast_file.h"
 #include "platform/clock.h"
 #include "retrieval/http_client.h"
 #include "retrieval/page_lines.h"
@@ -16,8 +17,16 @@
 
 namespace qelo {
 
-// The watchdog's interval in the shipped program; a test variant passes a shorter one.
-inline constexpr std::uint32_t kWatchdogInterval = 300000;
+// The run's writes outside the program, the forecast file and the failure report, behind one
+// interface as ninja keeps the disk behind DiskInterface, so that a test records them where a
+// modal report would stop it.
+class RunOutput {
+ public:
+  virtual ~RunOutput() = default;
+  virtual std::unique_ptr<ForecastFile> OpenForecastFile(const std::u16string& path) = 0;
+  // Returns once the report has been dismissed.
+  virtual void ShowFailureReport(const FailureReport& report) = 0;
+};
 
 class TFrmMain {
  public:
@@ -25,10 +34,10 @@ class TFrmMain {
   static constexpr int kClientWidth = 635;
   static constexpr int kClientHeight = 336;
 
-  // Loads the components from the stored description, then runs FormCreate; a failure that
-  // escapes it is reported here, and the creation goes on.
-  TFrmMain(RunServices& services, const platform::DateTimeFormat& dateTimeFormat,
-           std::uint32_t watchdogInterval);
+  // Loads the components from the stored description, `httpClient` among them, then runs
+  // FormCreate for `city`; a failure that escapes it is reported here, and the creation goes on.
+  TFrmMain(std::u16string city, std::unique_ptr<PageFetcher> httpClient, RunOutput& output,
+           const platform::DateTimeFormat& dateTimeFormat, std::uint32_t watchdogInterval);
   TFrmMain(const TFrmMain&) = delete;
   TFrmMain& operator=(const TFrmMain&) = delete;
 
@@ -48,7 +57,8 @@ class TFrmMain {
   void DoCreate();
   void ReportFailure(std::exception_ptr failure);
 
-  RunServices& services_;
+  const std::u16string city_;
+  RunOutput& output_;
   const platform::DateTimeFormat& dateTimeFormat_;  // read once at program start
   const std::uint32_t watchdogInterval_;
   std::unique_ptr<ResponseBuffer> responseBuffer_;  // lives until the program ends

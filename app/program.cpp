@@ -3,52 +3,50 @@
 #include <exception>
 #include <memory>
 
-#include "app/application.h"
+#include "app/failure_report.h"
+#include "app/frm_main.h"
+#include "forecastfile/ini_writer.h"
+#include "platform/application_window.h"
 #include "platform/clock.h"
 #include "platform/message_box.h"
+#include "platform/message_loop.h"
 #include "platform/module_path.h"
+#include "retrieval/http_client.h"
 
 namespace qelo {
-
 namespace {
-constexpr int kExitCode = 0;
+
+class PlatformOutput final : public RunOutput {
+ public:
+  std::unique_ptr<ForecastFile> OpenForecastFile(const std::u16string& path) override {
+    return std::make_unique<IniWriter>(path);
+  }
+  void ShowFailureReport(const FailureReport& report) override {
+    platform::ShowErrorMessageBox(report.text, report.title);
+  }
+};
+
 }  // namespace
 
-int RunToTheEnd(const std::function<void()>& program,
-                const std::function<void(const FailureReport&)>& show,
-                const std::function<std::u16string()>& executablePath,
-                char16_t separator) noexcept {
+int RunProgram(const std::u16string& city, std::uint32_t watchdogInterval) noexcept {
+  PlatformOutput output;
   try {
-    program();
+    // The windows and the locale's formats fail only at the start, the loop only at the end;
+    // the run's own failures are reported while the main window is created.
+    const platform::ApplicationWindow application;
+    const std::unique_ptr<platform::DateTimeFormat> format = platform::ReadDateTimeFormat();
+    TFrmMain form(city, std::make_unique<HttpClient>(), output, *format, watchdogInterval);
+    const platform::FormWindow formWindow(TFrmMain::kCaption, TFrmMain::kClientWidth,
+                                          TFrmMain::kClientHeight);
+    platform::RunMessageLoop();
   } catch (...) {
     try {
-      show(ReportOf(std::current_exception(), executablePath(), separator));
+      output.ShowFailureReport(ReportOf(std::current_exception(), platform::ExecutablePath()));
     } catch (...) {
       // Not even the report could be made (memory is gone); the program still ends with 0.
     }
   }
-  return kExitCode;
-}
-
-int RunProgram(std::uint32_t watchdogInterval,
-               const std::function<std::u16string()>& cityArgument) noexcept {
-  // The application, its window and the locale's formats fail only at the start, the loop only
-  // at the end; the run's own failures are reported while the main window is created.
-  const auto program = [&] {
-    TApplication application(cityArgument);
-    const std::unique_ptr<platform::DateTimeFormat> format = platform::ReadDateTimeFormat();
-    application.CreateForm(*format, watchdogInterval);
-    application.Run();
-  };
-  const auto show = [](const FailureReport& report) {
-    platform::ShowErrorMessageBox(report.text, report.title);
-  };
-  try {
-    return RunToTheEnd(
-        program, show, [] { return platform::ExecutablePath(); }, platform::PathSeparator());
-  } catch (...) {
-    return kExitCode;  // the guard itself could not be set up (memory is gone)
-  }
+  return 0;
 }
 
 }  // namespace qelo

@@ -1,6 +1,7 @@
 #include "forecastfile/forecast_header.h"
 
 #include "forecastfile/forecast_keys.h"
+#include "platform/module_path.h"
 
 namespace qelo {
 namespace {
@@ -11,8 +12,8 @@ bool IsMidnight(const platform::LocalDateTime& time) {
 
 }  // namespace
 
-std::u16string ForecastFilePath(const std::u16string& executablePath, char16_t separator) {
-  const std::size_t last = executablePath.rfind(separator);
+std::u16string ForecastFilePath(const std::u16string& executablePath) {
+  const std::size_t last = executablePath.rfind(platform::kPathSeparator);
   const std::u16string directory =
       last == std::u16string::npos ? std::u16string() : executablePath.substr(0, last + 1);
   return directory + kForecastFileName;

@@ -11,7 +11,7 @@ namespace qelo {
 inline constexpr char16_t kForecastFileName[] = u"qeloweather.ini";
 
 // The executable's directory (up to and including its last separator) + "qeloweather.ini".
-std::u16string ForecastFilePath(const std::u16string& executablePath, char16_t separator);
+std::u16string ForecastFilePath(const std::u16string& executablePath);
 
 // The short date; then, unless the time is exactly 00:00:00.000, a blank and the long time.
 std::u16string FormatUpdateTime(const platform::LocalDateTime& time,

@@ -8,9 +8,7 @@
 namespace qelo::platform {
 
 // Windows: a tool window with an empty caption. When the user logs off or the system shuts
-// down, it ends the program at once with exit code 0. POSIX: the counterpart of that end is
-// SIGTERM, SIGINT and SIGHUP, each of which ends the program at once with exit code 0, also
-// while a fetch blocks.
+// down, it ends the program at once with exit code 0 (on POSIX main's HandleEndSignals does).
 class ApplicationWindow {
  public:
   ApplicationWindow();

@@ -8,7 +8,7 @@
 
 namespace qelo::platform {
 
-char16_t PathSeparator() { return u'/'; }
+const char16_t kPathSeparator = u'/';
 
 // As on Windows, whose buffer holds at most this many characters with the NUL.
 constexpr std::size_t kMaxLength = 32768;

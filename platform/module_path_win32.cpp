@@ -7,7 +7,7 @@
 
 namespace qelo::platform {
 
-char16_t PathSeparator() { return u'\\'; }
+const char16_t kPathSeparator = u'\\';
 
 // The longest path Windows knows, with its NUL.
 constexpr DWORD kMaxLength = 32768;

@@ -97,14 +97,14 @@ struct LineIndexes {
   std::int32_t SearchIndex = 0;
 };
 
-void ExtractToday(const PageLines& lines, const std::function<std::u16string()>& readCityField,
-                  ForecastFile& file, LineIndexes& at) {
+void ExtractToday(const PageLines& lines, const std::u16string& city, ForecastFile& file,
+                  LineIndexes& at) {
   if (const auto t = FindLine(lines, kTodayBlock, 0, at.SearchIndex)) {
     at.LineCursor = Advance(*t, 2);
   }
   Write(file, kTodayKey,
         HeadingCut(LineAt(lines, at.LineCursor), kTodayHeadingStart, kTodayHeadingEnd));
-  Write(file, kCityKey, readCityField());
+  Write(file, kCityKey, city);
   at.LineCursor = Advance(at.LineCursor, 3);
   Write(file, kTodayWeatherKey, WeatherCut(LineAt(lines, at.LineCursor)));
   at.LineCursor = Advance(at.LineCursor, 2);
@@ -157,10 +157,9 @@ std::u16string ExtractBetween(const std::u16string& text, const std::u16string& 
   return std::u16string(Cut(text, start, end));
 }
 
-void ExtractForecast(const PageLines& lines, const std::function<std::u16string()>& readCityField,
-                     ForecastFile& file) {
+void ExtractForecast(const PageLines& lines, const std::u16string& city, ForecastFile& file) {
   LineIndexes at;
-  ExtractToday(lines, readCityField, file, at);
+  ExtractToday(lines, city, file, at);
   ExtractLaterBlock(lines, kTomorrow, file, at);
   ExtractLaterBlock(lines, kDayAfter, file, at);
 }

@@ -1,7 +1,6 @@
 #pragma once
 // Cutting today's, tomorrow's and the day after's forecast out of the page lines.
 
-#include <functional>
 #include <string>
 
 #include "forecastfile/forecast_file.h"
@@ -16,8 +15,7 @@ std::u16string ExtractBetween(const std::u16string& text, const std::u16string& 
                               const std::u16string& end);
 
 // Writes the 13 forecast keys (5 to 17) into section "qelo" of `file`, each the moment it is
-// cut; "城市" takes readCityField() at that moment.
-void ExtractForecast(const PageLines& lines, const std::function<std::u16string()>& readCityField,
-                     ForecastFile& file);
+// cut; "城市" takes `city`.
+void ExtractForecast(const PageLines& lines, const std::u16string& city, ForecastFile& file);
 
 }  // namespace qelo

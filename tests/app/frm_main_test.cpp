@@ -1,5 +1,6 @@
-// The run of the main window through a recording stand-in for its environment, with its
-// watchdog on the thread's own queue: which steps happen, in which order, and how each path ends.
+// The run of the main window with a scripted fetch and a recording output, its end request and
+// its watchdog on the thread's own queue: which steps happen, in which order, and how each path
+// ends.
 
 #include "app/frm_main.h"
 
@@ -11,10 +12,13 @@
 #include <string>
 #include <vector>
 
+#include "app/program.h"
 #include "core/failure.h"
 #include "core/text.h"
+#include "forecastfile/forecast_header.h"
 #include "forecastfile/forecast_keys.h"
 #include "platform/message_loop.h"
+#include "platform/module_path.h"
 #include "platform/window_timer.h"
 
 namespace qelo {
@@ -25,95 +29,87 @@ const std::u16string kFuzhouAddress = u"http://www.weather.com.cn/weather/101230
 // The watchdog of the tests that let it fire.
 constexpr std::uint32_t kShortWatchdog = 20;
 
-class FakeRunServices final : public RunServices {
+using Log = std::vector<std::string>;
+
+// The fetch and the output of one run, each call logged in order.
+class RecordingRun final : public RunOutput {
  public:
-  std::function<std::u16string()> argument = [] { return std::u16string(u"福州"); };
-  std::u16string executablePath = u"C:\\Plugins\\QeloWeather.EXE";
   std::function<void(ResponseBuffer&)> fetch = [](ResponseBuffer& buffer) {
     const std::string page = "<html>\n</html>\n";
     buffer.Append(reinterpret_cast<const std::uint8_t*>(page.data()), page.size());
   };
   std::function<void(const std::u16string& key)> write = [](const std::u16string&) {};
   std::function<void()> whileReportIsUp = [] {};
-  platform::LocalDateTime now{2014, 9, 16, 8, 5, 9, 0};
+  Log log;
 
-  std::vector<std::string> log;  // every call, in order
-
-  std::u16string CityArgument() override { return argument(); }
-  void RequestEnd() noexcept override {
-    log.push_back("end");
-    if (dispatching_) platform::PostQuit();
-  }
-  std::unique_ptr<PageFetcher> CreateHttpClient() override {
-    return std::make_unique<Client>(*this);
-  }
-  std::u16string ExecutablePath() override { return executablePath; }
-  char16_t PathSeparator() override { return u'\\'; }
+  std::unique_ptr<PageFetcher> Client() { return std::make_unique<ScriptedClient>(*this); }
   std::unique_ptr<ForecastFile> OpenForecastFile(const std::u16string& path) override {
     log.push_back("open " + ToUtf8(path));
     return std::make_unique<File>(*this);
   }
-  platform::LocalDateTime LocalNow() override { return now; }
   void ShowFailureReport(const FailureReport& report) override {
     log.push_back("report " + ToUtf8(report.title) + " | " + ToUtf8(report.text));
     whileReportIsUp();
   }
 
-  // Dispatches the thread's messages, the watchdog's among them, as the message loop does,
-  // until the run asks for the end (at most 10 s).
-  void DispatchUntilEnd() {
-    bool late = false;
-    platform::WindowTimer backstop([&] {
-      late = true;
-      platform::PostQuit();
-    });
-    backstop.Start(10000);
-    dispatching_ = true;
-    platform::RunMessageLoop();
-    dispatching_ = false;
-    EXPECT_FALSE(late) << "nothing asked for the end";
-  }
-
  private:
-  class Client final : public PageFetcher {
+  class ScriptedClient final : public PageFetcher {
    public:
-    explicit Client(FakeRunServices& services) : services_(services) {}
+    explicit ScriptedClient(RecordingRun& run) : run_(run) {}
     void FetchPage(const std::u16string& address, ResponseBuffer& buffer) override {
-      services_.log.push_back("fetch " + ToUtf8(address));
-      services_.fetch(buffer);
+      run_.log.push_back("fetch " + ToUtf8(address));
+      run_.fetch(buffer);
     }
 
    private:
-    FakeRunServices& services_;
+    RecordingRun& run_;
   };
 
   class File final : public ForecastFile {
    public:
-    explicit File(FakeRunServices& services) : services_(services) {}
+    explicit File(RecordingRun& run) : run_(run) {}
     void WriteString(const std::u16string& section, const std::u16string& key,
                      const std::u16string& value) override {
-      services_.write(key);
-      services_.log.push_back("write [" + ToUtf8(section) + "] " + ToUtf8(key) + "=" +
-                              ToUtf8(value));
+      run_.write(key);
+      run_.log.push_back("write [" + ToUtf8(section) + "] " + ToUtf8(key) + "=" + ToUtf8(value));
     }
-    void Close() override { services_.log.push_back("close"); }
+    void Close() override { run_.log.push_back("close"); }
 
    private:
-    FakeRunServices& services_;
+    RecordingRun& run_;
   };
-
-  bool dispatching_ = false;
 };
 
-// The update time of 2014-09-16 08:05:09 as the formats of a Chinese desktop write it.
+// Dispatches the thread's messages, the watchdog's among them, as the message loop does, until
+// the quit message or for `waitMs` at most; true when the quit message came first. Nothing else
+// here posts it, and one already posted is taken at once.
+bool EndsWithin(std::uint32_t waitMs) {
+  bool late = false;
+  platform::WindowTimer backstop([&] {
+    late = true;
+    platform::PostQuit();
+  });
+  backstop.Start(waitMs);
+  platform::RunMessageLoop();
+  return !late;
+}
+constexpr std::uint32_t kAtOnce = 10000;  // the bound of a wait that should end at once
+constexpr std::uint32_t kAWhile = 100;    // a wait that nothing ends
+
+// The report as logged: its title is this test program's, whose path the run reads.
+std::string Reported(const std::u16string& text) {
+  const FailureReport report =
+      ReportOf(std::make_exception_ptr(Failure(u"")), platform::ExecutablePath());
+  return "report " + ToUtf8(report.title) + " | " + ToUtf8(text);
+}
+
+// The update time as the formats of a Chinese desktop write it, whatever the clock says.
 class FixedDateTimeFormat final : public platform::DateTimeFormat {
  public:
   std::u16string ShortDate(const platform::LocalDateTime&) const override { return u"2014/9/16"; }
   std::u16string LongTime(const platform::LocalDateTime&) const override { return u"8:05:09"; }
 };
 const FixedDateTimeFormat kFixedFormat;
-
-using Log = std::vector<std::string>;
 
 std::vector<std::string> Writes(const Log& log) {
   std::vector<std::string> writes;
@@ -124,34 +120,34 @@ std::vector<std::string> Writes(const Log& log) {
 }
 
 TEST(FrmMainRun, WithoutCityEndsAtOnceWithEmptyCityField) {
-  FakeRunServices services;
-  services.argument = [] { return std::u16string(); };
-  TFrmMain form(services, kFixedFormat, kWatchdogInterval);
+  RecordingRun run;
+  TFrmMain form(u"", run.Client(), run, kFixedFormat, kWatchdogInterval);
   EXPECT_EQ(form.edtCityName.GetText(), u"");  // the stored 福州 is no default
   EXPECT_EQ(form.edtJsonURL.GetText(), u"");
   EXPECT_EQ(form.mmow.GetLine(0), u"mmow");
   EXPECT_EQ(form.mmow.GetLineCount(), 1);
   EXPECT_FALSE(form.tmr1.Running());
-  EXPECT_EQ(services.log, Log({"end"}));
+  EXPECT_EQ(run.log, Log());
+  EXPECT_TRUE(EndsWithin(kAtOnce));
 }
 
 TEST(FrmMainRun, UnknownCityEndsWithoutFetchOrFile) {
   for (const char16_t* city : {u"火星", u"福 州", u"福\"州", u"ab cd"}) {
     SCOPED_TRACE(ToUtf8(city));
-    FakeRunServices services;
-    services.argument = [&] { return std::u16string(city); };
-    TFrmMain form(services, kFixedFormat, kWatchdogInterval);
+    RecordingRun run;
+    TFrmMain form(city, run.Client(), run, kFixedFormat, kWatchdogInterval);
     EXPECT_EQ(form.edtCityName.GetText(), city);
     EXPECT_EQ(form.edtJsonURL.GetText(), u"(未知城市)");
     EXPECT_EQ(form.mmow.GetLine(0), u"mmow");
     EXPECT_FALSE(form.tmr1.Running());
-    EXPECT_EQ(services.log, Log({"end"}));
+    EXPECT_EQ(run.log, Log());
+    EXPECT_TRUE(EndsWithin(kAtOnce));
   }
 }
 
 TEST(FrmMainRun, FoundCityRunsEveryStepInOrderAndEndsAfterClosing) {
-  FakeRunServices services;
-  TFrmMain form(services, kFixedFormat, kWatchdogInterval);
+  RecordingRun run;
+  TFrmMain form(u"福州", run.Client(), run, kFixedFormat, kWatchdogInterval);
 
   EXPECT_EQ(form.edtCityName.GetText(), u"福州");
   EXPECT_EQ(form.edtJsonURL.GetText(), kFuzhouAddress);
@@ -159,21 +155,22 @@ TEST(FrmMainRun, FoundCityRunsEveryStepInOrderAndEndsAfterClosing) {
   EXPECT_EQ(form.mmow.GetLineCount(), 2);
   EXPECT_EQ(form.mmow.GetLine(0), u"<html>");
 
-  ASSERT_GE(services.log.size(), 5u);
-  EXPECT_EQ(services.log[0], "fetch " + ToUtf8(kFuzhouAddress));
-  EXPECT_EQ(services.log[1], "open C:\\Plugins\\qeloweather.ini");
-  EXPECT_EQ(services.log[2], "write [qelo] 更新时间=2014/9/16 8:05:09");
-  EXPECT_EQ(services.log[services.log.size() - 2], "close");
-  EXPECT_EQ(services.log.back(), "end");
+  ASSERT_GE(run.log.size(), 4u);
+  EXPECT_EQ(run.log[0], "fetch " + ToUtf8(kFuzhouAddress));
+  EXPECT_EQ(run.log[1], "open " + ToUtf8(ForecastFilePath(platform::ExecutablePath())));
+  // The date as the format writes it, then the time unless the clock said midnight.
+  EXPECT_EQ(run.log[2].rfind("write [qelo] 更新时间=2014/9/16", 0), 0u) << run.log[2];
+  EXPECT_EQ(run.log.back(), "close");
 
-  const auto writes = Writes(services.log);
+  const auto writes = Writes(run.log);
   ASSERT_EQ(writes.size(), kForecastKeys.size());
   for (std::size_t i = 0; i < writes.size(); ++i) {
     EXPECT_EQ(writes[i].rfind("write [qelo] " + ToUtf8(kForecastKeys[i]) + "=", 0), 0u)
         << writes[i];
   }
   EXPECT_EQ(writes[5], "write [qelo] 城市=福州");
-  EXPECT_EQ(services.log.size(), 2 + writes.size() + 2);
+  EXPECT_EQ(run.log.size(), 2 + writes.size() + 1);
+  EXPECT_TRUE(EndsWithin(kAtOnce));
 }
 
 struct FailureAfterArming {
@@ -183,7 +180,7 @@ struct FailureAfterArming {
   bool failInFetch;  // else the first write fails
 };
 
-TEST(FrmMainRun, FailureAfterArmingIsReportedAndTheWatchdogEndsTheProgram) {
+TEST(FrmMainRun, FailureAfterArmingIsReportedAndLeavesTheEndToTheWatchdog) {
   for (const auto& c : std::vector<FailureAfterArming>{
            {"host not found", u"Socket Error # 11001\r\nHost not found.",
             u"Socket Error # 11001\r\nHost not found.", true},
@@ -193,46 +190,54 @@ TEST(FrmMainRun, FailureAfterArmingIsReportedAndTheWatchdogEndsTheProgram) {
             u"Unable to write to C:\\Plugins\\qeloweather.ini.", false},
        }) {
     SCOPED_TRACE(c.name);
-    FakeRunServices services;
+    RecordingRun run;
     if (c.failInFetch) {
-      services.fetch = [&](ResponseBuffer&) { throw Failure(c.message); };
+      run.fetch = [&](ResponseBuffer&) { throw Failure(c.message); };
     } else {
-      services.write = [&](const std::u16string&) { throw Failure(c.message); };
+      run.write = [&](const std::u16string&) { throw Failure(c.message); };
     }
-    TFrmMain form(services, kFixedFormat, kShortWatchdog);
+    TFrmMain form(u"福州", run.Client(), run, kFixedFormat, kWatchdogInterval);
 
-    EXPECT_EQ(services.log.back(), "report Qeloweather | " + ToUtf8(c.shown));
-    for (const auto& entry : services.log) {
-      EXPECT_NE(entry, "end");  // only the watchdog ends this run
-      EXPECT_NE(entry, "close");
-    }
+    EXPECT_EQ(run.log.back(), Reported(c.shown));
+    for (const auto& entry : run.log) EXPECT_NE(entry, "close");
     if (c.failInFetch) {
       EXPECT_EQ(form.mmow.GetLine(0), u"mmow");
-      EXPECT_TRUE(Writes(services.log).empty());
+      EXPECT_TRUE(Writes(run.log).empty());
     }
     EXPECT_TRUE(form.tmr1.Running());
-    services.DispatchUntilEnd();
-    EXPECT_EQ(services.log.back(), "end");
-    services.DispatchUntilEnd();  // it keeps firing; asking again is harmless
-    EXPECT_EQ(services.log.back(), "end");
+    EXPECT_FALSE(EndsWithin(kAWhile));  // only the watchdog, 300 s away, ends this run
   }
 }
 
-TEST(FrmMainRun, WatchdogDueWhileTheReportIsUpEndsFromWithinIt) {
-  FakeRunServices services;
-  services.fetch = [](ResponseBuffer&) { throw Failure(u"Connection Closed Gracefully."); };
-  services.whileReportIsUp = [&] { services.DispatchUntilEnd(); };
-  TFrmMain form(services, kFixedFormat, kShortWatchdog);
-  EXPECT_EQ(services.log, Log({"fetch " + ToUtf8(kFuzhouAddress),
-                               "report Qeloweather | Connection Closed Gracefully.", "end"}));
+TEST(FrmMainRun, ArmedWatchdogEndsTheProgramAfterAFailureAndKeepsFiring) {
+  RecordingRun run;
+  run.fetch = [](ResponseBuffer&) { throw Failure(u"HTTP/1.1 404 Not Found"); };
+  TFrmMain form(u"福州", run.Client(), run, kFixedFormat, kShortWatchdog);
+  EXPECT_TRUE(EndsWithin(kAtOnce));
+  EXPECT_TRUE(EndsWithin(kAtOnce));  // asking again is harmless
 }
 
-TEST(FrmMainRun, FailureBeforeArmingEndsOnceReported) {
-  FakeRunServices services;
-  services.argument = []() -> std::u16string { throw std::bad_alloc(); };
-  TFrmMain form(services, kFixedFormat, kShortWatchdog);
+TEST(FrmMainRun, WatchdogDueWhileTheReportIsUpEndsFromWithinIt) {
+  RecordingRun run;
+  run.fetch = [](ResponseBuffer&) { throw Failure(u"Connection Closed Gracefully."); };
+  run.whileReportIsUp = [&] {
+    EXPECT_TRUE(EndsWithin(kAtOnce));
+    run.log.push_back("ended");
+  };
+  TFrmMain form(u"福州", run.Client(), run, kFixedFormat, kShortWatchdog);
+  EXPECT_EQ(run.log, Log({"fetch " + ToUtf8(kFuzhouAddress),
+                          Reported(u"Connection Closed Gracefully."), "ended"}));
+  form.tmr1.SetEnabled(false);
+  EXPECT_FALSE(EndsWithin(kAWhile));  // the report asked for no second end
+}
+
+TEST(FrmMainRun, FailureWithoutARunningWatchdogEndsOnceReported) {
+  RecordingRun run;
+  run.fetch = [](ResponseBuffer&) { throw std::bad_alloc(); };
+  TFrmMain form(u"福州", run.Client(), run, kFixedFormat, 0);  // an interval of 0 starts nothing
   EXPECT_FALSE(form.tmr1.Running());
-  EXPECT_EQ(services.log, Log({"report Qeloweather | Out of memory.", "end"}));
+  EXPECT_EQ(run.log, Log({"fetch " + ToUtf8(kFuzhouAddress), Reported(u"Out of memory.")}));
+  EXPECT_TRUE(EndsWithin(kAtOnce));
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
-// The test variant of the program: the shipped core, taking its argument as the shipped entry
-// point does, with a watchdog that fires after the interval the tests are built with, so that
-// the end after a failure is seen in seconds.
+// The test variant of the program: what the shipped entry point does, with a watchdog that fires
+// after the interval the tests are built with, so that the end after a failure is seen in seconds.
 #include <windows.h>
 
 #include "app/command_line_argument.h"
@@ -8,7 +7,7 @@
 #include "platform/win32_text.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-  return qelo::RunProgram(QELO_SHORT_WATCHDOG_MS, [] {
-    return qelo::GetCommandLineArgument(qelo::platform::FromWide(GetCommandLineW()), 1);
-  });
+  return qelo::RunProgram(
+      qelo::GetCommandLineArgument(qelo::platform::FromWide(GetCommandLineW()), 1),
+      QELO_SHORT_WATCHDOG_MS);
 }

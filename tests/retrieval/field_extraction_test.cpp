@@ -108,8 +108,7 @@ std::vector<RecordedWrite> Extract(const std::u16string& text) {
   PageLines lines;
   lines.SetPageText(text);
   RecordingForecastFile file;
-  ExtractForecast(
-      lines, [] { return std::u16string(kCity); }, file);
+  ExtractForecast(lines, kCity, file);
   return file.writes;
 }
 
@@ -190,27 +189,9 @@ TEST(FieldExtractionTest, RefusedWriteStopsTheExtractionAtThatKey) {
     PageLines lines;
     lines.SetPageText(text);
     RecordingForecastFile file(all[refused].key);
-    EXPECT_THROW(ExtractForecast(
-                     lines, [] { return std::u16string(kCity); }, file),
-                 Failure);
+    EXPECT_THROW(ExtractForecast(lines, kCity, file), Failure);
     EXPECT_EQ(file.writes, std::vector<RecordedWrite>(all.begin(), all.begin() + refused));
   }
-}
-
-TEST(FieldExtractionTest, CityFieldIsReadWhenItsKeyIsWritten) {
-  PageLines lines;
-  lines.SetPageText(WorkedExample().Text());
-  RecordingForecastFile file;
-  std::vector<std::size_t> writesBeforeRead;
-  ExtractForecast(
-      lines,
-      [&] {
-        writesBeforeRead.push_back(file.writes.size());
-        return std::u16string(u"厦门");
-      },
-      file);
-  EXPECT_EQ(writesBeforeRead, std::vector<std::size_t>{1});
-  EXPECT_EQ(file.writes.at(1).value, u"厦门");
 }
 
 // ExtractBetween and the markers it cuts with.

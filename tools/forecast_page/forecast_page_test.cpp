@@ -21,8 +21,7 @@ std::vector<std::u16string> ExtractedValues(const std::string& html, std::u16str
   PageLines lines;
   lines.SetPageText(DecodeUtf8Strict(html));
   test::RecordingForecastFile file;
-  ExtractForecast(
-      lines, [&] { return std::u16string(city); }, file);
+  ExtractForecast(lines, std::u16string(city), file);
   std::vector<std::u16string> values;
   for (const auto& write : file.writes) values.push_back(write.value);
   return values;

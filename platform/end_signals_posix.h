@@ -1,0 +1,10 @@
+#pragma once
+// The POSIX counterpart of the Windows session's end, set up once for the whole process by main.
+
+namespace qelo::platform {
+
+// SIGTERM, SIGINT and SIGHUP each end the program at once with exit code 0, also while a fetch
+// blocks, as logging off ends it on Windows; a broken standard error no longer ends it.
+void HandleEndSignals();
+
+}  // namespace qelo::platform
