@@ -139,8 +139,6 @@ decltype(auto) OnSockets(Step&& step) {
     return std::forward<Step>(step)();
   } catch (const platform::SocketError& error) {
     throw FaultOf(error);
-  } catch (const platform::ConnectTimeout&) {
-    throw FetchFault(Kind::kConnectTimedOut);
   }
 }
 
@@ -276,7 +274,7 @@ void HttpClient::FetchPage(const std::u16string& address, ResponseBuffer& buffer
   connection_->idle.Close();
 
   const auto deadline = Clock::now() + limits_.exchange;
-  platform::Socket socket;
+  std::optional<platform::Socket> socket;
   HttpResponse response;
   // A failed exchange closes its socket on the way out: nothing could use it again.
   try {
@@ -284,7 +282,8 @@ void HttpClient::FetchPage(const std::u16string& address, ResponseBuffer& buffer
       return platform::Socket::Connect(ResolveHost(page.host), page.port,
                                        std::min(limits_.connect, limits_.exchange));
     });
-    SocketByteSource source(socket, limits_.eachWait, deadline);
+    if (!socket) throw FetchFault(Kind::kConnectTimedOut);
+    SocketByteSource source(*socket, limits_.eachWait, deadline);
     source.Send(head);
     response = ReadResponse(source, buffer);
   } catch (const FetchFault& fault) {
@@ -292,9 +291,9 @@ void HttpClient::FetchPage(const std::u16string& address, ResponseBuffer& buffer
   }
 
   if (response.ConnectionEnds()) {
-    socket.Close();
+    socket->Close();
   } else {
-    connection_->idle = std::move(socket);
+    connection_->idle = std::move(*socket);
   }
   if (!response.Succeeded()) throw HttpStatusFailure(response.statusLine, response.statusCode);
 }
