@@ -8,13 +8,14 @@
 #include <span>
 
 #include "core/ascii_text.h"
+#include "core/failure.h"
+#include "core/messages.h"
+#include "platform/socket.h"
 
 namespace qelo {
 namespace {
 
-using Kind = FetchFault::Kind;
-
-[[noreturn]] void ThrowClosed() { throw FetchFault(Kind::kClosed); }
+[[noreturn]] void ThrowClosed() { throw Failure(messages::kConnectionClosedGracefully); }
 
 // ---- The text rules of the head: trimming, case-blind search, numbers -----------------------
 
@@ -86,16 +87,22 @@ class LineReader {
 
   // The next line: up to LF, a CR right before it dropped, bytes 0x80..0xFF as U+FFFD; nullopt
   // when the peer closed before its LF. Fails as soon as the line has more than the limit. A
-  // reset before any byte of the line leaves as it is, after part of it as a close.
+  // reset before any byte of the line fails as the reset, after part of it as a close.
   std::optional<std::u16string> ReadLine() {
     std::string line;
     for (;;) {
-      if (!HasBufferedBytes() && !FillForLine(line.empty())) return std::nullopt;
+      if (!HasBufferedBytes() && !Fill()) {
+        if (resetCode_ == 0) return std::nullopt;
+        if (line.empty()) FailAtEnd();
+        ThrowClosed();
+      }
       const auto* from = block_.data() + begin_;
       const std::size_t available = end_ - begin_;
       const auto* lf = static_cast<const std::uint8_t*>(std::memchr(from, '\n', available));
       const std::size_t taken = lf ? static_cast<std::size_t>(lf - from) : available;
-      if (line.size() + taken > kMaxResponseLineBytes) throw FetchFault(Kind::kLineTooLong);
+      if (line.size() + taken > kMaxResponseLineBytes) {
+        throw Failure(messages::kMaxLineLengthExceeded);
+      }
       line.append(reinterpret_cast<const char*>(from), taken);
       if (lf) {
         begin_ += taken + 1;
@@ -106,8 +113,8 @@ class LineReader {
     }
   }
 
-  // At most `most` body bytes, from what is at hand or from one new read; empty once the peer
-  // has closed.
+  // At most `most` body bytes, from what is at hand or from one new read; empty once the
+  // connection has ended.
   std::span<const std::uint8_t> ReadBody(std::size_t most) {
     if (!HasBufferedBytes() && !Fill()) return {};
     const std::size_t taken = std::min(most, end_ - begin_);
@@ -117,7 +124,7 @@ class LineReader {
   }
 
   // The same, appended to `buffer`: with nothing at hand, the one read goes straight into the
-  // buffer's end. Returns how many bytes were appended, 0 once the peer has closed.
+  // buffer's end. Returns how many bytes were appended, 0 once the connection has ended.
   std::size_t ReadBodyInto(ResponseBuffer& buffer, std::size_t most) {
     // With the limit reached, a read through the block tells whether another byte comes, which
     // Append then refuses.
@@ -126,7 +133,7 @@ class LineReader {
       buffer.Append(bytes.data(), bytes.size());
       return bytes.size();
     }
-    if (peerClosed_) return 0;
+    if (ended_) return 0;
     const std::size_t wanted = std::min({most, buffer.Room(), kReceiveBlockBytes});
     return buffer.AppendInPlace(wanted, [this](std::uint8_t* into, std::size_t capacity) {
       return Receive(into, capacity);
@@ -136,56 +143,46 @@ class LineReader {
   // True when at least one byte is at hand within `wait`; a close or a reset is no byte.
   bool AwaitByte(std::chrono::milliseconds wait) {
     if (HasBufferedBytes()) return true;
-    if (peerClosed_) return false;
-    try {
-      return source_.WaitReadable(wait) && Fill();
-    } catch (const FetchFault& fault) {
-      if (fault.kind != Kind::kBroken) throw;
-      peerClosed_ = true;
-      return false;
-    }
+    return !ended_ && source_.WaitReadable(wait) && Fill();
   }
 
-  bool PeerClosed() const { return peerClosed_; }
+  bool Ended() const { return ended_; }
+  bool EndedByReset() const { return resetCode_ != 0; }
+
+  // Fails the response at the end of the connection: a reset as the socket failure it is, the
+  // peer's close as a close.
+  [[noreturn]] void FailAtEnd() const {
+    if (resetCode_ != 0) throw platform::SocketError(resetCode_);
+    ThrowClosed();
+  }
 
  private:
   bool HasBufferedBytes() const { return begin_ < end_; }
 
-  // Refills the empty block with one read; false when the peer closed.
+  // Refills the empty block with one read; false once the connection has ended.
   bool Fill() {
-    if (peerClosed_) return false;
+    if (ended_) return false;
     begin_ = end_ = 0;
     end_ = Receive(block_.data(), block_.size());
     return end_ > 0;
   }
 
-  bool FillForLine(bool lineEmpty) {
-    try {
-      return Fill();
-    } catch (const FetchFault& fault) {
-      if (fault.kind != Kind::kBroken || lineEmpty) throw;
-      ThrowClosed();
-    }
-  }
-
-  // One read of at most `capacity` bytes into `into`; 0 when the peer closed.
+  // One read of at most `capacity` bytes into `into`; 0 once the connection has ended.
   std::size_t Receive(std::uint8_t* into, std::size_t capacity) {
-    std::size_t received = 0;
-    try {
-      received = source_.Read(into, capacity);
-    } catch (const FetchFault& fault) {
-      if (fault.kind == Kind::kBroken) peerClosed_ = true;
-      throw;
+    const Received received = source_.Read(into, capacity);
+    if (received.count == 0) {
+      ended_ = true;
+      resetCode_ = received.resetCode;
     }
-    if (received == 0) peerClosed_ = true;
-    return received;
+    return received.count;
   }
 
   ByteSource& source_;
   std::array<std::uint8_t, kReceiveBlockBytes> block_{};
   std::size_t begin_ = 0;
   std::size_t end_ = 0;
-  bool peerClosed_ = false;
+  bool ended_ = false;
+  int resetCode_ = 0;  // of the reset or abort that ended the connection
 };
 
 // ---- Header blocks: the response head's and a chunked body's trailer -----------------------
@@ -223,25 +220,15 @@ struct BodySink {
   }
 };
 
-// Exactly `length` bytes: a close before the last is a body cut short and fails as a close, and
-// a reset leaves as it is.
-void ReadByLength(BodySink& body, std::int64_t length) {
+// Exactly `length` bytes: false when the connection ended before the last.
+bool ReadByLength(BodySink& body, std::int64_t length) {
   for (std::int64_t left = length; left > 0;) {
     const std::size_t taken = body.Take(static_cast<std::size_t>(
         std::min<std::int64_t>(left, static_cast<std::int64_t>(kReceiveBlockBytes))));
-    if (taken == 0) ThrowClosed();
+    if (taken == 0) return false;
     left -= static_cast<std::int64_t>(taken);
   }
-}
-
-// Inside a chunk's data a reset counts as a close, as the peer's close does.
-void ReadChunkData(BodySink& body, std::int64_t size) {
-  try {
-    ReadByLength(body, size);
-  } catch (const FetchFault& fault) {
-    if (fault.kind != Kind::kBroken) throw;
-    ThrowClosed();
-  }
+  return true;
 }
 
 void ReadChunked(BodySink& body, HttpResponse& response) {
@@ -250,16 +237,11 @@ void ReadChunked(BodySink& body, HttpResponse& response) {
     if (!sizeLine) ThrowClosed();
     const std::int64_t size = ChunkSizeOf(*sizeLine);
     if (size == 0) break;
-    ReadChunkData(body, size);
+    // Inside a chunk's data a reset counts as a close, as the peer's close does.
+    if (!ReadByLength(body, size)) ThrowClosed();
     if (!body.reader.ReadLine()) ThrowClosed();  // the line end after the chunk data
   }
   ReadHeaderBlock(body.reader, response.headerLines, HeaderBlockKind::kTrailer);
-}
-
-// Only the peer's orderly close ends the body; a reset leaves as it is.
-void ReadUntilClose(BodySink& body) {
-  while (body.Take(kReceiveBlockBytes) > 0) {
-  }
 }
 
 enum class BodyFraming { kNone, kChunked, kLength, kUntilClose };
@@ -303,10 +285,13 @@ void ReadBody(BodySink body, const BodyPlan& plan, HttpResponse& response) {
       ReadChunked(body, response);
       break;
     case BodyFraming::kLength:
-      ReadByLength(body, plan.length);
+      if (!ReadByLength(body, plan.length)) body.reader.FailAtEnd();
       break;
     case BodyFraming::kUntilClose:
-      ReadUntilClose(body);
+      // Only the peer's orderly close ends the body; a reset fails it.
+      while (body.Take(kReceiveBlockBytes) > 0) {
+      }
+      if (body.reader.EndedByReset()) body.reader.FailAtEnd();
       break;
     case BodyFraming::kNone:
       break;
@@ -397,7 +382,7 @@ HttpResponse ReadResponse(ByteSource& source, ResponseBuffer& buffer) {
     buffer.Clear();  // nothing of a failed read stays in the buffer
     throw;
   }
-  response.peerClosed = reader.PeerClosed();
+  response.peerClosed = reader.Ended();
   return response;
 }
 
