@@ -1,21 +1,14 @@
 #include "retrieval/http_response.h"
 
 #include <algorithm>
-#include <array>
-#include <cstring>
 #include <limits>
 #include <optional>
-#include <span>
 
 #include "core/ascii_text.h"
-#include "core/failure.h"
-#include "core/messages.h"
-#include "platform/socket.h"
+#include "retrieval/line_reader.h"
 
 namespace qelo {
 namespace {
-
-[[noreturn]] void ThrowClosed() { throw Failure(messages::kConnectionClosedGracefully); }
 
 // ---- The text rules of the head: trimming, case-blind search, numbers -----------------------
 
@@ -69,121 +62,6 @@ std::int64_t ChunkSizeOf(std::u16string_view sizeLine) {
                                std::numeric_limits<std::int64_t>::max());
   return static_cast<std::int64_t>(size.value_or(0));
 }
-
-std::u16string LineText(const std::string& bytes) {
-  std::u16string text(bytes.size(), u'\0');
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    const auto byte = static_cast<unsigned char>(bytes[i]);
-    text[i] = byte < 0x80 ? char16_t(byte) : char16_t(0xFFFD);
-  }
-  return text;
-}
-
-// ---- Response lines and body bytes over the source, one receive block at a time ------------
-
-class LineReader {
- public:
-  explicit LineReader(ByteSource& source) : source_(source) {}
-
-  // The next line: up to LF, a CR right before it dropped, bytes 0x80..0xFF as U+FFFD; nullopt
-  // when the peer closed before its LF. Fails as soon as the line has more than the limit. A
-  // reset before any byte of the line fails as the reset, after part of it as a close.
-  std::optional<std::u16string> ReadLine() {
-    std::string line;
-    for (;;) {
-      if (!HasBufferedBytes() && !Fill()) {
-        if (resetCode_ == 0) return std::nullopt;
-        if (line.empty()) FailAtEnd();
-        ThrowClosed();
-      }
-      const auto* from = block_.data() + begin_;
-      const std::size_t available = end_ - begin_;
-      const auto* lf = static_cast<const std::uint8_t*>(std::memchr(from, '\n', available));
-      const std::size_t taken = lf ? static_cast<std::size_t>(lf - from) : available;
-      if (line.size() + taken > kMaxResponseLineBytes) {
-        throw Failure(messages::kMaxLineLengthExceeded);
-      }
-      line.append(reinterpret_cast<const char*>(from), taken);
-      if (lf) {
-        begin_ += taken + 1;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        return LineText(line);
-      }
-      begin_ = end_;
-    }
-  }
-
-  // At most `most` body bytes, from what is at hand or from one new read; empty once the
-  // connection has ended.
-  std::span<const std::uint8_t> ReadBody(std::size_t most) {
-    if (!HasBufferedBytes() && !Fill()) return {};
-    const std::size_t taken = std::min(most, end_ - begin_);
-    const std::span<const std::uint8_t> bytes(block_.data() + begin_, taken);
-    begin_ += taken;
-    return bytes;
-  }
-
-  // The same, appended to `buffer`: with nothing at hand, the one read goes straight into the
-  // buffer's end. Returns how many bytes were appended, 0 once the connection has ended.
-  std::size_t ReadBodyInto(ResponseBuffer& buffer, std::size_t most) {
-    // With the limit reached, a read through the block tells whether another byte comes, which
-    // Append then refuses.
-    if (HasBufferedBytes() || buffer.Room() == 0) {
-      const auto bytes = ReadBody(most);
-      buffer.Append(bytes.data(), bytes.size());
-      return bytes.size();
-    }
-    if (ended_) return 0;
-    const std::size_t wanted = std::min({most, buffer.Room(), kReceiveBlockBytes});
-    return buffer.AppendInPlace(wanted, [this](std::uint8_t* into, std::size_t capacity) {
-      return Receive(into, capacity);
-    });
-  }
-
-  // True when at least one byte is at hand within `wait`; a close or a reset is no byte.
-  bool AwaitByte(std::chrono::milliseconds wait) {
-    if (HasBufferedBytes()) return true;
-    return !ended_ && source_.WaitReadable(wait) && Fill();
-  }
-
-  bool Ended() const { return ended_; }
-  bool EndedByReset() const { return resetCode_ != 0; }
-
-  // Fails the response at the end of the connection: a reset as the socket failure it is, the
-  // peer's close as a close.
-  [[noreturn]] void FailAtEnd() const {
-    if (resetCode_ != 0) throw platform::SocketError(resetCode_);
-    ThrowClosed();
-  }
-
- private:
-  bool HasBufferedBytes() const { return begin_ < end_; }
-
-  // Refills the empty block with one read; false once the connection has ended.
-  bool Fill() {
-    if (ended_) return false;
-    begin_ = end_ = 0;
-    end_ = Receive(block_.data(), block_.size());
-    return end_ > 0;
-  }
-
-  // One read of at most `capacity` bytes into `into`; 0 once the connection has ended.
-  std::size_t Receive(std::uint8_t* into, std::size_t capacity) {
-    const Received received = source_.Read(into, capacity);
-    if (received.count == 0) {
-      ended_ = true;
-      resetCode_ = received.resetCode;
-    }
-    return received.count;
-  }
-
-  ByteSource& source_;
-  std::array<std::uint8_t, kReceiveBlockBytes> block_{};
-  std::size_t begin_ = 0;
-  std::size_t end_ = 0;
-  bool ended_ = false;
-  int resetCode_ = 0;  // of the reset or abort that ended the connection
-};
 
 // ---- Header blocks: the response head's and a chunked body's trailer -----------------------
 
