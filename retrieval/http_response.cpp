@@ -91,7 +91,7 @@ struct BodySink {
   LineReader& reader;
   ResponseBuffer* keepInto;
 
-  // At most `most` bytes; 0 once the peer has closed.
+  // At most `most` bytes; 0 once the connection has ended.
   std::size_t Take(std::size_t most) {
     if (keepInto) return reader.ReadBodyInto(*keepInto, most);
     return reader.ReadBody(most).size();
@@ -163,6 +163,7 @@ void ReadBody(BodySink body, const BodyPlan& plan, HttpResponse& response) {
       ReadChunked(body, response);
       break;
     case BodyFraming::kLength:
+      // A body cut short is no page, whether by a close or by a reset.
       if (!ReadByLength(body, plan.length)) body.reader.FailAtEnd();
       break;
     case BodyFraming::kUntilClose:
