@@ -5,6 +5,7 @@
 #include <dirent.h>
 #include <iconv.h>
 #include <locale.h>
+#include <netdb.h>
 #include <unistd.h>
 
 #include "platform/unique_handle.h"
@@ -36,9 +37,17 @@ struct IconvTraits {
   static void Close(Handle converter) { ::iconv_close(converter); }
 };
 
+struct AddressInfoTraits {
+  using Handle = addrinfo*;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle list) { ::freeaddrinfo(list); }
+};
+
 using UniqueFd = UniqueHandle<FdTraits>;
 using UniqueDir = UniqueHandle<DirTraits>;
 using UniqueLocale = UniqueHandle<LocaleTraits>;
 using UniqueIconv = UniqueHandle<IconvTraits>;
+// The list getaddrinfo returns.
+using UniqueAddressInfo = UniqueHandle<AddressInfoTraits>;
 
 }  // namespace qelo::platform

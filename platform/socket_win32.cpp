@@ -1,17 +1,20 @@
 #include <algorithm>
 #include <climits>
+#include <cstring>
 
 #include "platform/socket.h"
-#include "platform/socket_shim.h"
+#include "platform/win32_handles.h"
 #include "platform/win32_text.h"
 
 namespace qelo::platform {
 
 namespace {
 
-using shim::Clock;
-using shim::Native;
-using shim::ThrowLastError;
+using Clock = std::chrono::steady_clock;
+
+SOCKET Native(SocketHandle handle) { return static_cast<SOCKET>(handle); }
+
+[[noreturn]] void ThrowLastError() { throw SocketError(::WSAGetLastError()); }
 
 timeval Remaining(Clock::time_point deadline) {
   auto left = std::chrono::ceil<std::chrono::microseconds>(deadline - Clock::now()).count();
@@ -65,26 +68,22 @@ std::u16string ToAsciiHost(const std::u16string& host) {
   return ascii;
 }
 
-}  // namespace
-
-namespace shim {
-
-NativeSocket Native(std::uintptr_t handle) { return static_cast<SOCKET>(handle); }
-
-NativeSocket OpenStreamSocket() {
-  const SOCKET native = ::socket(AF_INET, SOCK_STREAM, 0);
-  if (native == INVALID_SOCKET) ThrowLastError();
-  return native;
+sockaddr_in SocketAddress(const Ipv4Address& address, std::uint16_t port) {
+  sockaddr_in result{};
+  result.sin_family = AF_INET;
+  result.sin_port = htons(port);
+  std::memcpy(&result.sin_addr, address.bytes, 4);
+  return result;
 }
 
-void ThrowLastError() { throw SocketError(::WSAGetLastError()); }
-
-void SetNonBlocking(NativeSocket socket, bool on) {
+void SetNonBlocking(SOCKET socket, bool on) {
   u_long mode = on ? 1 : 0;
   if (::ioctlsocket(socket, FIONBIO, &mode) == SOCKET_ERROR) ThrowLastError();
 }
 
-bool StartConnect(NativeSocket socket, const sockaddr_in& remote) {
+// Starts the connect of the non-blocking `socket`: true when it is made at once, false when it
+// goes on in the background; an interrupted start is made again.
+bool StartConnect(SOCKET socket, const sockaddr_in& remote) {
   for (;;) {
     if (::connect(socket, reinterpret_cast<const sockaddr*>(&remote), sizeof remote) == 0) {
       return true;
@@ -96,24 +95,25 @@ bool StartConnect(NativeSocket socket, const sockaddr_in& remote) {
   }
 }
 
-bool AwaitConnect(NativeSocket native, Clock::time_point deadline) {
+// False when the deadline comes before the connect in progress ends.
+bool AwaitConnect(SOCKET socket, Clock::time_point deadline) {
   fd_set writable;
   fd_set failed;
   int ready = 0;
   do {
     FD_ZERO(&writable);
     FD_ZERO(&failed);
-    FD_SET(native, &writable);
-    FD_SET(native, &failed);
+    FD_SET(socket, &writable);
+    FD_SET(socket, &failed);
     timeval wait = Remaining(deadline);
     ready = ::select(0, nullptr, &writable, &failed, &wait);
     if (ready == SOCKET_ERROR && ::WSAGetLastError() != WSAEINTR) ThrowLastError();
   } while (ready == SOCKET_ERROR);
   if (ready == 0) return false;
-  if (FD_ISSET(native, &failed)) {
+  if (FD_ISSET(socket, &failed)) {
     int error = 0;
     int length = sizeof error;
-    if (::getsockopt(native, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) ==
+    if (::getsockopt(socket, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) ==
         SOCKET_ERROR) {
       ThrowLastError();
     }
@@ -122,7 +122,11 @@ bool AwaitConnect(NativeSocket native, Clock::time_point deadline) {
   return true;
 }
 
-AddressList LookUpStreamAddresses(const std::u16string& host) {
+}  // namespace
+
+Ipv4Address LookUpIpv4(const std::u16string& host) {
+  // A name with a NUL inside would be cut short by the C interface and look up another host.
+  if (host.find(u'\0') != std::u16string::npos) throw SocketError(kWsaHostNotFound);
   const std::u16string name = ToAsciiHost(host);
   ADDRINFOW hints{};
   hints.ai_family = AF_INET;
@@ -130,10 +134,15 @@ AddressList LookUpStreamAddresses(const std::u16string& host) {
   ADDRINFOW* found = nullptr;
   const int result = ::GetAddrInfoW(Wide(name), nullptr, &hints, &found);
   if (result != 0) throw SocketError(result);
-  return AddressList(found);
+  const UniqueAddressInfo list(found);
+  for (const ADDRINFOW* entry = list.Get(); entry != nullptr; entry = entry->ai_next) {
+    if (entry->ai_family != AF_INET || entry->ai_addr == nullptr) continue;
+    Ipv4Address address;
+    std::memcpy(address.bytes, &reinterpret_cast<const sockaddr_in*>(entry->ai_addr)->sin_addr, 4);
+    return address;
+  }
+  throw SocketError(kWsaHostNotFound);
 }
-
-}  // namespace shim
 
 void SocketTraits::Close(Handle handle) noexcept {
   ::shutdown(Native(handle), SD_SEND);
@@ -147,6 +156,27 @@ SocketLibrary::SocketLibrary() {
 }
 
 SocketLibrary::~SocketLibrary() { ::WSACleanup(); }
+
+// The set-up runs non-blocking only to bound it in time; its outcome and codes are those of a
+// blocking connect, and the socket is blocking again afterwards.
+std::optional<Socket> Socket::Connect(const Ipv4Address& address, std::uint16_t port,
+                                      std::chrono::milliseconds timeout) {
+  const auto deadline = Clock::now() + timeout;
+  const SOCKET native = ::socket(AF_INET, SOCK_STREAM, 0);
+  if (native == INVALID_SOCKET) ThrowLastError();
+  Socket socket(static_cast<SocketHandle>(native));
+
+  const sockaddr_in local = SocketAddress(Ipv4Address{}, 0);
+  if (::bind(native, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
+    ThrowLastError();
+  }
+  SetNonBlocking(native, true);
+  if (!StartConnect(native, SocketAddress(address, port)) && !AwaitConnect(native, deadline)) {
+    return std::nullopt;
+  }
+  SetNonBlocking(native, false);
+  return socket;
+}
 
 void Socket::SendAll(const std::uint8_t* bytes, std::size_t count, std::chrono::milliseconds wait) {
   const SOCKET native = Native(handle_.Get());
@@ -174,7 +204,7 @@ std::optional<std::size_t> Socket::ReceiveWithin(std::uint8_t* into, std::size_t
                                                  std::chrono::milliseconds wait) {
   const SOCKET native = Native(handle_.Get());
   const auto deadline = Clock::now() + wait;
-  const int wanted = static_cast<int>(std::min(capacity, kMaxReceiveBytes));
+  const int wanted = static_cast<int>(std::min<std::size_t>(capacity, INT_MAX));
   for (;;) {
     if (!SelectUntil(native, Waited::kReadable, deadline)) return std::nullopt;
     int received = ::recv(native, reinterpret_cast<char*>(into), wanted, 0);

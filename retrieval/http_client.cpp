@@ -14,7 +14,6 @@ namespace qelo {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using Kind = FetchFault::Kind;
 
 // ---- The address, the host and the request head --------------------------------------------
 
@@ -111,37 +110,14 @@ std::u16string DecimalText(int value) {
   return std::u16string(digits.begin(), digits.end());
 }
 
-// "Socket Error # <code>", CR LF, then the code's text; a code without a text ends with the
-// line break.
-std::u16string SocketErrorMessage(int code) {
-  std::u16string message = u"Socket Error # ";
-  message += DecimalText(code);
-  message += u"\r\n";
-  message += TextOf(code);
-  return message;
-}
-
 // ---- The connection ------------------------------------------------------------------------
 
-// A failure of the socket layer as the fetch sees it: a reset or an abort by the peer, or any
-// other.
-FetchFault FaultOf(const platform::SocketError& error) {
+// A reset or an abort by the peer: for the response reader an end of the connection, as the
+// peer's close is, which the reader may take or fail at.
+bool EndsConnection(const platform::SocketError& error) {
   const int code = error.Code();
-  const bool broken = code == platform::kWsaConnectionAborted ||
-                      code == platform::kWsaConnectionReset || code == platform::kWsaShutdown;
-  return FetchFault(broken ? Kind::kBroken : Kind::kSocketError, code);
-}
-
-// Runs a step of the socket layer with its failures as FetchFault.
-template <typename Step>
-decltype(auto) OnSockets(Step&& step) {
-  try {
-    return std::forward<Step>(step)();
-  } catch (const platform::SocketError& error) {
-    throw FaultOf(error);
-  } catch (const platform::ConnectTimeout&) {
-    throw FetchFault(Kind::kConnectTimedOut);
-  }
+  return code == platform::kWsaConnectionAborted || code == platform::kWsaConnectionReset ||
+         code == platform::kWsaShutdown;
 }
 
 // The fetch's socket with its time limits: each wait lasts at most `eachWait`, and none reaches
@@ -153,23 +129,34 @@ class SocketByteSource final : public ByteSource {
       : socket_(socket), eachWait_(eachWait), deadline_(deadline) {}
 
   void Send(const std::string& bytes) {
-    OnSockets([&] {
-      socket_.SendAll(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), Wait());
-    });
+    socket_.SendAll(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), Wait());
   }
 
-  std::size_t Read(std::uint8_t* into, std::size_t capacity) override {
+  Received Read(std::uint8_t* into, std::size_t capacity) override {
+    if (resetCode_ != 0) return {0, resetCode_};
     const auto wait = Wait();
-    const auto received =
-        wait.count() == 0 ? std::nullopt
-                          : OnSockets([&] { return socket_.ReceiveWithin(into, capacity, wait); });
-    if (!received) throw FetchFault(Kind::kReadTimedOut);
-    return *received;
+    if (wait.count() == 0) throw Failure(messages::kReadTimedOut);
+    std::optional<std::size_t> received;
+    try {
+      received = socket_.ReceiveWithin(into, capacity, wait);
+    } catch (const platform::SocketError& error) {
+      if (!EndsConnection(error)) throw;
+      return {0, error.Code()};
+    }
+    if (!received) throw Failure(messages::kReadTimedOut);
+    return {*received, 0};
   }
 
-  // Waits no longer than the exchange has left; false when that runs out first.
+  // Waits no longer than the exchange has left; false when that runs out first. A reset found
+  // while waiting is at hand too: the next Read gives it.
   bool WaitReadable(std::chrono::milliseconds wait) override {
-    return OnSockets([&] { return socket_.WaitReadable(std::min(wait, Left())); });
+    try {
+      return socket_.WaitReadable(std::min(wait, Left()));
+    } catch (const platform::SocketError& error) {
+      if (!EndsConnection(error)) throw;
+      resetCode_ = error.Code();
+      return true;
+    }
   }
 
  private:
@@ -182,25 +169,17 @@ class SocketByteSource final : public ByteSource {
   platform::Socket& socket_;
   std::chrono::milliseconds eachWait_;
   Clock::time_point deadline_;
+  int resetCode_ = 0;  // of a reset that a wait found and no read has given yet
 };
 
 }  // namespace
 
-std::u16string FetchFailureMessage(const FetchFault& fault) {
-  switch (fault.kind) {
-    case Kind::kClosed:
-      return messages::kConnectionClosedGracefully;
-    case Kind::kBroken:
-    case Kind::kSocketError:
-      return SocketErrorMessage(fault.code);
-    case Kind::kConnectTimedOut:
-      return messages::kConnectTimedOut;
-    case Kind::kReadTimedOut:
-      return messages::kReadTimedOut;
-    case Kind::kLineTooLong:
-      return messages::kMaxLineLengthExceeded;
-  }
-  return messages::kUnknownFailure;
+std::u16string SocketErrorMessage(int code) {
+  std::u16string message = u"Socket Error # ";
+  message += DecimalText(code);
+  message += u"\r\n";
+  message += TextOf(code);
+  return message;
 }
 
 PageAddress ParsePageAddress(const std::u16string& address) {
@@ -262,9 +241,9 @@ struct HttpClient::Connection {
 
 HttpClient::HttpClient(FetchLimits limits) : limits_(limits) {
   try {
-    connection_ = OnSockets([] { return std::make_unique<Connection>(); });
-  } catch (const FetchFault& fault) {
-    throw Failure(FetchFailureMessage(fault));
+    connection_ = std::make_unique<Connection>();
+  } catch (const platform::SocketError& error) {
+    throw Failure(SocketErrorMessage(error.Code()));
   }
 }
 
@@ -276,25 +255,25 @@ void HttpClient::FetchPage(const std::u16string& address, ResponseBuffer& buffer
   connection_->idle.Close();
 
   const auto deadline = Clock::now() + limits_.exchange;
-  platform::Socket socket;
+  std::optional<platform::Socket> socket;
   HttpResponse response;
-  // A failed exchange closes its socket on the way out: nothing could use it again.
+  // A failed exchange closes its socket on the way out: nothing could use it again. The
+  // socket layer's failures get their text here; every other failure has its text already.
   try {
-    socket = OnSockets([&] {
-      return platform::Socket::Connect(ResolveHost(page.host), page.port,
+    socket = platform::Socket::Connect(ResolveHost(page.host), page.port,
                                        std::min(limits_.connect, limits_.exchange));
-    });
-    SocketByteSource source(socket, limits_.eachWait, deadline);
+    if (!socket) throw Failure(messages::kConnectTimedOut);
+    SocketByteSource source(*socket, limits_.eachWait, deadline);
     source.Send(head);
     response = ReadResponse(source, buffer);
-  } catch (const FetchFault& fault) {
-    throw Failure(FetchFailureMessage(fault));
+  } catch (const platform::SocketError& error) {
+    throw Failure(SocketErrorMessage(error.Code()));
   }
 
   if (response.ConnectionEnds()) {
-    socket.Close();
+    socket->Close();
   } else {
-    connection_->idle = std::move(socket);
+    connection_->idle = std::move(*socket);
   }
   if (!response.Succeeded()) throw HttpStatusFailure(response.statusLine, response.statusCode);
 }

@@ -1,6 +1,6 @@
 #pragma once
 // The HTTP client of the main window: one GET of the forecast page per fetch over its own TCP
-// connection, within bounds on every wait, and the messages of the ways a fetch fails.
+// connection, within bounds on every wait; the one place where a failed socket call gets its text.
 
 #include <chrono>
 #include <cstdint>
@@ -12,8 +12,6 @@
 #include "retrieval/response_buffer.h"
 
 namespace qelo {
-
-struct FetchFault;
 
 // Bounds on every wait, so that a fetch always ends before the watchdog would.
 inline constexpr std::chrono::milliseconds kConnectTimeout{30000};
@@ -64,10 +62,9 @@ class HttpClient final : public PageFetcher {
   std::unique_ptr<Connection> connection_;
 };
 
-// The message of each way a fetch fails below its status: "Connection Closed Gracefully.",
-// "Socket Error # 10054", CR LF, "Connection reset by peer." (a code without a text of its own
-// ends with the line break), "Read timed out." ...
-std::u16string FetchFailureMessage(const FetchFault& fault);
+// The message of a failed socket call: "Socket Error # 10054", CR LF, "Connection reset by
+// peer."; a code without a text of its own ends with the line break.
+std::u16string SocketErrorMessage(int code);
 
 inline constexpr std::uint16_t kDefaultHttpPort = 80;
 

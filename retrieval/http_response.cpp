@@ -1,20 +1,14 @@
 #include "retrieval/http_response.h"
 
 #include <algorithm>
-#include <array>
-#include <cstring>
 #include <limits>
 #include <optional>
-#include <span>
 
 #include "core/ascii_text.h"
+#include "retrieval/line_reader.h"
 
 namespace qelo {
 namespace {
-
-using Kind = FetchFault::Kind;
-
-[[noreturn]] void ThrowClosed() { throw FetchFault(Kind::kClosed); }
 
 // ---- The text rules of the head: trimming, case-blind search, numbers -----------------------
 
@@ -69,125 +63,6 @@ std::int64_t ChunkSizeOf(std::u16string_view sizeLine) {
   return static_cast<std::int64_t>(size.value_or(0));
 }
 
-std::u16string LineText(const std::string& bytes) {
-  std::u16string text(bytes.size(), u'\0');
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    const auto byte = static_cast<unsigned char>(bytes[i]);
-    text[i] = byte < 0x80 ? char16_t(byte) : char16_t(0xFFFD);
-  }
-  return text;
-}
-
-// ---- Response lines and body bytes over the source, one receive block at a time ------------
-
-class LineReader {
- public:
-  explicit LineReader(ByteSource& source) : source_(source) {}
-
-  // The next line: up to LF, a CR right before it dropped, bytes 0x80..0xFF as U+FFFD; nullopt
-  // when the peer closed before its LF. Fails as soon as the line has more than the limit. A
-  // reset before any byte of the line leaves as it is, after part of it as a close.
-  std::optional<std::u16string> ReadLine() {
-    std::string line;
-    for (;;) {
-      if (!HasBufferedBytes() && !FillForLine(line.empty())) return std::nullopt;
-      const auto* from = block_.data() + begin_;
-      const std::size_t available = end_ - begin_;
-      const auto* lf = static_cast<const std::uint8_t*>(std::memchr(from, '\n', available));
-      const std::size_t taken = lf ? static_cast<std::size_t>(lf - from) : available;
-      if (line.size() + taken > kMaxResponseLineBytes) throw FetchFault(Kind::kLineTooLong);
-      line.append(reinterpret_cast<const char*>(from), taken);
-      if (lf) {
-        begin_ += taken + 1;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        return LineText(line);
-      }
-      begin_ = end_;
-    }
-  }
-
-  // At most `most` body bytes, from what is at hand or from one new read; empty once the peer
-  // has closed.
-  std::span<const std::uint8_t> ReadBody(std::size_t most) {
-    if (!HasBufferedBytes() && !Fill()) return {};
-    const std::size_t taken = std::min(most, end_ - begin_);
-    const std::span<const std::uint8_t> bytes(block_.data() + begin_, taken);
-    begin_ += taken;
-    return bytes;
-  }
-
-  // The same, appended to `buffer`: with nothing at hand, the one read goes straight into the
-  // buffer's end. Returns how many bytes were appended, 0 once the peer has closed.
-  std::size_t ReadBodyInto(ResponseBuffer& buffer, std::size_t most) {
-    // With the limit reached, a read through the block tells whether another byte comes, which
-    // Append then refuses.
-    if (HasBufferedBytes() || buffer.Room() == 0) {
-      const auto bytes = ReadBody(most);
-      buffer.Append(bytes.data(), bytes.size());
-      return bytes.size();
-    }
-    if (peerClosed_) return 0;
-    const std::size_t wanted = std::min({most, buffer.Room(), kReceiveBlockBytes});
-    return buffer.AppendInPlace(wanted, [this](std::uint8_t* into, std::size_t capacity) {
-      return Receive(into, capacity);
-    });
-  }
-
-  // True when at least one byte is at hand within `wait`; a close or a reset is no byte.
-  bool AwaitByte(std::chrono::milliseconds wait) {
-    if (HasBufferedBytes()) return true;
-    if (peerClosed_) return false;
-    try {
-      return source_.WaitReadable(wait) && Fill();
-    } catch (const FetchFault& fault) {
-      if (fault.kind != Kind::kBroken) throw;
-      peerClosed_ = true;
-      return false;
-    }
-  }
-
-  bool PeerClosed() const { return peerClosed_; }
-
- private:
-  bool HasBufferedBytes() const { return begin_ < end_; }
-
-  // Refills the empty block with one read; false when the peer closed.
-  bool Fill() {
-    if (peerClosed_) return false;
-    begin_ = end_ = 0;
-    end_ = Receive(block_.data(), block_.size());
-    return end_ > 0;
-  }
-
-  bool FillForLine(bool lineEmpty) {
-    try {
-      return Fill();
-    } catch (const FetchFault& fault) {
-      if (fault.kind != Kind::kBroken || lineEmpty) throw;
-      ThrowClosed();
-    }
-  }
-
-  // One read of at most `capacity` bytes into `into`; 0 when the peer closed.
-  std::size_t Receive(std::uint8_t* into, std::size_t capacity) {
-    std::size_t received = 0;
-    try {
-      received = source_.Read(into, capacity);
-    } catch (const FetchFault& fault) {
-      if (fault.kind == Kind::kBroken) peerClosed_ = true;
-      throw;
-    }
-    if (received == 0) peerClosed_ = true;
-    return received;
-  }
-
-  ByteSource& source_;
-  std::array<std::uint8_t, kReceiveBlockBytes> block_{};
-  std::size_t begin_ = 0;
-  std::size_t end_ = 0;
-  bool peerClosed_ = false;
-};
-
 // ---- Header blocks: the response head's and a chunked body's trailer -----------------------
 
 enum class HeaderBlockKind {
@@ -216,32 +91,22 @@ struct BodySink {
   LineReader& reader;
   ResponseBuffer* keepInto;
 
-  // At most `most` bytes; 0 once the peer has closed.
+  // At most `most` bytes; 0 once the connection has ended.
   std::size_t Take(std::size_t most) {
     if (keepInto) return reader.ReadBodyInto(*keepInto, most);
     return reader.ReadBody(most).size();
   }
 };
 
-// Exactly `length` bytes: a close before the last is a body cut short and fails as a close, and
-// a reset leaves as it is.
-void ReadByLength(BodySink& body, std::int64_t length) {
+// Exactly `length` bytes: false when the connection ended before the last.
+bool ReadByLength(BodySink& body, std::int64_t length) {
   for (std::int64_t left = length; left > 0;) {
     const std::size_t taken = body.Take(static_cast<std::size_t>(
         std::min<std::int64_t>(left, static_cast<std::int64_t>(kReceiveBlockBytes))));
-    if (taken == 0) ThrowClosed();
+    if (taken == 0) return false;
     left -= static_cast<std::int64_t>(taken);
   }
-}
-
-// Inside a chunk's data a reset counts as a close, as the peer's close does.
-void ReadChunkData(BodySink& body, std::int64_t size) {
-  try {
-    ReadByLength(body, size);
-  } catch (const FetchFault& fault) {
-    if (fault.kind != Kind::kBroken) throw;
-    ThrowClosed();
-  }
+  return true;
 }
 
 void ReadChunked(BodySink& body, HttpResponse& response) {
@@ -250,16 +115,11 @@ void ReadChunked(BodySink& body, HttpResponse& response) {
     if (!sizeLine) ThrowClosed();
     const std::int64_t size = ChunkSizeOf(*sizeLine);
     if (size == 0) break;
-    ReadChunkData(body, size);
+    // Inside a chunk's data a reset counts as a close, as the peer's close does.
+    if (!ReadByLength(body, size)) ThrowClosed();
     if (!body.reader.ReadLine()) ThrowClosed();  // the line end after the chunk data
   }
   ReadHeaderBlock(body.reader, response.headerLines, HeaderBlockKind::kTrailer);
-}
-
-// Only the peer's orderly close ends the body; a reset leaves as it is.
-void ReadUntilClose(BodySink& body) {
-  while (body.Take(kReceiveBlockBytes) > 0) {
-  }
 }
 
 enum class BodyFraming { kNone, kChunked, kLength, kUntilClose };
@@ -303,10 +163,14 @@ void ReadBody(BodySink body, const BodyPlan& plan, HttpResponse& response) {
       ReadChunked(body, response);
       break;
     case BodyFraming::kLength:
-      ReadByLength(body, plan.length);
+      // A body cut short is no page, whether by a close or by a reset.
+      if (!ReadByLength(body, plan.length)) body.reader.FailAtEnd();
       break;
     case BodyFraming::kUntilClose:
-      ReadUntilClose(body);
+      // Only the peer's orderly close ends the body; a reset fails it.
+      while (body.Take(kReceiveBlockBytes) > 0) {
+      }
+      if (body.reader.EndedByReset()) body.reader.FailAtEnd();
       break;
     case BodyFraming::kNone:
       break;
@@ -397,7 +261,7 @@ HttpResponse ReadResponse(ByteSource& source, ResponseBuffer& buffer) {
     buffer.Clear();  // nothing of a failed read stays in the buffer
     throw;
   }
-  response.peerClosed = reader.PeerClosed();
+  response.peerClosed = reader.Ended();
   return response;
 }
 

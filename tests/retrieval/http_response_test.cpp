@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <exception>
 #include <optional>
 #include <string>
 #include <tuple>
@@ -18,7 +19,6 @@ namespace {
 using test::ReadOutcome;
 using test::ReadScripted;
 using test::ScriptedByteSource;
-using Kind = FetchFault::Kind;
 
 constexpr char16_t kClosedGracefully[] = u"Connection Closed Gracefully.";
 
@@ -139,7 +139,9 @@ struct CutPoint {
 
 struct Ending {
   const char* name;
-  std::optional<FetchFault> fault;  // none: the peer's orderly close
+  int resetCode = 0;         // a reset or an abort with this socket code
+  std::exception_ptr fault;  // a failure of the read itself
+  std::u16string message;    // the ending's own message
 };
 
 class ConnectionEnd : public ::testing::TestWithParam<std::tuple<CutPoint, Ending>> {};
@@ -148,21 +150,22 @@ TEST_P(ConnectionEnd, GivesWhatItsPointSays) {
   const auto& [point, ending] = GetParam();
   ScriptedByteSource source;
   source.Bytes(point.before);
-  if (ending.fault) source.Fault(*ending.fault).Bytes("never read");
+  const bool closed = ending.resetCode == 0 && !ending.fault;
+  if (ending.resetCode != 0) source.Reset(ending.resetCode).Bytes("never read");
+  if (ending.fault) source.Fault(ending.fault).Bytes("never read");
   const ReadOutcome outcome = ReadScripted(source);
-  Gives gives = point.onClose;
-  if (ending.fault)
-    gives = ending.fault->kind == Kind::kBroken ? point.onReset : Gives::kOwnMessage;
+  const Gives gives = ending.resetCode != 0 ? point.onReset
+                      : ending.fault        ? Gives::kOwnMessage
+                                            : point.onClose;
   if (gives == Gives::kBody) {
     EXPECT_EQ(outcome.failure, std::nullopt);
     EXPECT_EQ(outcome.body, point.body);
     EXPECT_TRUE(outcome.response.ConnectionEnds());
   } else {
-    EXPECT_EQ(outcome.failure,
-              gives == Gives::kClosed ? kClosedGracefully : FetchFailureMessage(*ending.fault));
+    EXPECT_EQ(outcome.failure, gives == Gives::kClosed ? kClosedGracefully : ending.message);
     EXPECT_EQ(outcome.body, "");
   }
-  EXPECT_TRUE(!ending.fault || !source.PlayedOut());
+  EXPECT_TRUE(closed || !source.PlayedOut());
 }
 
 const std::string kChunkedHead = kChunked;
@@ -212,12 +215,17 @@ INSTANTIATE_TEST_SUITE_P(
                      ""},
             CutPoint{"BeforeTheTrailersEmptyLine", kChunkedHead + "5\r\nhello\r\n0\r\nX: y\r\n",
                      Gives::kClosed, Gives::kOwnMessage, ""}),
-        ::testing::Values(Ending{"Close", std::nullopt},
-                          Ending{"Abort", FetchFault(Kind::kBroken, 10053)},
-                          Ending{"Reset", FetchFault(Kind::kBroken, 10054)},
-                          Ending{"Shutdown", FetchFault(Kind::kBroken, 10058)},
-                          Ending{"SocketError", FetchFault(Kind::kSocketError, 10060)},
-                          Ending{"ReadTimedOut", FetchFault(Kind::kReadTimedOut)})),
+        ::testing::Values(
+            Ending{"Close", 0, nullptr, u""},
+            Ending{"Abort", 10053, nullptr,
+                   u"Socket Error # 10053\r\nSoftware caused connection abort."},
+            Ending{"Reset", 10054, nullptr, u"Socket Error # 10054\r\nConnection reset by peer."},
+            Ending{"Shutdown", 10058, nullptr,
+                   u"Socket Error # 10058\r\nCannot send or receive after socket is closed."},
+            Ending{"SocketError", 0, std::make_exception_ptr(platform::SocketError(10060)),
+                   u"Socket Error # 10060\r\nConnection timed out."},
+            Ending{"ReadTimedOut", 0, std::make_exception_ptr(Failure(u"Read timed out.")),
+                   u"Read timed out."})),
     [](const auto& info) {
       return std::string(std::get<0>(info.param).name) + "_" + std::get<1>(info.param).name;
     });
@@ -483,7 +491,7 @@ class CapacityWatch : public ByteSource {
  public:
   CapacityWatch(ScriptedByteSource& script, const ResponseBuffer& buffer)
       : script_(script), buffer_(buffer) {}
-  std::size_t Read(std::uint8_t* into, std::size_t capacity) override {
+  Received Read(std::uint8_t* into, std::size_t capacity) override {
     largest_ = std::max(largest_, buffer_.Bytes().capacity());
     return script_.Read(into, capacity);
   }

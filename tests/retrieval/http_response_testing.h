@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/failure.h"
+#include "platform/socket.h"
 #include "retrieval/http_client.h"
 #include "retrieval/http_response.h"
 #include "tests/support/scripted_byte_source.h"
@@ -23,8 +24,8 @@ inline ReadOutcome ReadScripted(ScriptedByteSource& source,
   ResponseBuffer buffer(kCodePageUtf8, maxBytes);
   try {
     outcome.response = ReadResponse(source, buffer);
-  } catch (const FetchFault& fault) {
-    outcome.failure = FetchFailureMessage(fault);  // as the client reports it
+  } catch (const platform::SocketError& error) {
+    outcome.failure = SocketErrorMessage(error.Code());  // as the client reports it
   } catch (const Failure& failure) {
     outcome.failure = failure.Message();
   }

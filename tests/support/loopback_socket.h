@@ -27,7 +27,7 @@ class LoopbackListener {
   PeerSocket Accept(std::chrono::milliseconds wait);
 
  private:
-  std::uintptr_t handle_;
+  platform::SocketHandle handle_;
   std::uint16_t port_ = 0;
 };
 

@@ -15,7 +15,7 @@ namespace qelo::test {
 
 namespace {
 
-int Fd(std::uintptr_t handle) { return static_cast<int>(handle); }
+int Fd(platform::SocketHandle handle) { return static_cast<int>(handle); }
 
 [[noreturn]] void Fail(const char* what) {
   throw std::runtime_error(std::string("loopback listener: ") + what + ": " + std::strerror(errno));
@@ -26,7 +26,7 @@ int Fd(std::uintptr_t handle) { return static_cast<int>(handle); }
 LoopbackListener::LoopbackListener(int port, int backlog) {
   int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) Fail("socket");
-  handle_ = static_cast<std::uintptr_t>(fd);
+  handle_ = static_cast<platform::SocketHandle>(fd);
   const int one = 1;
   ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
   sockaddr_in address{};
@@ -53,7 +53,7 @@ PeerSocket LoopbackListener::Accept(std::chrono::milliseconds wait) {
   if (fd < 0) return {};
   const int one = 1;
   ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-  return PeerSocket(static_cast<std::uintptr_t>(fd));
+  return PeerSocket(static_cast<platform::SocketHandle>(fd));
 }
 
 namespace {

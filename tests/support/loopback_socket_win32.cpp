@@ -10,7 +10,7 @@ namespace qelo::test {
 
 namespace {
 
-SOCKET Native(std::uintptr_t handle) { return static_cast<SOCKET>(handle); }
+SOCKET Native(platform::SocketHandle handle) { return static_cast<SOCKET>(handle); }
 
 [[noreturn]] void Fail(const char* what) {
   throw std::runtime_error(std::string("loopback listener: ") + what);
@@ -28,7 +28,7 @@ timeval ToTimeval(std::chrono::milliseconds wait) {
 LoopbackListener::LoopbackListener(int port, int backlog) {
   SOCKET native = ::socket(AF_INET, SOCK_STREAM, 0);
   if (native == INVALID_SOCKET) Fail("socket");
-  handle_ = static_cast<std::uintptr_t>(native);
+  handle_ = static_cast<platform::SocketHandle>(native);
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_port = htons(static_cast<u_short>(port));
@@ -58,7 +58,7 @@ PeerSocket LoopbackListener::Accept(std::chrono::milliseconds wait) {
   const BOOL noDelay = TRUE;
   ::setsockopt(accepted, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay),
                sizeof noDelay);
-  return PeerSocket(static_cast<std::uintptr_t>(accepted));
+  return PeerSocket(static_cast<platform::SocketHandle>(accepted));
 }
 
 namespace {

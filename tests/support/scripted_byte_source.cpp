@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace qelo::test {
 
@@ -19,8 +20,13 @@ ScriptedByteSource& ScriptedByteSource::Repeat(char byte, std::uint64_t count) {
   return *this;
 }
 
-ScriptedByteSource& ScriptedByteSource::Fault(const FetchFault& fault) {
-  steps_.emplace_back().fault = fault;
+ScriptedByteSource& ScriptedByteSource::Reset(int code) {
+  steps_.emplace_back().resetCode = code;
+  return *this;
+}
+
+ScriptedByteSource& ScriptedByteSource::Fault(std::exception_ptr failure) {
+  steps_.emplace_back().fault = std::move(failure);
   return *this;
 }
 
@@ -29,15 +35,16 @@ ScriptedByteSource& ScriptedByteSource::WaitAnswer(bool answer) {
   return *this;
 }
 
-std::size_t ScriptedByteSource::Read(std::uint8_t* into, std::size_t capacity) {
+Received ScriptedByteSource::Read(std::uint8_t* into, std::size_t capacity) {
   ++readCalls_;
   largestCapacity_ = std::max(largestCapacity_, capacity);
-  if (steps_.empty()) return 0;
+  if (steps_.empty()) return {};
   Step& step = steps_.front();
-  if (step.fault) {
-    const FetchFault fault = *step.fault;
+  if (step.fault || step.resetCode != 0) {
+    const Step ending = std::move(step);
     steps_.pop_front();
-    throw fault;
+    if (ending.fault) std::rethrow_exception(ending.fault);
+    return {0, ending.resetCode};
   }
   std::size_t taken = 0;
   if (step.count > 0) {
@@ -50,7 +57,7 @@ std::size_t ScriptedByteSource::Read(std::uint8_t* into, std::size_t capacity) {
     step.bytes.erase(0, taken);
   }
   if (step.count == 0 && step.bytes.empty()) steps_.pop_front();
-  return taken;
+  return {taken, 0};
 }
 
 bool ScriptedByteSource::WaitReadable(std::chrono::milliseconds wait) {

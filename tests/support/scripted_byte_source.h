@@ -1,12 +1,12 @@
 #pragma once
-// A byte source that plays a script: chunks of bytes handed out one Read at a time, faults
-// thrown at chosen points, and the peer's close when the script has run out.
+// A byte source that plays a script: chunks of bytes handed out one Read at a time, resets and
+// failures at chosen points, and the peer's close when the script has run out.
 
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
-#include <optional>
+#include <exception>
 #include <string>
 #include <string_view>
 
@@ -20,12 +20,14 @@ class ScriptedByteSource : public ByteSource {
   ScriptedByteSource& Bytes(std::string_view chunk);
   // `count` copies of `byte`, produced as they are read, so that huge bodies cost no memory.
   ScriptedByteSource& Repeat(char byte, std::uint64_t count);
-  // The next Read throws `fault`, e.g. FetchFault(FetchFault::Kind::kBroken, 10054).
-  ScriptedByteSource& Fault(const FetchFault& fault);
+  // The next Read ends the connection with a reset or an abort of socket code `code`.
+  ScriptedByteSource& Reset(int code);
+  // The next Read throws `failure`, e.g. std::make_exception_ptr(platform::SocketError(10060)).
+  ScriptedByteSource& Fault(std::exception_ptr failure);
   // The next WaitReadable answers `answer`; without a scripted answer it says true.
   ScriptedByteSource& WaitAnswer(bool answer);
 
-  std::size_t Read(std::uint8_t* into, std::size_t capacity) override;
+  Received Read(std::uint8_t* into, std::size_t capacity) override;
   bool WaitReadable(std::chrono::milliseconds wait) override;
 
   int ReadCalls() const { return readCalls_; }
@@ -39,7 +41,8 @@ class ScriptedByteSource : public ByteSource {
     std::string bytes;
     char fill = 0;
     std::uint64_t count = 0;  // of `fill`, when above 0
-    std::optional<FetchFault> fault;
+    int resetCode = 0;
+    std::exception_ptr fault;
   };
   std::deque<Step> steps_;
   std::deque<bool> waitAnswers_;
