@@ -11,6 +11,21 @@ else()
   include(GoogleTest)
 endif()
 
+# qelo_platform_sources(OUT GLOB...)
+# The test files matching the globs, less those of the other platform: a file whose name ends in
+# _posix_test or _win32_test tests a platform service and belongs only to its platform's build.
+function(qelo_platform_sources out)
+  file(GLOB all_sources CONFIGURE_DEPENDS ${ARGN})
+  set(kept)
+  foreach(file IN LISTS all_sources)
+    if(file MATCHES "_(posix|win32)_test\\.cpp$" AND NOT file MATCHES "_${QELO_PLATFORM}_test\\.cpp$")
+      continue()
+    endif()
+    list(APPEND kept ${file})
+  endforeach()
+  set(${out} ${kept} PARENT_SCOPE)
+endfunction()
+
 # qelo_add_test(NAME SOURCES... DEPS libs... [LABELS labels...])
 # Natively every test case becomes a ctest test; under Wine a test executable is one ctest
 # test, so that the suite pays Wine's start-up once per executable, not once per case.
