@@ -78,28 +78,21 @@ std::optional<std::string> RealPath(const std::string& path) {
   return result;
 }
 
-// The file a write goes to: the path with every symbolic link resolved, also when the last link
-// points at a file that does not exist yet. A relative path names no place that a reader of the
-// file would look in.
+// The file a write goes to: its folder with every symbolic link resolved, and a last component
+// that is a link followed to where it points, also when nothing is there yet. A relative path
+// names no place that a reader of the file would look in.
 std::optional<std::string> ResolveTarget(std::string path) {
   if (!path.starts_with('/') || path.ends_with('/')) return std::nullopt;
   for (int hop = 0; hop < kMaxSymbolicLinks; ++hop) {
-    if (std::optional<std::string> real = RealPath(path)) return real;
-    if (errno != ENOENT) return std::nullopt;
-    struct stat status {};
-    if (Retried([&] { return ::lstat(path.c_str(), &status); }) != 0) {
-      if (errno != ENOENT) return std::nullopt;
-      const std::optional<std::string> directory = RealPath(DirectoryOf(path));
-      if (!directory) return std::nullopt;
-      return Join(*directory, NameOf(path));
-    }
-    if (!S_ISLNK(status.st_mode)) return std::nullopt;
+    const std::optional<std::string> directory = RealPath(DirectoryOf(path));
+    if (!directory) return std::nullopt;
+    path = Join(*directory, NameOf(path));
     std::string link(PATH_MAX, '\0');
     const ssize_t length =
         Retried([&] { return ::readlink(path.c_str(), link.data(), link.size()); });
-    if (length < 0) return std::nullopt;
+    if (length < 0) return errno == EINVAL || errno == ENOENT ? std::optional(path) : std::nullopt;
     link.resize(static_cast<std::size_t>(length));
-    path = link.starts_with('/') ? link : Join(DirectoryOf(path), link);
+    path = link.starts_with('/') ? link : Join(*directory, link);
   }
   return std::nullopt;
 }

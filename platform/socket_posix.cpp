@@ -180,13 +180,14 @@ Ipv4Address LookUpIpv4(const std::u16string& host) {
   const int result = ::getaddrinfo(ToUtf8(host).c_str(), nullptr, &hints, &found);
   if (result != 0) throw SocketError(WsaCodeFromResolver(result, errno));
   const UniqueAddressInfo list(found);
-  for (const addrinfo* entry = list.Get(); entry != nullptr; entry = entry->ai_next) {
-    if (entry->ai_family != AF_INET || entry->ai_addr == nullptr) continue;
-    Ipv4Address address;
-    std::memcpy(address.bytes, &reinterpret_cast<const sockaddr_in*>(entry->ai_addr)->sin_addr, 4);
-    return address;
+  Ipv4Address address;
+  const addrinfo* entry = list.Get();
+  while (entry != nullptr && (entry->ai_family != AF_INET || entry->ai_addr == nullptr)) {
+    entry = entry->ai_next;
   }
-  throw SocketError(kWsaHostNotFound);
+  if (entry == nullptr) throw SocketError(kWsaHostNotFound);
+  std::memcpy(address.bytes, &reinterpret_cast<const sockaddr_in*>(entry->ai_addr)->sin_addr, 4);
+  return address;
 }
 
 void SocketTraits::Close(Handle handle) noexcept {
