@@ -21,12 +21,11 @@ class PageLines {
   // ends at its first NUL. Throws Failure(u"Text exceeds memo capacity") when the text
   // cannot be stored. The lines are made in the memory of `text` itself.
   void SetPageText(std::u16string text);
-  // Number of lines; an empty last piece is not a line.
   std::int32_t GetLineCount() const;
   // Line `index` cut to its first 4096 code units; empty at or past the end (and for a negative
   // index). Never fails.
   std::u16string GetLine(std::int32_t index) const;
-  // The same text as GetLine, without a copy; valid until the next SetPageText.
+  // Valid until the next SetPageText.
   std::u16string_view GetLineView(std::int32_t index) const;
 
  private:

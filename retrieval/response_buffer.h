@@ -16,7 +16,7 @@ inline constexpr std::size_t kMaxResponseBytes = 16u * 1024u * 1024u;
 
 class ResponseBuffer {
  public:
-  // An empty buffer whose text is decoded with `codePage` (the program passes only 65001).
+  // The program passes only 65001.
   explicit ResponseBuffer(std::uint32_t codePage, std::size_t maxBytes = kMaxResponseBytes);
   // Appends body bytes; throws Failure(u"Response too large.") when the buffer would
   // grow past its limit, and then appends nothing.
@@ -24,7 +24,6 @@ class ResponseBuffer {
   // Makes room for `bytes` more bytes at once (never beyond the limit), so that a body of
   // known length is neither copied nor faulted in twice while it grows.
   void Reserve(std::size_t bytes);
-  // How many more bytes the limit allows.
   std::size_t Room() const { return maxBytes_ - bytes_.size(); }
   // Appends the bytes `fill(into, most)` writes straight into the buffer's end and returns how
   // many it wrote (at most `most`, which must not exceed Room()). If `fill` throws, the buffer
