@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/module_path.h"
 #include "tests/support/recording_forecast_file.h"
+#include "tests/support/text_cases.h"
 
 namespace qelo {
 namespace {
@@ -68,21 +68,14 @@ INSTANTIATE_TEST_SUITE_P(
     });
 
 TEST(ForecastFilePathTest, KeepsTheDirectoryWithItsSeparator) {
-  struct Case {
-    char16_t separator;  // the build whose separator it is; 0 for both
-    std::u16string executable, file;
-  } cases[] = {
-      {u'\\', u"C:\\Program Files\\天气\\qelo.exe", u"C:\\Program Files\\天气\\qeloweather.ini"},
-      {u'\\', u"C:/dir\\qelo.exe", u"C:/dir\\qeloweather.ini"},
-      {u'/', u"/opt/qelo/bin/qeloweather", u"/opt/qelo/bin/qeloweather.ini"},
-      {u'/', u"/opt/C:\\dir\\qeloweather", u"/opt/qeloweather.ini"},
-      {0, u"qelo.exe", u"qeloweather.ini"},
+  const test::TextCase cases[] = {
+      {u"C:\\Program Files\\天气\\qelo.exe", u"C:\\Program Files\\天气\\qeloweather.ini", u'\\'},
+      {u"C:/dir\\qelo.exe", u"C:/dir\\qeloweather.ini", u'\\'},
+      {u"/opt/qelo/bin/qeloweather", u"/opt/qelo/bin/qeloweather.ini", u'/'},
+      {u"/opt/C:\\dir\\qeloweather", u"/opt/qeloweather.ini", u'/'},
+      {u"qelo.exe", u"qeloweather.ini"},
   };
-  for (const Case& c : cases) {
-    if (c.separator == 0 || c.separator == platform::kPathSeparator) {
-      EXPECT_EQ(ForecastFilePath(c.executable), c.file);
-    }
-  }
+  test::ExpectEachText(cases, ForecastFilePath);
 }
 
 TEST(WriteHeaderTest, WritesTheFourHeaderKeysInOrder) {
