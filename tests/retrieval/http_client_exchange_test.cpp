@@ -15,7 +15,6 @@ namespace qelo::test {
 namespace {
 
 constexpr std::size_t kCap = 1u << 20;
-constexpr FetchLimits kShortLimits{.connect = 2s, .eachWait = 300ms, .exchange = 1500ms};
 // Every case must be over well before this, limits and loopback slack included.
 constexpr std::chrono::milliseconds kCaseBound = 3s;
 
@@ -28,10 +27,6 @@ std::vector<Step> Trickle(std::string head, int bytes, std::chrono::milliseconds
     script.push_back(Step::Send("a"));
   }
   return script;
-}
-
-std::vector<Step> Respond(std::string response, Step last = Step::Close()) {
-  return {Step::AwaitRequest(), Step::Send(std::move(response)), std::move(last)};
 }
 
 std::vector<Step> RespondThenFlood(std::string head, std::string piece) {
@@ -70,7 +65,7 @@ INSTANTIATE_TEST_SUITE_P(
     Framings, Exchange,
     ::testing::Values(
         ExchangeCase{"ContentLength",
-                     Respond(Ok("Content-Length: 5\r\n") + "hello", Step::HoldOpen(1s)),
+                     Answer(Ok("Content-Length: 5\r\n") + "hello", Step::HoldOpen(1s)),
                      std::nullopt, "hello"},
         ExchangeCase{"ContentLengthSentInPieces",
                      {Step::AwaitRequest(), Step::Send("HTTP/1.1 200 OK\r\nContent-Le"),
@@ -79,9 +74,9 @@ INSTANTIATE_TEST_SUITE_P(
                      std::nullopt,
                      "hello world"},
         ExchangeCase{"Chunked",
-                     Respond(Ok("Transfer-Encoding: chunked\r\n") +
-                                 "5;ext=1\r\nhello\r\n6\r\n world\r\n0\r\n\r\n",
-                             Step::HoldOpen(1s)),
+                     Answer(Ok("Transfer-Encoding: chunked\r\n") +
+                                "5;ext=1\r\nhello\r\n6\r\n world\r\n0\r\n\r\n",
+                            Step::HoldOpen(1s)),
                      std::nullopt, "hello world"},
         ExchangeCase{"UntilTheClose",
                      {Step::AwaitRequest(), Step::Send(Ok("") + "every byte"), Step::Pause(20ms),
@@ -94,13 +89,13 @@ INSTANTIATE_TEST_SUITE_P(
     Statuses, Exchange,
     ::testing::Values(
         ExchangeCase{"MovedPermanently",
-                     Respond("HTTP/1.1 301 Moved Permanently\r\nLocation: http://127.0.0.1/\r\n"
-                             "Content-Length: 4\r\n\r\nmove",
-                             Step::HoldOpen(1s)),
+                     Answer("HTTP/1.1 301 Moved Permanently\r\nLocation: http://127.0.0.1/\r\n"
+                            "Content-Length: 4\r\n\r\nmove",
+                            Step::HoldOpen(1s)),
                      u"HTTP/1.1 301 Moved Permanently", "", 301},
         ExchangeCase{"NotFoundBodyStaysOut",
-                     Respond("HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n\r\nnot here!",
-                             Step::HoldOpen(1s)),
+                     Answer("HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n\r\nnot here!",
+                            Step::HoldOpen(1s)),
                      u"HTTP/1.1 404 Not Found", "", 404}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -116,10 +111,10 @@ INSTANTIATE_TEST_SUITE_P(
                      0,
                      290ms},
         ExchangeCase{"StopsInsideTheHead",
-                     Respond("HTTP/1.1 200 OK\r\nContent-Le", Step::HoldOpen(5s)),
+                     Answer("HTTP/1.1 200 OK\r\nContent-Le", Step::HoldOpen(5s)),
                      u"Read timed out.", ""},
         ExchangeCase{"StopsInsideTheBody",
-                     Respond(Ok("Content-Length: 9\r\n") + "part", Step::HoldOpen(5s)),
+                     Answer(Ok("Content-Length: 9\r\n") + "part", Step::HoldOpen(5s)),
                      u"Read timed out.", ""},
         ExchangeCase{"TricklesTheHeadOneBytePerInterval",
                      Trickle("HTTP/1.1 200 OK\r\nX-Slow: ", 200, 50ms), u"Read timed out.", ""},
@@ -187,7 +182,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(FetchClosingRule, NextFetchClosesTheIdleConnectionFirst) {
-  ScriptServer server(Respond(Ok("Content-Length: 2\r\n") + "ok", Step::HoldOpen(5s)), 2);
+  ScriptServer server(Answer(Ok("Content-Length: 2\r\n") + "ok", Step::HoldOpen(5s)), 2);
   HttpClient client;
   EXPECT_EQ(FetchWith(client, server.Address()).body, "ok");
   EXPECT_EQ(FetchWith(client, server.Address()).body, "ok");

@@ -41,10 +41,7 @@ class FetchRequestHead : public ::testing::TestWithParam<AddressCase> {};
 TEST_P(FetchRequestHead, ArrivesExactlyOnce) {
   const AddressCase& c = GetParam();
   ScriptServer server(Answer(kOk));
-  std::u16string port;
-  for (char digit : std::to_string(server.Port())) port.push_back(char16_t(digit));
-
-  const FetchOutcome outcome = Fetch(c.prefix + u":" + port + c.rest);
+  const FetchOutcome outcome = Fetch(c.prefix + u":" + Decimal(server.Port()) + c.rest);
 
   ASSERT_FALSE(outcome.failure.has_value());
   EXPECT_EQ(outcome.body, "ok");
@@ -77,9 +74,9 @@ class FetchRejectsAddress : public ::testing::TestWithParam<RejectedAddress> {};
 TEST_P(FetchRejectsAddress, BeforeTouchingTheNetwork) {
   ScriptServer server(Answer(kOk));
   std::u16string address = GetParam().address;
-  std::u16string port;
-  for (char digit : std::to_string(server.Port())) port.push_back(char16_t(digit));
-  if (auto at = address.find(u"PORT"); at != std::u16string::npos) address.replace(at, 4, port);
+  if (auto at = address.find(u"PORT"); at != std::u16string::npos) {
+    address.replace(at, 4, Decimal(server.Port()));
+  }
 
   const FetchOutcome outcome = Fetch(address);
 
