@@ -17,9 +17,8 @@
 #include "core/text.h"
 #include "forecastfile/forecast_header.h"
 #include "forecastfile/forecast_keys.h"
-#include "platform/message_loop.h"
 #include "platform/module_path.h"
-#include "platform/window_timer.h"
+#include "tests/support/message_loop_wait.h"
 
 namespace qelo {
 namespace {
@@ -80,19 +79,8 @@ class RecordingRun final : public RunOutput {
   };
 };
 
-// Dispatches the thread's messages, the watchdog's among them, as the message loop does, until
-// the quit message or for `waitMs` at most; true when the quit message came first. Nothing else
-// here posts it, and one already posted is taken at once.
-bool EndsWithin(std::uint32_t waitMs) {
-  bool late = false;
-  platform::WindowTimer backstop([&] {
-    late = true;
-    platform::PostQuit();
-  });
-  backstop.Start(waitMs);
-  platform::RunMessageLoop();
-  return !late;
-}
+// Only the run posts the quit message here, so the loop's end is the run's end.
+using test::LoopEndsWithin;
 constexpr std::uint32_t kAtOnce = 10000;  // the bound of a wait that should end at once
 constexpr std::uint32_t kAWhile = 100;    // a wait that nothing ends
 
@@ -128,7 +116,7 @@ TEST(FrmMainRun, WithoutCityEndsAtOnceWithEmptyCityField) {
   EXPECT_EQ(form.mmow.GetLineCount(), 1);
   EXPECT_FALSE(form.tmr1.Running());
   EXPECT_EQ(run.log, Log());
-  EXPECT_TRUE(EndsWithin(kAtOnce));
+  EXPECT_TRUE(LoopEndsWithin(kAtOnce));
 }
 
 TEST(FrmMainRun, UnknownCityEndsWithoutFetchOrFile) {
@@ -141,7 +129,7 @@ TEST(FrmMainRun, UnknownCityEndsWithoutFetchOrFile) {
     EXPECT_EQ(form.mmow.GetLine(0), u"mmow");
     EXPECT_FALSE(form.tmr1.Running());
     EXPECT_EQ(run.log, Log());
-    EXPECT_TRUE(EndsWithin(kAtOnce));
+    EXPECT_TRUE(LoopEndsWithin(kAtOnce));
   }
 }
 
@@ -170,7 +158,7 @@ TEST(FrmMainRun, FoundCityRunsEveryStepInOrderAndEndsAfterClosing) {
   }
   EXPECT_EQ(writes[5], "write [qelo] 城市=福州");
   EXPECT_EQ(run.log.size(), 2 + writes.size() + 1);
-  EXPECT_TRUE(EndsWithin(kAtOnce));
+  EXPECT_TRUE(LoopEndsWithin(kAtOnce));
 }
 
 struct FailureAfterArming {
@@ -205,7 +193,7 @@ TEST(FrmMainRun, FailureAfterArmingIsReportedAndLeavesTheEndToTheWatchdog) {
       EXPECT_TRUE(Writes(run.log).empty());
     }
     EXPECT_TRUE(form.tmr1.Running());
-    EXPECT_FALSE(EndsWithin(kAWhile));  // only the watchdog, 300 s away, ends this run
+    EXPECT_FALSE(LoopEndsWithin(kAWhile));  // only the watchdog, 300 s away, ends this run
   }
 }
 
@@ -213,22 +201,22 @@ TEST(FrmMainRun, ArmedWatchdogEndsTheProgramAfterAFailureAndKeepsFiring) {
   RecordingRun run;
   run.fetch = [](ResponseBuffer&) { throw Failure(u"HTTP/1.1 404 Not Found"); };
   TFrmMain form(u"福州", run.Client(), run, kFixedFormat, kShortWatchdog);
-  EXPECT_TRUE(EndsWithin(kAtOnce));
-  EXPECT_TRUE(EndsWithin(kAtOnce));  // asking again is harmless
+  EXPECT_TRUE(LoopEndsWithin(kAtOnce));
+  EXPECT_TRUE(LoopEndsWithin(kAtOnce));  // asking again is harmless
 }
 
 TEST(FrmMainRun, WatchdogDueWhileTheReportIsUpEndsFromWithinIt) {
   RecordingRun run;
   run.fetch = [](ResponseBuffer&) { throw Failure(u"Connection Closed Gracefully."); };
   run.whileReportIsUp = [&] {
-    EXPECT_TRUE(EndsWithin(kAtOnce));
+    EXPECT_TRUE(LoopEndsWithin(kAtOnce));
     run.log.push_back("ended");
   };
   TFrmMain form(u"福州", run.Client(), run, kFixedFormat, kShortWatchdog);
   EXPECT_EQ(run.log, Log({"fetch " + ToUtf8(kFuzhouAddress),
                           Reported(u"Connection Closed Gracefully."), "ended"}));
   form.tmr1.SetEnabled(false);
-  EXPECT_FALSE(EndsWithin(kAWhile));  // the report asked for no second end
+  EXPECT_FALSE(LoopEndsWithin(kAWhile));  // the report asked for no second end
 }
 
 TEST(FrmMainRun, FailureWithoutARunningWatchdogEndsOnceReported) {
@@ -237,7 +225,7 @@ TEST(FrmMainRun, FailureWithoutARunningWatchdogEndsOnceReported) {
   TFrmMain form(u"福州", run.Client(), run, kFixedFormat, 0);  // an interval of 0 starts nothing
   EXPECT_FALSE(form.tmr1.Running());
   EXPECT_EQ(run.log, Log({"fetch " + ToUtf8(kFuzhouAddress), Reported(u"Out of memory.")}));
-  EXPECT_TRUE(EndsWithin(kAtOnce));
+  EXPECT_TRUE(LoopEndsWithin(kAtOnce));
 }
 
 }  // namespace
