@@ -61,10 +61,7 @@ PeerSocket LoopbackListener::Accept(std::chrono::milliseconds wait) {
   return PeerSocket(static_cast<platform::SocketHandle>(accepted));
 }
 
-namespace {
-
-// Selects for reading or writing: 1 when ready, 0 when the wait ran out, -1 on failure.
-int Await(const PeerSocket& socket, bool reading, std::chrono::milliseconds wait) {
+int AwaitReady(const PeerSocket& socket, bool reading, std::chrono::milliseconds wait) {
   fd_set set;
   FD_ZERO(&set);
   FD_SET(Native(socket.Get()), &set);
@@ -74,6 +71,8 @@ int Await(const PeerSocket& socket, bool reading, std::chrono::milliseconds wait
   return ready == SOCKET_ERROR ? -1 : ready;
 }
 
+namespace {
+
 long long Outcome(int count) {
   if (count != SOCKET_ERROR) return count;
   return ::WSAGetLastError() == WSAEWOULDBLOCK ? 0 : -1;
@@ -81,18 +80,12 @@ long long Outcome(int count) {
 
 }  // namespace
 
-long long SendSome(PeerSocket& socket, const char* bytes, std::size_t count,
-                   std::chrono::milliseconds wait) {
-  const int ready = Await(socket, false, wait);
-  if (ready <= 0) return ready;
-  int piece = static_cast<int>(count > (1u << 30) ? (1u << 30) : count);
+long long SendNow(PeerSocket& socket, const char* bytes, std::size_t count) {
+  const int piece = static_cast<int>(count > (1u << 30) ? (1u << 30) : count);
   return Outcome(::send(Native(socket.Get()), bytes, piece, 0));
 }
 
-long long ReceiveSome(PeerSocket& socket, char* into, std::size_t capacity,
-                      std::chrono::milliseconds wait) {
-  const int ready = Await(socket, true, wait);
-  if (ready <= 0) return ready;
+long long ReceiveNow(PeerSocket& socket, char* into, std::size_t capacity) {
   const int received = ::recv(Native(socket.Get()), into, static_cast<int>(capacity), 0);
   return received == 0 ? -1 : Outcome(received);
 }
