@@ -61,84 +61,77 @@ TEST_P(Exchange, EndsInTimeWithItsMessageAndABoundedBuffer) {
 
 const std::string kBlock(16384, 'z');
 const std::string kChunkedPiece = "4000\r\n" + std::string(16384, 'c') + "\r\n";
-INSTANTIATE_TEST_SUITE_P(
-    Framings, Exchange,
-    ::testing::Values(
-        ExchangeCase{"ContentLength",
-                     Answer(Ok("Content-Length: 5\r\n") + "hello", Step::HoldOpen(1s)),
-                     std::nullopt, "hello"},
-        ExchangeCase{"ContentLengthSentInPieces",
-                     {Step::AwaitRequest(), Step::Send("HTTP/1.1 200 OK\r\nContent-Le"),
-                      Step::Pause(20ms), Step::Send("ngth: 11\r\n\r\nhello"), Step::Pause(20ms),
-                      Step::Send(" world"), Step::HoldOpen(1s)},
-                     std::nullopt,
-                     "hello world"},
-        ExchangeCase{"Chunked",
-                     Answer(Ok("Transfer-Encoding: chunked\r\n") +
-                                "5;ext=1\r\nhello\r\n6\r\n world\r\n0\r\n\r\n",
-                            Step::HoldOpen(1s)),
-                     std::nullopt, "hello world"},
-        ExchangeCase{"UntilTheClose",
-                     {Step::AwaitRequest(), Step::Send(Ok("") + "every byte"), Step::Pause(20ms),
-                      Step::Send(" up to the close"), Step::Close()},
-                     std::nullopt,
-                     "every byte up to the close"}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Framings, Exchange,
+                         ::testing::ValuesIn(std::vector<ExchangeCase>{
+                             {"ContentLength",
+                              Answer(Ok("Content-Length: 5\r\n") + "hello", Step::HoldOpen(1s)),
+                              std::nullopt, "hello"},
+                             {"ContentLengthSentInPieces",
+                              {Step::AwaitRequest(), Step::Send("HTTP/1.1 200 OK\r\nContent-Le"),
+                               Step::Pause(20ms), Step::Send("ngth: 11\r\n\r\nhello"),
+                               Step::Pause(20ms), Step::Send(" world"), Step::HoldOpen(1s)},
+                              std::nullopt,
+                              "hello world"},
+                             {"Chunked",
+                              Answer(Ok("Transfer-Encoding: chunked\r\n") +
+                                         "5;ext=1\r\nhello\r\n6\r\n world\r\n0\r\n\r\n",
+                                     Step::HoldOpen(1s)),
+                              std::nullopt, "hello world"},
+                             {"UntilTheClose",
+                              {Step::AwaitRequest(), Step::Send(Ok("") + "every byte"),
+                               Step::Pause(20ms), Step::Send(" up to the close"), Step::Close()},
+                              std::nullopt,
+                              "every byte up to the close"}}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(
     Statuses, Exchange,
-    ::testing::Values(
-        ExchangeCase{"MovedPermanently",
-                     Answer("HTTP/1.1 301 Moved Permanently\r\nLocation: http://127.0.0.1/\r\n"
-                            "Content-Length: 4\r\n\r\nmove",
-                            Step::HoldOpen(1s)),
-                     u"HTTP/1.1 301 Moved Permanently", "", 301},
-        ExchangeCase{"NotFoundBodyStaysOut",
-                     Answer("HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n\r\nnot here!",
-                            Step::HoldOpen(1s)),
-                     u"HTTP/1.1 404 Not Found", "", 404}),
+    ::testing::ValuesIn(std::vector<ExchangeCase>{
+        {"MovedPermanently",
+         Answer("HTTP/1.1 301 Moved Permanently\r\nLocation: http://127.0.0.1/\r\n"
+                "Content-Length: 4\r\n\r\nmove",
+                Step::HoldOpen(1s)),
+         u"HTTP/1.1 301 Moved Permanently", "", 301},
+        {"NotFoundBodyStaysOut",
+         Answer("HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n\r\nnot here!", Step::HoldOpen(1s)),
+         u"HTTP/1.1 404 Not Found", "", 404}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(
     Silence, Exchange,
-    ::testing::Values(
-        ExchangeCase{"AcceptsAndSaysNothing", {Step::HoldOpen(5s)}, u"Read timed out.", ""},
+    ::testing::ValuesIn(std::vector<ExchangeCase>{
+        {"AcceptsAndSaysNothing", {Step::HoldOpen(5s)}, u"Read timed out.", ""},
         // One wait of 300 ms, and the exchange's 1500 ms.
-        ExchangeCase{"ReadsTheRequestAndSaysNothing",
-                     {Step::AwaitRequest(), Step::HoldOpen(5s)},
-                     u"Read timed out.",
-                     "",
-                     0,
-                     290ms},
-        ExchangeCase{"StopsInsideTheHead",
-                     Answer("HTTP/1.1 200 OK\r\nContent-Le", Step::HoldOpen(5s)),
-                     u"Read timed out.", ""},
-        ExchangeCase{"StopsInsideTheBody",
-                     Answer(Ok("Content-Length: 9\r\n") + "part", Step::HoldOpen(5s)),
-                     u"Read timed out.", ""},
-        ExchangeCase{"TricklesTheHeadOneBytePerInterval",
-                     Trickle("HTTP/1.1 200 OK\r\nX-Slow: ", 200, 50ms), u"Read timed out.", ""},
-        ExchangeCase{"TricklesTheBodyOneBytePerInterval",
-                     Trickle(Ok("Content-Length: 1000\r\n"), 200, 50ms), u"Read timed out.", ""},
-        ExchangeCase{"TricklesABodyWithoutLength", Trickle(Ok(""), 200, 50ms), u"Read timed out.",
-                     "", 0, 1490ms}),
+        {"ReadsTheRequestAndSaysNothing",
+         {Step::AwaitRequest(), Step::HoldOpen(5s)},
+         u"Read timed out.",
+         "",
+         0,
+         290ms},
+        {"StopsInsideTheHead", Answer("HTTP/1.1 200 OK\r\nContent-Le", Step::HoldOpen(5s)),
+         u"Read timed out.", ""},
+        {"StopsInsideTheBody", Answer(Ok("Content-Length: 9\r\n") + "part", Step::HoldOpen(5s)),
+         u"Read timed out.", ""},
+        {"TricklesTheHeadOneBytePerInterval", Trickle("HTTP/1.1 200 OK\r\nX-Slow: ", 200, 50ms),
+         u"Read timed out.", ""},
+        {"TricklesTheBodyOneBytePerInterval", Trickle(Ok("Content-Length: 1000\r\n"), 200, 50ms),
+         u"Read timed out.", ""},
+        {"TricklesABodyWithoutLength", Trickle(Ok(""), 200, 50ms), u"Read timed out.", "", 0,
+         1490ms}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A body without end is cut off at the buffer's limit whatever its framing.
 INSTANTIATE_TEST_SUITE_P(
     EndlessBodies, Exchange,
-    ::testing::Values(
-        ExchangeCase{"WithAHugeLength",
-                     RespondThenFlood(Ok("Content-Length: 1099511627776\r\n"), kBlock),
-                     u"Response too large.", ""},
-        ExchangeCase{"WithoutLength", RespondThenFlood(Ok(""), kBlock), u"Response too large.", ""},
-        ExchangeCase{"Chunked",
-                     RespondThenFlood(Ok("Transfer-Encoding: chunked\r\n"), kChunkedPiece),
-                     u"Response too large.", ""},
-        ExchangeCase{
-            "ChunkSizeOf16HexDigits",
-            RespondThenFlood(Ok("Transfer-Encoding: chunked\r\n") + "7FFFFFFFFFFFFFFF\r\n", kBlock),
-            u"Response too large.", ""}),
+    ::testing::ValuesIn(std::vector<ExchangeCase>{
+        {"WithAHugeLength", RespondThenFlood(Ok("Content-Length: 1099511627776\r\n"), kBlock),
+         u"Response too large.", ""},
+        {"WithoutLength", RespondThenFlood(Ok(""), kBlock), u"Response too large.", ""},
+        {"Chunked", RespondThenFlood(Ok("Transfer-Encoding: chunked\r\n"), kChunkedPiece),
+         u"Response too large.", ""},
+        {"ChunkSizeOf16HexDigits",
+         RespondThenFlood(Ok("Transfer-Encoding: chunked\r\n") + "7FFFFFFFFFFFFFFF\r\n", kBlock),
+         u"Response too large.", ""}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The connection's fate after an exchange, seen from the server.
@@ -164,21 +157,18 @@ TEST_P(FetchClosingRule, AppliesWhateverTheStatus) {
 
 INSTANTIATE_TEST_SUITE_P(
     Responses, FetchClosingRule,
-    ::testing::Values(
-        ClosingCase{"ConnectionClose", Ok("Connection: close\r\nContent-Length: 2\r\n") + "ok",
-                    true},
-        ClosingCase{"ConnectionCloseAnyCaseTrimmed",
-                    Ok("connection:  CLOSE \r\nContent-Length: 2\r\n") + "ok", true},
-        ClosingCase{"ProxyConnectionClose", Ok("Proxy-Connection: close\r\nContent-Length: 0\r\n"),
-                    true},
-        ClosingCase{"StatusFailureWithClose",
-                    "HTTP/1.1 404 Not Found\r\nConnection: close\r\nContent-Length: 0\r\n\r\n",
-                    true},
-        ClosingCase{"KeepAliveByDefault", Ok("Content-Length: 2\r\n") + "ok", false},
-        ClosingCase{"ConnectionKeepAlive",
-                    Ok("Connection: keep-alive\r\nContent-Length: 2\r\n") + "ok", false},
-        ClosingCase{"StatusFailureKeepsItOpen",
-                    "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n", false}),
+    ::testing::ValuesIn(std::vector<ClosingCase>{
+        {"ConnectionClose", Ok("Connection: close\r\nContent-Length: 2\r\n") + "ok", true},
+        {"ConnectionCloseAnyCaseTrimmed", Ok("connection:  CLOSE \r\nContent-Length: 2\r\n") + "ok",
+         true},
+        {"ProxyConnectionClose", Ok("Proxy-Connection: close\r\nContent-Length: 0\r\n"), true},
+        {"StatusFailureWithClose",
+         "HTTP/1.1 404 Not Found\r\nConnection: close\r\nContent-Length: 0\r\n\r\n", true},
+        {"KeepAliveByDefault", Ok("Content-Length: 2\r\n") + "ok", false},
+        {"ConnectionKeepAlive", Ok("Connection: keep-alive\r\nContent-Length: 2\r\n") + "ok",
+         false},
+        {"StatusFailureKeepsItOpen", "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n",
+         false}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(FetchClosingRule, NextFetchClosesTheIdleConnectionFirst) {

@@ -50,19 +50,19 @@ TEST_P(FetchRequestHead, ArrivesExactlyOnce) {
             ExpectedHead(c.target, c.hostBeforePort + ":" + std::to_string(server.Port())));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Addresses, FetchRequestHead,
-    ::testing::Values(
-        AddressCase{"ForecastPage", u"http://127.0.0.1", u"/weather/101230101.shtml",
-                    "/weather/101230101.shtml", "127.0.0.1"},
-        AddressCase{"SchemeAndLocalhostInAnyCase", u"HTTP://LocalHost", u"/a/b/c.html?x=1",
-                    "/a/b/c.html?x=1", "LocalHost"},
-        AddressCase{"NoPathAsksForTheRoot", u"http://127.0.0.1", u"", "/", "127.0.0.1"},
-        AddressCase{"NonAsciiGoesOutAsQuestionMarks", u"http://127.0.0.1", u"/天气/页\U0001F600",
-                    "/?"
-                    "?/???",
-                    "127.0.0.1"}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Addresses, FetchRequestHead,
+                         ::testing::ValuesIn(std::vector<AddressCase>{
+                             {"ForecastPage", u"http://127.0.0.1", u"/weather/101230101.shtml",
+                              "/weather/101230101.shtml", "127.0.0.1"},
+                             {"SchemeAndLocalhostInAnyCase", u"HTTP://LocalHost",
+                              u"/a/b/c.html?x=1", "/a/b/c.html?x=1", "LocalHost"},
+                             {"NoPathAsksForTheRoot", u"http://127.0.0.1", u"", "/", "127.0.0.1"},
+                             {"NonAsciiGoesOutAsQuestionMarks", u"http://127.0.0.1",
+                              u"/天气/页\U0001F600",
+                              "/?"
+                              "?/???",
+                              "127.0.0.1"}}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 struct RejectedAddress {
   std::u16string address;
@@ -85,18 +85,18 @@ TEST_P(FetchRejectsAddress, BeforeTouchingTheNetwork) {
   EXPECT_EQ(server.AcceptedCount(), 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Addresses, FetchRejectsAddress,
-    ::testing::Values(RejectedAddress{u"https://127.0.0.1:PORT/x", messages::kNotHttpAddress},
-                      RejectedAddress{u"ftp://127.0.0.1:PORT/x", messages::kNotHttpAddress},
-                      RejectedAddress{u"127.0.0.1:PORT/x", messages::kNotHttpAddress},
-                      RejectedAddress{u"", messages::kNotHttpAddress},
-                      RejectedAddress{u"http:///x", messages::kMalformedAddress},
-                      RejectedAddress{u"http://:PORT/x", messages::kMalformedAddress},
-                      RejectedAddress{u"http://127.0.0.1:/x", messages::kMalformedAddress},
-                      RejectedAddress{u"http://127.0.0.1:PORTx/x", messages::kMalformedAddress},
-                      RejectedAddress{u"http://127.0.0.1:99999/x", messages::kMalformedAddress},
-                      RejectedAddress{u"http://127.0.0.1:0/x", messages::kMalformedAddress}));
+INSTANTIATE_TEST_SUITE_P(Addresses, FetchRejectsAddress,
+                         ::testing::ValuesIn(std::vector<RejectedAddress>{
+                             {u"https://127.0.0.1:PORT/x", messages::kNotHttpAddress},
+                             {u"ftp://127.0.0.1:PORT/x", messages::kNotHttpAddress},
+                             {u"127.0.0.1:PORT/x", messages::kNotHttpAddress},
+                             {u"", messages::kNotHttpAddress},
+                             {u"http:///x", messages::kMalformedAddress},
+                             {u"http://:PORT/x", messages::kMalformedAddress},
+                             {u"http://127.0.0.1:/x", messages::kMalformedAddress},
+                             {u"http://127.0.0.1:PORTx/x", messages::kMalformedAddress},
+                             {u"http://127.0.0.1:99999/x", messages::kMalformedAddress},
+                             {u"http://127.0.0.1:0/x", messages::kMalformedAddress}}));
 
 TEST(FetchRequest, DottedQuadMustBeFourNumbersUpTo255) {
   platform::Ipv4Address address;
