@@ -51,18 +51,13 @@ TEST_P(UpdateTimeTest, IsTheDateThenABlankAndTheTimeButAtMidnight) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, UpdateTimeTest,
-    ::testing::Values(
-        UpdateTimeCase{"Example", {2014, 9, 16, 8, 5, 9, 0}, u"date|2014|9|16 time|8|5|9|0"},
-        UpdateTimeCase{"MidnightIsTheDateAlone", {2014, 9, 16, 0, 0, 0, 0}, u"date|2014|9|16"},
-        UpdateTimeCase{"OneMillisecondAfterMidnight",
-                       {2014, 9, 16, 0, 0, 0, 1},
-                       u"date|2014|9|16 time|0|0|0|1"},
-        UpdateTimeCase{
-            "OneSecondAfterMidnight", {2014, 9, 16, 0, 0, 1, 0}, u"date|2014|9|16 time|0|0|1|0"},
-        UpdateTimeCase{
-            "OneMinuteAfterMidnight", {2014, 9, 16, 0, 1, 0, 0}, u"date|2014|9|16 time|0|1|0|0"},
-        UpdateTimeCase{
-            "NoonIsNoMidnight", {2014, 9, 16, 12, 0, 0, 0}, u"date|2014|9|16 time|12|0|0|0"}),
+    ::testing::ValuesIn(std::vector<UpdateTimeCase>{
+        {"Example", {2014, 9, 16, 8, 5, 9, 0}, u"date|2014|9|16 time|8|5|9|0"},
+        {"MidnightIsTheDateAlone", {2014, 9, 16, 0, 0, 0, 0}, u"date|2014|9|16"},
+        {"OneMillisecondAfterMidnight", {2014, 9, 16, 0, 0, 0, 1}, u"date|2014|9|16 time|0|0|0|1"},
+        {"OneSecondAfterMidnight", {2014, 9, 16, 0, 0, 1, 0}, u"date|2014|9|16 time|0|0|1|0"},
+        {"OneMinuteAfterMidnight", {2014, 9, 16, 0, 1, 0, 0}, u"date|2014|9|16 time|0|1|0|0"},
+        {"NoonIsNoMidnight", {2014, 9, 16, 12, 0, 0, 0}, u"date|2014|9|16 time|12|0|0|0"}}),
     [](const ::testing::TestParamInfo<UpdateTimeCase>& info) {
       return std::string(info.param.name);
     });

@@ -76,14 +76,13 @@ TEST_P(LocaleFormatTest, WritesTheDateAndTheTimeAsTheLocaleDoes) {
 
 INSTANTIATE_TEST_SUITE_P(
     Locales, LocaleFormatTest,
-    ::testing::Values(
-        LocaleCase{"C", "09/16/14 08:05:09", "09/16/14 20:05:09"},
-        LocaleCase{"zh_CN.UTF-8", "2014年09月16日 08时05分09秒", "2014年09月16日 20时05分09秒"},
-        LocaleCase{"ja_JP.UTF-8", "2014年09月16日 08時05分09秒", "2014年09月16日 20時05分09秒"},
-        LocaleCase{"ko_KR.UTF-8", "2014년 09월 16일 08시 05분 09초",
-                   "2014년 09월 16일 20시 05분 09초"},
-        LocaleCase{"de_DE.UTF-8", "16.09.2014 08:05:09", "16.09.2014 20:05:09"},
-        LocaleCase{"en_US.UTF-8", "09/16/2014 08:05:09 AM", "09/16/2014 08:05:09 PM"}),
+    ::testing::ValuesIn(std::vector<LocaleCase>{
+        {"C", "09/16/14 08:05:09", "09/16/14 20:05:09"},
+        {"zh_CN.UTF-8", "2014年09月16日 08时05分09秒", "2014年09月16日 20时05分09秒"},
+        {"ja_JP.UTF-8", "2014年09月16日 08時05分09秒", "2014年09月16日 20時05分09秒"},
+        {"ko_KR.UTF-8", "2014년 09월 16일 08시 05분 09초", "2014년 09월 16일 20시 05분 09초"},
+        {"de_DE.UTF-8", "16.09.2014 08:05:09", "16.09.2014 20:05:09"},
+        {"en_US.UTF-8", "09/16/2014 08:05:09 AM", "09/16/2014 08:05:09 PM"}}),
     [](const ::testing::TestParamInfo<LocaleCase>& info) {
       std::string name = info.param.locale;
       for (char& c : name) {
