@@ -77,6 +77,17 @@ city_code() {
   awk -F'\t' -v city="$1" '$1 == city { print $2; exit }' "$E2E_CITIES"
 }
 
+# Wine's name for a path: its drive Z: is the root folder.
+windows_path() { printf 'Z:%s' "${1//\//\\}"; }
+
+# What a test of the Windows build needs: the emulator of a native build and Xvfb (else it skips),
+# and the Wine prefix.
+require_wine() {
+  [ -x "$QELO_EMULATOR" ] || skip "no native forecast_emulator at $QELO_EMULATOR (build the native tree first)"
+  command -v Xvfb >/dev/null || skip "Xvfb is not installed"
+  ensure_wine_prefix
+}
+
 # Makes the project's Wine prefix (scripts/wine-run's) once, outside any namespace; tests
 # running in parallel wait for each other.
 ensure_wine_prefix() {
@@ -272,6 +283,19 @@ check_one_request_for() {
     cat -A "$log" >&2
     fail "the program did not send exactly one GET for city code $code with the fixed headers"
   }
+}
+
+# The run ended with 0 within LIMIT_MS and sent no request; an old forecast file in $app_dir is
+# as it was, else none appeared.
+check_ended_at_once() {
+  [ "$run_status" = 0 ] || fail "exit code $run_status"
+  [ "$run_ms" -lt "$1" ] || fail "the run took $run_ms ms"
+  check_no_request "$work/requests"
+  if [ -e "$app_dir/qeloweather.ini.fingerprint" ]; then
+    check_file_untouched "$app_dir/qeloweather.ini"
+  else
+    [ ! -e "$app_dir/qeloweather.ini" ] || fail "a forecast file appeared"
+  fi
 }
 
 check_no_request() {

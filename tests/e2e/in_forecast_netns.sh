@@ -59,22 +59,15 @@ if [ "${1:-}" != "--inside" ]; then
   # namespaces are switched off. The pid namespace ends every process left behind with the
   # command; its own /proc keeps tools that read /proc/<pid> (LeakSanitizer) working.
   namespaces=(--net --mount --pid --fork --kill-child --mount-proc)
-  real_ids=0
-  for argument in "$@"; do
-    [ "$argument" = -- ] && break
-    [ "$argument" = --real-ids ] && real_ids=1
-  done
-  if [ "$real_ids" = 1 ]; then
-    if [ "$(id -u)" = 0 ] && unshare "${namespaces[@]}" true 2>/dev/null; then
-      exec unshare "${namespaces[@]}" bash "$0" --inside "$@"
-    fi
-    echo "SKIP: --real-ids needs root and a network namespace without a user namespace" >&2
-    exit $kSkip
-  fi
-  if unshare --user --map-root-user "${namespaces[@]}" true 2>/dev/null; then
+  arguments=" $* "  # --real-ids among the options before "--"
+  [[ "${arguments%% -- *} " == *" --real-ids "* ]] && real_ids=1 || real_ids=0
+  if [ $real_ids = 0 ] && unshare --user --map-root-user "${namespaces[@]}" true 2>/dev/null; then
     exec unshare --user --map-root-user "${namespaces[@]}" bash "$0" --inside "$@"
   elif [ "$(id -u)" = 0 ] && unshare "${namespaces[@]}" true 2>/dev/null; then
     exec unshare "${namespaces[@]}" bash "$0" --inside "$@"
+  elif [ $real_ids = 1 ]; then
+    echo "SKIP: --real-ids needs root and a network namespace without a user namespace" >&2
+    exit $kSkip
   fi
   reason=$(unshare --user --map-root-user --net --mount true 2>&1 || true)
   echo "SKIP: this machine cannot create a private network and mount namespace (${reason:-unshare failed})" >&2
@@ -83,19 +76,9 @@ fi
 shift
 
 # ---- inside: loopback, host name, emulator, command ----------------------------------------
-emulator="${QELO_EMULATOR:-}"
-start_emulator=1
-host_address=127.0.0.1
-wine=0
-wine_relay=""
-xvfb=0
-out=""
-limit=60
-closed_pipe=0
-signal_name=""
-signal_text=""
-signal_delay_ms=0
-emulator_args=()
+emulator="${QELO_EMULATOR:-}" start_emulator=1 host_address=127.0.0.1 emulator_args=()
+wine=0 wine_relay="" xvfb=0
+out="" limit=60 closed_pipe=0 signal_name="" signal_text="" signal_delay_ms=0
 while [ $# -gt 0 ] && [ "$1" != "--" ]; do
   case "$1" in
     --emulator) emulator="$2"; shift 2 ;;
@@ -167,10 +150,7 @@ hosts="127.0.0.1 localhost
 "
 place_etc_file hosts "$hosts"
 # The resolver must consult the hosts file for host names; for --no-host nothing else.
-if [ -z "$host_address" ]; then
-  place_etc_file nsswitch.conf "hosts: files
-"
-elif [ ! -e /etc/nsswitch.conf ] || ! grep -Eq '^hosts:.*\bfiles\b' /etc/nsswitch.conf; then
+if [ -z "$host_address" ] || ! grep -Eqs '^hosts:.*\bfiles\b' /etc/nsswitch.conf; then
   place_etc_file nsswitch.conf "hosts: files
 "
 fi
@@ -275,23 +255,20 @@ enforce_limit() {
 
 timed_run() {
   rm -f "$out/status" "$out/ms" "$out/signal" "$out/sent" "$out/timed-out"
-  : >"$out/stderr"
-  local closed="" start end pid status=0 guard signaller=""
+  : >"$out/stderr"  # also with --stderr-closed-pipe, for --signal-on-stderr
+  local err start end pid status=0 guard signaller=""
   if [ "$closed_pipe" = 1 ]; then
-    exec {closed}> >(:)
+    exec {err}> >(:)
     wait $!
+  else
+    exec {err}>"$out/stderr"
   fi
   start=$(microseconds)
   # Background commands of a script ignore SIGINT and SIGQUIT; a host's child has them at their
   # defaults.
-  if [ -n "$closed" ]; then
-    env --default-signal "$@" </dev/null >"$out/stdout" 2>&$closed &
-    pid=$!
-    exec {closed}>&-
-  else
-    env --default-signal "$@" </dev/null >"$out/stdout" 2>"$out/stderr" &
-    pid=$!
-  fi
+  env --default-signal "$@" </dev/null >"$out/stdout" 2>&$err &
+  pid=$!
+  exec {err}>&-
   enforce_limit $pid &
   guard=$!
   if [ -n "$signal_name" ]; then
