@@ -1,13 +1,10 @@
 # Shared helpers of the end-to-end and process tests (sourced by every script in this folder and
-# by the bench and run scripts that start the real program).
-#
-# A test script is `set -euo pipefail`, sources this file, calls make_work_dir, runs the program
-# with run_timed (through the namespace runner) or a run function of its own, then checks with
-# the check_* helpers. A fault ends the test with `fail` (exit code 1), a missing capability with
-# `skip` (77, which ctest shows as skipped). A run function takes the runner's options, "--" and
-# the command, and ends in run_timed: complete_fetch and failed_fetch take one, e.g.
-#   as_user() { split_options "$@"; run_timed 60 "${e2e_options[@]}" -- setpriv ... "${e2e_command[@]}"; }
-# (windows_e2e.sh's run_exe is one). They install into $app_dir, which each script sets.
+# by the bench and run scripts that start the real program). A test script sources this file,
+# calls make_work_dir, runs the program with run_timed (through the namespace runner) or a run
+# function of its own, then checks with the check_* helpers; `fail` ends it (exit code 1), `skip`
+# too where a capability is missing (77, which ctest shows as skipped). A run function, such as
+# windows_e2e.sh's run_exe, takes the runner's options, "--" and the command, and ends in
+# run_timed; complete_fetch and failed_fetch take one and install into $app_dir.
 
 readonly E2E_SKIP=77
 # Valgrind's own exit code tells its findings apart from the program's.
@@ -30,15 +27,8 @@ readonly E2E_CITIES="$E2E_DIR/../../citydir/cities.tsv"
 readonly E2E_WINE_RUN="$E2E_DIR/../../scripts/wine-run"
 readonly E2E_WINE="${QELO_WINE:-/usr/lib/wine/wine64}"
 
-fail() {
-  echo "FAIL: $*" >&2
-  exit 1
-}
-
-skip() {
-  echo "SKIP: $*" >&2
-  exit $E2E_SKIP
-}
+fail() { echo "FAIL: $*" >&2; exit 1; }
+skip() { echo "SKIP: $*" >&2; exit $E2E_SKIP; }
 
 # A private directory for one test, removed at the end.
 make_work_dir() {

@@ -1,40 +1,28 @@
 #!/usr/bin/env bash
 # Runs a command in a private network namespace in which www.weather.com.cn is 127.0.0.1 and the
-# forecast-site emulator answers on port 80, so that the real program can be run end to end
-# without leaving the machine. With --out it also times the command as a host starts a program.
-#
+# forecast-site emulator answers on port 80, so that the real program runs end to end without
+# leaving the machine. With --out it also times the command as a host starts a program.
 #   in_forecast_netns.sh [runner options] [emulator options] -- command [arguments...]
-#
 # Runner options:
-#   --emulator PATH   the forecast_emulator executable (default: $QELO_EMULATOR)
-#   --no-emulator     nothing listens on port 80 (a refused connection)
-#   --no-host         www.weather.com.cn does not resolve (only the hosts file is asked, and the
-#                     name is not in it); implies --no-emulator
-#   --unanswered      www.weather.com.cn is an address routed into the loopback device that
-#                     nobody answers, so that a connect waits; implies --no-emulator
-#   --wine            give Wine a private copy-on-write view of the project prefix, so that a
-#                     fresh wineserver starts inside the namespace (WINEPREFIX and the rest of
-#                     Wine's environment are set; the command calls wine64 itself)
-#   --wine-relay LIST with --wine: Wine traces the calls of LIST (RelayInclude, as in
-#                     "user32.SetTimer;user32.MessageBoxW") with thread ids and timestamps on
-#                     stderr (WINEDEBUG is set)
-#   --xvfb            start a virtual X server of the namespace's own (DISPLAY is set)
-#   --real-ids        no user namespace: the machine's own user ids stay valid inside, so that
-#                     the command can drop to another user (setpriv); needs root
+#   --emulator PATH   the forecast_emulator (default: $QELO_EMULATOR); --no-emulator: none, a
+#                     refused connection; --no-host: the name does not resolve; --unanswered: it
+#                     is an address routed into the loopback device that nobody answers
+#   --wine            a private copy-on-write view of the project's Wine prefix, so that a fresh
+#                     wineserver starts inside (the command calls wine64 itself); --wine-relay LIST:
+#                     Wine traces the calls of LIST ("user32.SetTimer;user32.MessageBoxW") on stderr
+#   --xvfb            an X server of the namespace's own (DISPLAY is set)
+#   --real-ids        no user namespace, so that the command can drop to another user; needs root
 # Timed run (a host's start: standard input /dev/null, the end signals at their defaults):
-#   --out DIR         DIR/stdout and DIR/stderr get the command's output; DIR/status its exit
-#                     code (124 when --limit cut it off, 128+N when signal N ended it), DIR/ms the
-#                     time from its start to its end, DIR/signal (with --signal) "sent MS" (MS:
-#                     from the signal to the end) or "not running" when it had ended before
+#   --out DIR         DIR/stdout, DIR/stderr; DIR/status, the exit code (124 when --limit cut it
+#                     off, 128+N for signal N); DIR/ms from start to end; DIR/signal, with
+#                     --signal, "sent MS" (from the signal to the end) or "not running"
 #   --limit SECONDS   the hard limit (SIGTERM, SIGKILL 5 s later); default 60
 #   --stderr-closed-pipe  standard error is a pipe whose reader has gone
 #   --signal NAME     send SIGNAME --signal-delay MS (default 0) after the start, or, with
-#   --signal-on-stderr TEXT, that long after standard error first holds TEXT
-# Every other option before "--" goes to the emulator (--mode, --once, --request-log ...).
-#
-# The command's exit code is passed on (with --out: 0 once the run is recorded). Exit code 77
-# (and a reason on stderr) means that this machine cannot make such a namespace; tests treat it
-# as a skip.
+#                     --signal-on-stderr TEXT, that long after standard error first holds TEXT
+# Every other option before "--" goes to the emulator (--mode, --once, --request-log ...). The
+# command's exit code is passed on (with --out: 0 once the run is recorded); 77 (and a reason on
+# stderr) means that this machine cannot make such a namespace, which tests take as a skip.
 set -euo pipefail
 source "$(dirname "$0")/e2e_lib.sh"
 [ -n "${QELO_RUNNER_TRACE:-}" ] && set -x

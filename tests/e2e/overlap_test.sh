@@ -1,21 +1,17 @@
 #!/usr/bin/env bash
-# Runs that overlap, as a host that starts the program on a timer and on a click makes them:
-# copies of the real program started at once in one folder, each for another city, against the
-# forecast-site emulator, round after round, while the host example writes a key of the host's
-# own under the lock the program takes (examples/linux/host-key.sh, examples/windows/host-key.c).
-# Each round starts from a file with a comment, a [host] section, a host key inside [qelo] and an
-# [other] section. After every round: every host line in place and the host's last value there,
-# each section once, no NUL, whole characters, an update time and the other 16 keys exactly as
-# one city was served, and no run reported a failure (natively: nothing on stderr and exit
-# code 0; under Wine: no MessageBoxW in the relay trace).
-#
+# Runs that overlap, as a host starting the program on a timer and on a click makes them: copies
+# of the real program started at once in one folder, each for another city, against the
+# forecast-site emulator, round after round, while the host example writes a key of its own under
+# the program's lock (examples/linux/host-key.sh, examples/windows/host-key.c). Each round starts
+# from a file with host lines in and around [qelo]. After it: every host line in place and the
+# host's last tick, each section once, no NUL, whole characters, one update time and the other 16
+# keys exactly as one city was served, and no run reported a failure (stderr, or a MessageBoxW).
 #   overlap_test.sh [--build native|windows] [--path replacement|in-place] [--rounds N] [--runs K]
-# native (default): the program K at once (default 4); the path replacement (default; run as
-#   root in a folder it may write) or in-place (a folder of root's with mode 0555 and a file
-#   of mode 0666, runs as nobody, so the file is rewritten through its own descriptor);
-# windows: qeloweather.exe under Wine, K at once (default 3) under one wineserver.
-# Prints each round's faults (or ok), then "N rounds: P passed, F failed" and the rounds per
-# kind of fault; exits 1 when a round failed.
+# native: K runs at once (default 4), as root in a folder it may write (replacement), or as
+#   nobody in a folder of mode 0555 beside a file of mode 0666 (in-place: the file is rewritten
+#   through its own descriptor); windows: qeloweather.exe under one wineserver (K default 3).
+# Prints each round's faults (or ok), the rounds passed and failed and the rounds per kind of
+# fault; exits 1 when a round failed.
 # Environment: QELO_EMULATOR; native: QELO_PROGRAM; windows: QELO_EXE, QELO_HOST_KEY_EXE.
 set -euo pipefail
 source "$(dirname "$0")/e2e_lib.sh"
@@ -88,30 +84,25 @@ reported() {
 
 # Waits for every run of the round; a run's fault goes to $round_dir/faults.
 wait_for_runs() {
-  local deadline=$((SECONDS + kRoundSeconds)) i status left
-  declare -A done_=()
-  while :; do
-    left=0
+  local deadline=$((SECONDS + kRoundSeconds)) i status
+  while [ ${#pids[@]} -gt 0 ]; do
     for i in "${!pids[@]}"; do
-      [ -z "${done_[$i]:-}" ] || continue
       if ! kill -0 "${pids[i]}" 2>/dev/null; then
         status=0
         wait "${pids[i]}" || status=$?
         [ $status = 0 ] || echo "exit: ${cities[i]} ended with $status" >>"$round_dir/faults"
-        done_[$i]=1
       elif reported "$i" || [ $SECONDS -ge $deadline ]; then
         kill -KILL "${pids[i]}" 2>/dev/null || true
         wait "${pids[i]}" 2>/dev/null || true
         reported "$i" || echo "hang: ${cities[i]} had not ended after $kRoundSeconds s" >>"$round_dir/faults"
-        done_[$i]=1
       else
-        left=1
+        continue
       fi
+      unset 'pids[i]'
     done
-    [ $left = 1 ] || break
     sleep 0.02
   done
-  for i in "${!pids[@]}"; do
+  for i in "${!cities[@]}"; do
     if [ "$build" = windows ]; then
       ! reported "$i" || echo "report: ${cities[i]} showed a message box" >>"$round_dir/faults"
     elif [ -s "$round_dir/stderr.$i" ]; then

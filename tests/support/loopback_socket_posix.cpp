@@ -67,7 +67,7 @@ namespace {
 
 long long Outcome(ssize_t count) {
   if (count >= 0) return count;
-  return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR ? 0 : -1;
+  return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR ? kWouldBlock : -1;
 }
 
 }  // namespace
@@ -77,8 +77,7 @@ long long SendNow(PeerSocket& socket, const char* bytes, std::size_t count) {
 }
 
 long long ReceiveNow(PeerSocket& socket, char* into, std::size_t capacity) {
-  const ssize_t received = ::recv(Fd(socket.Get()), into, capacity, MSG_DONTWAIT);
-  return received == 0 ? -1 : Outcome(received);
+  return Outcome(::recv(Fd(socket.Get()), into, capacity, MSG_DONTWAIT));
 }
 
 void ShutdownSending(PeerSocket& socket) { ::shutdown(Fd(socket.Get()), SHUT_WR); }

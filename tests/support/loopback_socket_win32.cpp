@@ -75,19 +75,19 @@ namespace {
 
 long long Outcome(int count) {
   if (count != SOCKET_ERROR) return count;
-  return ::WSAGetLastError() == WSAEWOULDBLOCK ? 0 : -1;
+  return ::WSAGetLastError() == WSAEWOULDBLOCK ? kWouldBlock : -1;
 }
 
 }  // namespace
 
+// A send of at most 1 GiB, whose count an int holds.
 long long SendNow(PeerSocket& socket, const char* bytes, std::size_t count) {
   const int piece = static_cast<int>(count > (1u << 30) ? (1u << 30) : count);
   return Outcome(::send(Native(socket.Get()), bytes, piece, 0));
 }
 
 long long ReceiveNow(PeerSocket& socket, char* into, std::size_t capacity) {
-  const int received = ::recv(Native(socket.Get()), into, static_cast<int>(capacity), 0);
-  return received == 0 ? -1 : Outcome(received);
+  return Outcome(::recv(Native(socket.Get()), into, static_cast<int>(capacity), 0));
 }
 
 void ShutdownSending(PeerSocket& socket) { ::shutdown(Native(socket.Get()), SD_SEND); }
