@@ -63,9 +63,7 @@ wait_until() {
 }
 
 # The code the program looks up for a city name: that of the first row with the name.
-city_code() {
-  awk -F'\t' -v city="$1" '$1 == city { print $2; exit }' "$E2E_CITIES"
-}
+city_code() { awk -F'\t' -v city="$1" '$1 == city { print $2; exit }' "$E2E_CITIES"; }
 
 # Wine's name for a path: its drive Z: is the root folder.
 windows_path() { printf 'Z:%s' "${1//\//\\}"; }
@@ -107,9 +105,7 @@ split_options() {
 in_netns() {
   local status=0
   "$E2E_RUNNER" "$@" || status=$?
-  if [ $status = $E2E_SKIP ]; then
-    skip "no private network namespace on this machine"
-  fi
+  [ $status != $E2E_SKIP ] || skip "no private network namespace on this machine"
   return $status
 }
 

@@ -27,21 +27,17 @@ set -euo pipefail
 source "$(dirname "$0")/e2e_lib.sh"
 [ -n "${QELO_RUNNER_TRACE:-}" ] && set -x
 
-readonly kSkip=77
 readonly kHost=www.weather.com.cn
 # An address for --unanswered: routed into the loopback device, assigned to nobody.
 readonly kUnansweredNet=10.77.0.0/24 kUnansweredAddress=10.77.0.1
 
-fail_setup() {
-  echo "in_forecast_netns: $*" >&2
-  exit 125
-}
+fail_setup() { echo "in_forecast_netns: $*" >&2; exit 125; }
 
 # ---- outside: enter the namespaces ---------------------------------------------------------
 if [ "${1:-}" != "--inside" ]; then
   if ! command -v unshare >/dev/null || ! command -v ip >/dev/null; then
     echo "SKIP: unshare (util-linux) and ip (iproute2) are needed for a private network namespace" >&2
-    exit $kSkip
+    exit $E2E_SKIP
   fi
   # A user namespace lets an ordinary user do this; plain root may do without one where user
   # namespaces are switched off. The pid namespace ends every process left behind with the
@@ -55,11 +51,11 @@ if [ "${1:-}" != "--inside" ]; then
     exec unshare "${namespaces[@]}" bash "$0" --inside "$@"
   elif [ $real_ids = 1 ]; then
     echo "SKIP: --real-ids needs root and a network namespace without a user namespace" >&2
-    exit $kSkip
+    exit $E2E_SKIP
   fi
   reason=$(unshare --user --map-root-user --net --mount true 2>&1 || true)
   echo "SKIP: this machine cannot create a private network and mount namespace (${reason:-unshare failed})" >&2
-  exit $kSkip
+  exit $E2E_SKIP
 fi
 shift
 

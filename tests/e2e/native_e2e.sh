@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# End-to-end tests of the native program: the real executable, started as a host would start
-# it, against the forecast-site emulator inside a private network namespace.
-#
+# End-to-end tests of the native program, started as a host would start it, against the
+# forecast-site emulator inside a private network namespace.
 #   native_e2e.sh SCENARIO [arguments]
 # Environment: QELO_EMULATOR, QELO_PROGRAM (qeloweather), QELO_SHORT_WATCHDOG_PROGRAM and
 # QELO_SHORT_WATCHDOG_MS (the test variant whose watchdog fires after that many milliseconds);

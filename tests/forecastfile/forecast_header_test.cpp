@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/case_name.h"
 #include "tests/support/recording_forecast_file.h"
 #include "tests/support/text_cases.h"
 
@@ -49,18 +50,15 @@ TEST_P(UpdateTimeTest, IsTheDateThenABlankAndTheTimeButAtMidnight) {
   EXPECT_EQ(FormatUpdateTime(GetParam().time, FieldsFormat()), GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, UpdateTimeTest,
-    ::testing::ValuesIn(std::vector<UpdateTimeCase>{
-        {"Example", {2014, 9, 16, 8, 5, 9, 0}, u"date|2014|9|16 time|8|5|9|0"},
-        {"MidnightIsTheDateAlone", {2014, 9, 16, 0, 0, 0, 0}, u"date|2014|9|16"},
-        {"OneMillisecondAfterMidnight", {2014, 9, 16, 0, 0, 0, 1}, u"date|2014|9|16 time|0|0|0|1"},
-        {"OneSecondAfterMidnight", {2014, 9, 16, 0, 0, 1, 0}, u"date|2014|9|16 time|0|0|1|0"},
-        {"OneMinuteAfterMidnight", {2014, 9, 16, 0, 1, 0, 0}, u"date|2014|9|16 time|0|1|0|0"},
-        {"NoonIsNoMidnight", {2014, 9, 16, 12, 0, 0, 0}, u"date|2014|9|16 time|12|0|0|0"}}),
-    [](const ::testing::TestParamInfo<UpdateTimeCase>& info) {
-      return std::string(info.param.name);
-    });
+const UpdateTimeCase kUpdateTimes[] = {
+    {"Example", {2014, 9, 16, 8, 5, 9, 0}, u"date|2014|9|16 time|8|5|9|0"},
+    {"MidnightIsTheDateAlone", {2014, 9, 16, 0, 0, 0, 0}, u"date|2014|9|16"},
+    {"OneMillisecondAfterMidnight", {2014, 9, 16, 0, 0, 0, 1}, u"date|2014|9|16 time|0|0|0|1"},
+    {"OneSecondAfterMidnight", {2014, 9, 16, 0, 0, 1, 0}, u"date|2014|9|16 time|0|0|1|0"},
+    {"OneMinuteAfterMidnight", {2014, 9, 16, 0, 1, 0, 0}, u"date|2014|9|16 time|0|1|0|0"},
+    {"NoonIsNoMidnight", {2014, 9, 16, 12, 0, 0, 0}, u"date|2014|9|16 time|12|0|0|0"},
+};
+INSTANTIATE_TEST_SUITE_P(Table, UpdateTimeTest, ::testing::ValuesIn(kUpdateTimes), test::CaseName);
 
 TEST(ForecastFilePathTest, KeepsTheDirectoryWithItsSeparator) {
   const test::TextCase cases[] = {

@@ -10,6 +10,7 @@
 #include "core/text.h"
 #include "platform/socket.h"
 #include "tests/retrieval/http_client_testing.h"
+#include "tests/support/case_name.h"
 
 namespace qelo::test {
 namespace {
@@ -50,19 +51,18 @@ TEST_P(FetchRequestHead, ArrivesExactlyOnce) {
             ExpectedHead(c.target, c.hostBeforePort + ":" + std::to_string(server.Port())));
 }
 
-INSTANTIATE_TEST_SUITE_P(Addresses, FetchRequestHead,
-                         ::testing::ValuesIn(std::vector<AddressCase>{
-                             {"ForecastPage", u"http://127.0.0.1", u"/weather/101230101.shtml",
-                              "/weather/101230101.shtml", "127.0.0.1"},
-                             {"SchemeAndLocalhostInAnyCase", u"HTTP://LocalHost",
-                              u"/a/b/c.html?x=1", "/a/b/c.html?x=1", "LocalHost"},
-                             {"NoPathAsksForTheRoot", u"http://127.0.0.1", u"", "/", "127.0.0.1"},
-                             {"NonAsciiGoesOutAsQuestionMarks", u"http://127.0.0.1",
-                              u"/天气/页\U0001F600",
-                              "/?"
-                              "?/???",
-                              "127.0.0.1"}}),
-                         [](const auto& info) { return std::string(info.param.name); });
+const AddressCase kAddresses[] = {
+    {"ForecastPage", u"http://127.0.0.1", u"/weather/101230101.shtml", "/weather/101230101.shtml",
+     "127.0.0.1"},
+    {"SchemeAndLocalhostInAnyCase", u"HTTP://LocalHost", u"/a/b/c.html?x=1", "/a/b/c.html?x=1",
+     "LocalHost"},
+    {"NoPathAsksForTheRoot", u"http://127.0.0.1", u"", "/", "127.0.0.1"},
+    {"NonAsciiGoesOutAsQuestionMarks", u"http://127.0.0.1", u"/天气/页\U0001F600",
+     "/?"
+     "?/???",
+     "127.0.0.1"},
+};
+INSTANTIATE_TEST_SUITE_P(Addresses, FetchRequestHead, ::testing::ValuesIn(kAddresses), CaseName);
 
 struct RejectedAddress {
   std::u16string address;

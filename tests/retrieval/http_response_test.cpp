@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "tests/retrieval/http_response_testing.h"
+#include "tests/support/case_name.h"
 
 namespace qelo {
 namespace {
@@ -95,8 +96,7 @@ const FramingCase kFramings[] = {
     {"NoContent", "HTTP/1.1 204 No Content\r\n\r\nxyz", "", false},
     {"BodyBytesGoInAsReceived", kOk + "Content-Encoding: gzip\r\n\r\n" + kRawBody, kRawBody, true},
 };
-INSTANTIATE_TEST_SUITE_P(Bodies, Framing, ::testing::ValuesIn(kFramings),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Bodies, Framing, ::testing::ValuesIn(kFramings), test::CaseName);
 
 TEST(ChunkedBody, TrailerLinesJoinTheHeaderLines) {
   const ReadOutcome outcome =
@@ -253,8 +253,7 @@ const StatusCase kStatuses[] = {
     {"ControlCharactersKept", std::string("HTTP/1.1 500 A\tB\0C\r\n\r\n", 22), 500,
      std::u16string(u"HTTP/1.1 500 A\tB\0C", 18), true},
 };
-INSTANTIATE_TEST_SUITE_P(Codes, Status, ::testing::ValuesIn(kStatuses),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Codes, Status, ::testing::ValuesIn(kStatuses), test::CaseName);
 
 TEST(InterimResponse, ContinueIsSkipped) {
   const ReadOutcome outcome = ReadScripted(
