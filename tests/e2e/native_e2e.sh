@@ -72,6 +72,13 @@ report_lost() {
   echo "ok: the report went nowhere; ended with 0 after $run_ms ms"
 }
 
+# The signal came while the program ran (WHEN says where it was), and ended it with 0 at once.
+check_ended_by_signal() {
+  [[ "$run_signal" == "sent "* ]] || fail "$1: the program was not running ($run_signal): $(cat "$work/stderr")"
+  [ "${run_signal#sent }" -lt 2000 ] || fail "$1: ended ${run_signal#sent } ms after the signal"
+  [ "$run_status" = 0 ] || fail "$1: exit code $run_status"
+}
+
 # An end signal (TERM, INT, HUP) ends the shipped program at once with 0 where it waits for its
 # watchdog after a reported failure.
 end_signal_while_waiting() {
@@ -79,9 +86,7 @@ end_signal_while_waiting() {
   program=$(install_program "$QELO_PROGRAM" "$app_dir")
   # The shipped watchdog is 300000 ms: still waiting 300 ms after the report.
   run_timed 20 --no-host --signal "$signal" --signal-on-stderr $'\n' --signal-delay 300 -- "$program" 福州
-  [[ "$run_signal" == "sent "* ]] || fail "SIG$signal: the program was not waiting for its watchdog ($run_signal)"
-  [ "${run_signal#sent }" -lt 2000 ] || fail "SIG$signal: ended ${run_signal#sent } ms after the signal"
-  [ "$run_status" = 0 ] || fail "SIG$signal: exit code $run_status"
+  check_ended_by_signal "SIG$signal, waiting for the watchdog"
   check_report "$(basename "$program")" "Socket Error # 1100?"$'\r\n'"*"
   echo "ok: SIG$signal ended the waiting program with 0 ${run_signal#sent } ms after it came"
 }
@@ -92,9 +97,7 @@ end_signal_in_fetch() {
   local program
   program=$(install_program "$QELO_PROGRAM" "$app_dir")
   run_timed 20 --unanswered --signal TERM --signal-delay 500 -- "$program" 福州
-  [[ "$run_signal" == "sent "* ]] || fail "the program did not wait in its fetch ($run_signal): $(cat "$work/stderr")"
-  [ "${run_signal#sent }" -lt 2000 ] || fail "ended ${run_signal#sent } ms after the signal"
-  [ "$run_status" = 0 ] || fail "exit code $run_status"
+  check_ended_by_signal "SIGTERM in the fetch"
   [ ! -s "$work/stderr" ] || fail "the program reported: $(cat "$work/stderr")"
   [ ! -e "$app_dir/qeloweather.ini" ] || fail "a forecast file appeared"
   echo "ok: SIGTERM ended the fetch with 0 ${run_signal#sent } ms after it came"

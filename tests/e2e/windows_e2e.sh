@@ -30,15 +30,13 @@ run_exe() {
     "$E2E_WINE" "${e2e_command[@]}"
 }
 
-# program_events EXE_NAME: what the program's main thread did in the relay trace ($work/stderr),
-# one tab-separated line per event:
+# program_events EXE_NAME: what the program's main thread (the one that loaded EXE_NAME) did in
+# the relay trace ($work/stderr), one tab-separated line per event, numbers as Wine prints them:
 #   MS  call     FUNCTION  CALLER  ARGUMENT...   a relayed call, e.g. user32.SetTimer
 #   MS  return   FUNCTION  CALLER  RETVAL        its return
 #   MS  message  MSG       -       HWND WP LP    a message handed to a window procedure
-# The main thread is the one that loaded EXE_NAME; CALLER is "own" when the return address lies
-# in the program's image (the 256 MiB from its load address), else "other". Numbers stay as Wine
-# prints them (hexadecimal, lower case); a string argument is its text between L"...", escapes
-# as printed (a CR LF stands as \r\n).
+# CALLER is "own" for a return address in the program's image (256 MiB from its load address),
+# else "other"; a string argument is its text between L"...", a CR LF in it as \r\n.
 program_events() {
   awk -v exe="$1" -F '\n' '
     function hex(text,   i, n) {
