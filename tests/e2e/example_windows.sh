@@ -1,10 +1,8 @@
 #!/usr/bin/env bash
 # Runs the host example examples/windows/forecast.cmd under Wine's cmd against the forecast-site
-# emulator, as the zip ships it: for a city of the table, run from the unpacked folder's
-# examples\windows\, it must find qeloweather.exe two folders up, wait for its end and show the
-# forecast file with the values the emulator served; for an unknown name, run from beside the
-# program, it must say that the run wrote nothing and leave the file alone.
-#
+# emulator, as the zip ships it: for a city, run from examples\windows\, it finds qeloweather.exe
+# two folders up, waits for its end and shows the file with the values served; for an unknown
+# name, run from beside the program, it says that the run wrote nothing and leaves the file alone.
 #   example_windows.sh
 # Environment: QELO_EMULATOR (a native build's forecast_emulator), QELO_EXE, QELO_SHIPPED (the
 # build's texts as the zip holds them).

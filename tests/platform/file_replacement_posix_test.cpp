@@ -208,7 +208,9 @@ TEST_F(FileReplacementTest, OddFilesGetSoundAnswers) {
     EXPECT_EQ(after.st_uid, before.st_uid) << c.name;
     EXPECT_EQ(after.st_gid, before.st_gid) << c.name;
     EXPECT_EQ(after.st_blocks > 0, before.st_blocks > 0) << c.name;
-    if (c.answer != Case::kReplaced) EXPECT_EQ(after.st_ino, before.st_ino) << c.name;
+    if (c.answer != Case::kReplaced) {
+      EXPECT_EQ(after.st_ino, before.st_ino) << c.name;
+    }
     if (c.answer == Case::kRefused) {
       EXPECT_EQ(after.st_size, before.st_size) << c.name;
       EXPECT_EQ(small ? ReadBytes(path) : "", bytes) << c.name;

@@ -186,7 +186,7 @@ INSTANTIATE_TEST_SUITE_P(
             {"BeforeTheTrailersEmptyLine", kChunked + "5\r\nhello\r\n0\r\nX: y\r\n", kClosed,
              kOwnMessage}}),
         ::testing::ValuesIn(std::vector<Ending>{
-            {"Close"},
+            {"Close", 0, nullptr, u""},
             {"Abort", 10053, nullptr, u"Socket Error # 10053\r\nSoftware caused connection abort."},
             {"Reset", 10054, nullptr, u"Socket Error # 10054\r\nConnection reset by peer."},
             {"Shutdown", 10058, nullptr,
