@@ -17,9 +17,8 @@
 #include "core/text.h"
 #include "forecastfile/forecast_header.h"
 #include "forecastfile/forecast_keys.h"
-#include "platform/message_loop.h"
 #include "platform/module_path.h"
-#include "platform/window_timer.h"
+#include "tests/support/message_loop_wait.h"
 
 namespace qelo {
 namespace {
@@ -80,19 +79,8 @@ class RecordingRun final : public RunOutput {
   };
 };
 
-// Dispatches the thread's messages, the watchdog's among them, as the message loop does, until
-// the quit message or for `waitMs` at most; true when the quit message came first. Nothing else
-// here posts it, and one already posted is taken at once.
-bool EndsWithin(std::uint32_t waitMs) {
-  bool late = false;
-  platform::WindowTimer backstop([&] {
-    late = true;
-    platform::PostQuit();
-  });
-  backstop.Start(waitMs);
-  platform::RunMessageLoop();
-  return !late;
-}
+// Only the run posts the quit message here, so the loop's end is the run's end.
+using test::LoopEndsWithin;
 constexpr std::uint32_t kAtOnce = 10000;  // the bound of a wait that should end at once
 constexpr std::uint32_t kAWhile = 100;    // a wait that nothing ends
 
@@ -119,29 +107,20 @@ std::vector<std::string> Writes(const Log& log) {
   return writes;
 }
 
-TEST(FrmMainRun, WithoutCityEndsAtOnceWithEmptyCityField) {
-  RecordingRun run;
-  TFrmMain form(u"", run.Client(), run, kFixedFormat, kWatchdogInterval);
-  EXPECT_EQ(form.edtCityName.GetText(), u"");  // the stored 福州 is no default
-  EXPECT_EQ(form.edtJsonURL.GetText(), u"");
-  EXPECT_EQ(form.mmow.GetLine(0), u"mmow");
-  EXPECT_EQ(form.mmow.GetLineCount(), 1);
-  EXPECT_FALSE(form.tmr1.Running());
-  EXPECT_EQ(run.log, Log());
-  EXPECT_TRUE(EndsWithin(kAtOnce));
-}
-
-TEST(FrmMainRun, UnknownCityEndsWithoutFetchOrFile) {
-  for (const char16_t* city : {u"火星", u"福 州", u"福\"州", u"ab cd"}) {
+// Without a city, or with a name the table lacks, the run ends at once; the stored 福州 is no
+// default.
+TEST(FrmMainRun, WithoutAKnownCityEndsAtOnceWithoutFetchOrFile) {
+  for (const std::u16string city : {u"", u"火星", u"福 州", u"福\"州", u"ab cd"}) {
     SCOPED_TRACE(ToUtf8(city));
     RecordingRun run;
     TFrmMain form(city, run.Client(), run, kFixedFormat, kWatchdogInterval);
     EXPECT_EQ(form.edtCityName.GetText(), city);
-    EXPECT_EQ(form.edtJsonURL.GetText(), u"(未知城市)");
+    EXPECT_EQ(form.edtJsonURL.GetText(), city.empty() ? u"" : u"(未知城市)");
     EXPECT_EQ(form.mmow.GetLine(0), u"mmow");
+    EXPECT_EQ(form.mmow.GetLineCount(), 1);
     EXPECT_FALSE(form.tmr1.Running());
     EXPECT_EQ(run.log, Log());
-    EXPECT_TRUE(EndsWithin(kAtOnce));
+    EXPECT_TRUE(LoopEndsWithin(kAtOnce));
   }
 }
 
@@ -170,25 +149,23 @@ TEST(FrmMainRun, FoundCityRunsEveryStepInOrderAndEndsAfterClosing) {
   }
   EXPECT_EQ(writes[5], "write [qelo] 城市=福州");
   EXPECT_EQ(run.log.size(), 2 + writes.size() + 1);
-  EXPECT_TRUE(EndsWithin(kAtOnce));
+  EXPECT_TRUE(LoopEndsWithin(kAtOnce));
 }
 
-struct FailureAfterArming {
-  const char* name;
-  std::u16string message;
-  std::u16string shown;
-  bool failInFetch;  // else the first write fails
-};
-
 TEST(FrmMainRun, FailureAfterArmingIsReportedAndLeavesTheEndToTheWatchdog) {
-  for (const auto& c : std::vector<FailureAfterArming>{
-           {"host not found", u"Socket Error # 11001\r\nHost not found.",
-            u"Socket Error # 11001\r\nHost not found.", true},
-           {"status", u"HTTP/1.1 404 Not Found", u"HTTP/1.1 404 Not Found.", true},
-           {"empty", u"", u"", true},
-           {"write refused", u"Unable to write to C:\\Plugins\\qeloweather.ini",
-            u"Unable to write to C:\\Plugins\\qeloweather.ini.", false},
-       }) {
+  const struct {
+    const char* name;
+    std::u16string message, shown;
+    bool failInFetch;  // else the first write fails
+  } cases[] = {
+      {"host not found", u"Socket Error # 11001\r\nHost not found.",
+       u"Socket Error # 11001\r\nHost not found.", true},
+      {"status", u"HTTP/1.1 404 Not Found", u"HTTP/1.1 404 Not Found.", true},
+      {"empty", u"", u"", true},
+      {"write refused", u"Unable to write to C:\\Plugins\\qeloweather.ini",
+       u"Unable to write to C:\\Plugins\\qeloweather.ini.", false},
+  };
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     RecordingRun run;
     if (c.failInFetch) {
@@ -205,7 +182,7 @@ TEST(FrmMainRun, FailureAfterArmingIsReportedAndLeavesTheEndToTheWatchdog) {
       EXPECT_TRUE(Writes(run.log).empty());
     }
     EXPECT_TRUE(form.tmr1.Running());
-    EXPECT_FALSE(EndsWithin(kAWhile));  // only the watchdog, 300 s away, ends this run
+    EXPECT_FALSE(LoopEndsWithin(kAWhile));  // only the watchdog, 300 s away, ends this run
   }
 }
 
@@ -213,22 +190,22 @@ TEST(FrmMainRun, ArmedWatchdogEndsTheProgramAfterAFailureAndKeepsFiring) {
   RecordingRun run;
   run.fetch = [](ResponseBuffer&) { throw Failure(u"HTTP/1.1 404 Not Found"); };
   TFrmMain form(u"福州", run.Client(), run, kFixedFormat, kShortWatchdog);
-  EXPECT_TRUE(EndsWithin(kAtOnce));
-  EXPECT_TRUE(EndsWithin(kAtOnce));  // asking again is harmless
+  EXPECT_TRUE(LoopEndsWithin(kAtOnce));
+  EXPECT_TRUE(LoopEndsWithin(kAtOnce));  // asking again is harmless
 }
 
 TEST(FrmMainRun, WatchdogDueWhileTheReportIsUpEndsFromWithinIt) {
   RecordingRun run;
   run.fetch = [](ResponseBuffer&) { throw Failure(u"Connection Closed Gracefully."); };
   run.whileReportIsUp = [&] {
-    EXPECT_TRUE(EndsWithin(kAtOnce));
+    EXPECT_TRUE(LoopEndsWithin(kAtOnce));
     run.log.push_back("ended");
   };
   TFrmMain form(u"福州", run.Client(), run, kFixedFormat, kShortWatchdog);
   EXPECT_EQ(run.log, Log({"fetch " + ToUtf8(kFuzhouAddress),
                           Reported(u"Connection Closed Gracefully."), "ended"}));
   form.tmr1.SetEnabled(false);
-  EXPECT_FALSE(EndsWithin(kAWhile));  // the report asked for no second end
+  EXPECT_FALSE(LoopEndsWithin(kAWhile));  // the report asked for no second end
 }
 
 TEST(FrmMainRun, FailureWithoutARunningWatchdogEndsOnceReported) {
@@ -237,7 +214,7 @@ TEST(FrmMainRun, FailureWithoutARunningWatchdogEndsOnceReported) {
   TFrmMain form(u"福州", run.Client(), run, kFixedFormat, 0);  // an interval of 0 starts nothing
   EXPECT_FALSE(form.tmr1.Running());
   EXPECT_EQ(run.log, Log({"fetch " + ToUtf8(kFuzhouAddress), Reported(u"Out of memory.")}));
-  EXPECT_TRUE(EndsWithin(kAtOnce));
+  EXPECT_TRUE(LoopEndsWithin(kAtOnce));
 }
 
 }  // namespace

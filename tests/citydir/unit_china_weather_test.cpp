@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <set>
 #include <string>
@@ -14,19 +15,14 @@ namespace {
 std::string Utf8(std::u16string_view text) { return ToUtf8(text); }
 
 bool IsCityCode(std::u16string_view code) {
-  if (code.size() != 9 || code.substr(0, 3) != u"101") return false;
-  for (char16_t c : code) {
-    if (c < u'0' || c > u'9') return false;
-  }
-  return true;
+  return code.size() == 9 && code.substr(0, 3) == u"101" &&
+         std::all_of(code.begin(), code.end(), [](char16_t c) { return c >= u'0' && c <= u'9'; });
 }
 
 bool IsBareChineseName(std::u16string_view name) {
-  if (name.size() < 2 || name.size() > 9) return false;
-  for (char16_t c : name) {
-    if (c < 0x4E00 || c > 0x9FFF) return false;
-  }
-  return true;
+  return name.size() >= 2 && name.size() <= 9 &&
+         std::all_of(name.begin(), name.end(),
+                     [](char16_t c) { return c >= 0x4E00 && c <= 0x9FFF; });
 }
 
 TEST(CityTable, HasOneValidRowPerIndexInStrictlyAscendingCodeOrder) {

@@ -1,13 +1,10 @@
 # Shared helpers of the end-to-end and process tests (sourced by every script in this folder and
-# by the bench and run scripts that start the real program).
-#
-# A test script is `set -euo pipefail`, sources this file, calls make_work_dir, runs the program
-# with run_timed (through the namespace runner) or a run function of its own, then checks with
-# the check_* helpers. A fault ends the test with `fail` (exit code 1), a missing capability with
-# `skip` (77, which ctest shows as skipped). A run function takes the runner's options, "--" and
-# the command, and ends in run_timed: complete_fetch and failed_fetch take one, e.g.
-#   as_user() { split_options "$@"; run_timed 60 "${e2e_options[@]}" -- setpriv ... "${e2e_command[@]}"; }
-# (windows_e2e.sh's run_exe is one). They install into $app_dir, which each script sets.
+# by the bench and run scripts that start the real program). A test script sources this file,
+# calls make_work_dir, runs the program with run_timed (through the namespace runner) or a run
+# function of its own, then checks with the check_* helpers; `fail` ends it (exit code 1), `skip`
+# too where a capability is missing (77, which ctest shows as skipped). A run function, such as
+# windows_e2e.sh's run_exe, takes the runner's options, "--" and the command, and ends in
+# run_timed; complete_fetch and failed_fetch take one and install into $app_dir.
 
 readonly E2E_SKIP=77
 # Valgrind's own exit code tells its findings apart from the program's.
@@ -30,15 +27,8 @@ readonly E2E_CITIES="$E2E_DIR/../../citydir/cities.tsv"
 readonly E2E_WINE_RUN="$E2E_DIR/../../scripts/wine-run"
 readonly E2E_WINE="${QELO_WINE:-/usr/lib/wine/wine64}"
 
-fail() {
-  echo "FAIL: $*" >&2
-  exit 1
-}
-
-skip() {
-  echo "SKIP: $*" >&2
-  exit $E2E_SKIP
-}
+fail() { echo "FAIL: $*" >&2; exit 1; }
+skip() { echo "SKIP: $*" >&2; exit $E2E_SKIP; }
 
 # A private directory for one test, removed at the end.
 make_work_dir() {
@@ -73,8 +63,17 @@ wait_until() {
 }
 
 # The code the program looks up for a city name: that of the first row with the name.
-city_code() {
-  awk -F'\t' -v city="$1" '$1 == city { print $2; exit }' "$E2E_CITIES"
+city_code() { awk -F'\t' -v city="$1" '$1 == city { print $2; exit }' "$E2E_CITIES"; }
+
+# Wine's name for a path: its drive Z: is the root folder.
+windows_path() { printf 'Z:%s' "${1//\//\\}"; }
+
+# What a test of the Windows build needs: the emulator of a native build and Xvfb (else it skips),
+# and the Wine prefix.
+require_wine() {
+  [ -x "$QELO_EMULATOR" ] || skip "no native forecast_emulator at $QELO_EMULATOR (build the native tree first)"
+  command -v Xvfb >/dev/null || skip "Xvfb is not installed"
+  ensure_wine_prefix
 }
 
 # Makes the project's Wine prefix (scripts/wine-run's) once, outside any namespace; tests
@@ -106,9 +105,7 @@ split_options() {
 in_netns() {
   local status=0
   "$E2E_RUNNER" "$@" || status=$?
-  if [ $status = $E2E_SKIP ]; then
-    skip "no private network namespace on this machine"
-  fi
+  [ $status != $E2E_SKIP ] || skip "no private network namespace on this machine"
   return $status
 }
 
@@ -272,6 +269,19 @@ check_one_request_for() {
     cat -A "$log" >&2
     fail "the program did not send exactly one GET for city code $code with the fixed headers"
   }
+}
+
+# The run ended with 0 within LIMIT_MS and sent no request; an old forecast file in $app_dir is
+# as it was, else none appeared.
+check_ended_at_once() {
+  [ "$run_status" = 0 ] || fail "exit code $run_status"
+  [ "$run_ms" -lt "$1" ] || fail "the run took $run_ms ms"
+  check_no_request "$work/requests"
+  if [ -e "$app_dir/qeloweather.ini.fingerprint" ]; then
+    check_file_untouched "$app_dir/qeloweather.ini"
+  else
+    [ ! -e "$app_dir/qeloweather.ini" ] || fail "a forecast file appeared"
+  fi
 }
 
 check_no_request() {

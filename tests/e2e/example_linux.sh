@@ -1,10 +1,8 @@
 #!/usr/bin/env bash
 # Runs the host example examples/linux/forecast.sh with the native program against the
-# forecast-site emulator: today's line for a city of the table, run as from the unpacked archive
-# (the program two folders up); a refusal for an unknown name, and, with nothing listening, a
-# refusal within its time limit although the program itself would wait five minutes for its
-# watchdog, run from beside the program.
-#
+# forecast-site emulator: today's line for a city, run as from the unpacked archive (the program
+# two folders up); run from beside the program, a refusal for an unknown name and, with nothing
+# listening, one within its time limit although the program would wait for its watchdog.
 #   example_linux.sh
 # Environment: QELO_EMULATOR, QELO_PROGRAM (qeloweather).
 set -euo pipefail
@@ -24,8 +22,7 @@ run_example() {
   local script=$1 limit=$2
   shift 2
   split_options "$@"
-  local options=("${e2e_options[@]}") city=("${e2e_command[@]}")
-  run_timed 60 "${options[@]}" -- env QELO_WAIT_SECONDS="$limit" "$script" "${city[@]}"
+  run_timed 60 "${e2e_options[@]}" -- env QELO_WAIT_SECONDS="$limit" "$script" "${e2e_command[@]}"
   example_status=$run_status example_ms=$run_ms
   example_out=$(cat "$work/stdout")
   example_err=$(cat "$work/stderr")

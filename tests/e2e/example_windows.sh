@@ -1,10 +1,8 @@
 #!/usr/bin/env bash
 # Runs the host example examples/windows/forecast.cmd under Wine's cmd against the forecast-site
-# emulator, as the zip ships it: for a city of the table, run from the unpacked folder's
-# examples\windows\, it must find qeloweather.exe two folders up, wait for its end and show the
-# forecast file with the values the emulator served; for an unknown name, run from beside the
-# program, it must say that the run wrote nothing and leave the file alone.
-#
+# emulator, as the zip ships it: for a city, run from examples\windows\, it finds qeloweather.exe
+# two folders up, waits for its end and shows the file with the values served; for an unknown
+# name, run from beside the program, it says that the run wrote nothing and leaves the file alone.
 #   example_windows.sh
 # Environment: QELO_EMULATOR (a native build's forecast_emulator), QELO_EXE, QELO_SHIPPED (the
 # build's texts as the zip holds them).
@@ -12,10 +10,9 @@ set -euo pipefail
 source "$(dirname "$0")/e2e_lib.sh"
 
 : "${QELO_EMULATOR:?}" "${QELO_EXE:?}"
-[ -x "$QELO_EMULATOR" ] || skip "no native forecast_emulator at $QELO_EMULATOR (build the native tree first)"
-command -v Xvfb >/dev/null || skip "Xvfb is not installed"
 # Wine takes its code page from the C library's locale.
 locale -a 2>/dev/null | grep -qix 'zh_CN\.utf-\?8' || skip "the zh_CN.UTF-8 locale is not installed"
+require_wine
 make_work_dir
 examples="${QELO_SHIPPED:?}/examples/windows"
 app_dir="$work/app"
@@ -24,12 +21,8 @@ mkdir -p "$app_dir/examples/windows"
 cp "$examples/forecast.cmd" "$examples/show-ini.js" "$app_dir/examples/windows/"
 cp "$examples/forecast.cmd" "$examples/show-ini.js" "$app_dir/"
 
-ensure_wine_prefix
-
-# The script as a host would call it: cmd /c with the city; Wine's drive Z: is the root folder.
-# A Chinese system code page (936), as on a Chinese Windows, lets the console output keep the
-# Chinese text; it is read back as GBK.
-windows_path() { printf 'Z:%s' "${1//\//\\}"; }
+# The script as a host would call it: cmd /c with the city. A Chinese system code page (936), as
+# on a Chinese Windows, lets the console output keep the Chinese text; it is read back as GBK.
 run_example() {
   local script=$1 city=$2
   run_timed 150 --wine --xvfb -- env LC_ALL=zh_CN.UTF-8 "$E2E_WINE" cmd /c "$(windows_path "$script")" "$city"

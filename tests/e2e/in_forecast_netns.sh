@@ -1,101 +1,68 @@
 #!/usr/bin/env bash
 # Runs a command in a private network namespace in which www.weather.com.cn is 127.0.0.1 and the
-# forecast-site emulator answers on port 80, so that the real program can be run end to end
-# without leaving the machine. With --out it also times the command as a host starts a program.
-#
+# forecast-site emulator answers on port 80, so that the real program runs end to end without
+# leaving the machine. With --out it also times the command as a host starts a program.
 #   in_forecast_netns.sh [runner options] [emulator options] -- command [arguments...]
-#
 # Runner options:
-#   --emulator PATH   the forecast_emulator executable (default: $QELO_EMULATOR)
-#   --no-emulator     nothing listens on port 80 (a refused connection)
-#   --no-host         www.weather.com.cn does not resolve (only the hosts file is asked, and the
-#                     name is not in it); implies --no-emulator
-#   --unanswered      www.weather.com.cn is an address routed into the loopback device that
-#                     nobody answers, so that a connect waits; implies --no-emulator
-#   --wine            give Wine a private copy-on-write view of the project prefix, so that a
-#                     fresh wineserver starts inside the namespace (WINEPREFIX and the rest of
-#                     Wine's environment are set; the command calls wine64 itself)
-#   --wine-relay LIST with --wine: Wine traces the calls of LIST (RelayInclude, as in
-#                     "user32.SetTimer;user32.MessageBoxW") with thread ids and timestamps on
-#                     stderr (WINEDEBUG is set)
-#   --xvfb            start a virtual X server of the namespace's own (DISPLAY is set)
-#   --real-ids        no user namespace: the machine's own user ids stay valid inside, so that
-#                     the command can drop to another user (setpriv); needs root
+#   --emulator PATH   the forecast_emulator (default: $QELO_EMULATOR); --no-emulator: none, a
+#                     refused connection; --no-host: the name does not resolve; --unanswered: it
+#                     is an address routed into the loopback device that nobody answers
+#   --wine            a private copy-on-write view of the project's Wine prefix, so that a fresh
+#                     wineserver starts inside (the command calls wine64 itself); --wine-relay LIST:
+#                     Wine traces the calls of LIST ("user32.SetTimer;user32.MessageBoxW") on stderr
+#   --xvfb            an X server of the namespace's own (DISPLAY is set)
+#   --real-ids        no user namespace, so that the command can drop to another user; needs root
 # Timed run (a host's start: standard input /dev/null, the end signals at their defaults):
-#   --out DIR         DIR/stdout and DIR/stderr get the command's output; DIR/status its exit
-#                     code (124 when --limit cut it off, 128+N when signal N ended it), DIR/ms the
-#                     time from its start to its end, DIR/signal (with --signal) "sent MS" (MS:
-#                     from the signal to the end) or "not running" when it had ended before
+#   --out DIR         DIR/stdout, DIR/stderr; DIR/status, the exit code (124 when --limit cut it
+#                     off, 128+N for signal N); DIR/ms from start to end; DIR/signal, with
+#                     --signal, "sent MS" (from the signal to the end) or "not running"
 #   --limit SECONDS   the hard limit (SIGTERM, SIGKILL 5 s later); default 60
 #   --stderr-closed-pipe  standard error is a pipe whose reader has gone
 #   --signal NAME     send SIGNAME --signal-delay MS (default 0) after the start, or, with
-#   --signal-on-stderr TEXT, that long after standard error first holds TEXT
-# Every other option before "--" goes to the emulator (--mode, --once, --request-log ...).
-#
-# The command's exit code is passed on (with --out: 0 once the run is recorded). Exit code 77
-# (and a reason on stderr) means that this machine cannot make such a namespace; tests treat it
-# as a skip.
+#                     --signal-on-stderr TEXT, that long after standard error first holds TEXT
+# Every other option before "--" goes to the emulator (--mode, --once, --request-log ...). The
+# command's exit code is passed on (with --out: 0 once the run is recorded); 77 (and a reason on
+# stderr) means that this machine cannot make such a namespace, which tests take as a skip.
 set -euo pipefail
 source "$(dirname "$0")/e2e_lib.sh"
 [ -n "${QELO_RUNNER_TRACE:-}" ] && set -x
 
-readonly kSkip=77
 readonly kHost=www.weather.com.cn
 # An address for --unanswered: routed into the loopback device, assigned to nobody.
 readonly kUnansweredNet=10.77.0.0/24 kUnansweredAddress=10.77.0.1
 
-fail_setup() {
-  echo "in_forecast_netns: $*" >&2
-  exit 125
-}
+fail_setup() { echo "in_forecast_netns: $*" >&2; exit 125; }
 
 # ---- outside: enter the namespaces ---------------------------------------------------------
 if [ "${1:-}" != "--inside" ]; then
   if ! command -v unshare >/dev/null || ! command -v ip >/dev/null; then
     echo "SKIP: unshare (util-linux) and ip (iproute2) are needed for a private network namespace" >&2
-    exit $kSkip
+    exit $E2E_SKIP
   fi
   # A user namespace lets an ordinary user do this; plain root may do without one where user
   # namespaces are switched off. The pid namespace ends every process left behind with the
   # command; its own /proc keeps tools that read /proc/<pid> (LeakSanitizer) working.
   namespaces=(--net --mount --pid --fork --kill-child --mount-proc)
-  real_ids=0
-  for argument in "$@"; do
-    [ "$argument" = -- ] && break
-    [ "$argument" = --real-ids ] && real_ids=1
-  done
-  if [ "$real_ids" = 1 ]; then
-    if [ "$(id -u)" = 0 ] && unshare "${namespaces[@]}" true 2>/dev/null; then
-      exec unshare "${namespaces[@]}" bash "$0" --inside "$@"
-    fi
-    echo "SKIP: --real-ids needs root and a network namespace without a user namespace" >&2
-    exit $kSkip
-  fi
-  if unshare --user --map-root-user "${namespaces[@]}" true 2>/dev/null; then
+  arguments=" $* "  # --real-ids among the options before "--"
+  [[ "${arguments%% -- *} " == *" --real-ids "* ]] && real_ids=1 || real_ids=0
+  if [ $real_ids = 0 ] && unshare --user --map-root-user "${namespaces[@]}" true 2>/dev/null; then
     exec unshare --user --map-root-user "${namespaces[@]}" bash "$0" --inside "$@"
   elif [ "$(id -u)" = 0 ] && unshare "${namespaces[@]}" true 2>/dev/null; then
     exec unshare "${namespaces[@]}" bash "$0" --inside "$@"
+  elif [ $real_ids = 1 ]; then
+    echo "SKIP: --real-ids needs root and a network namespace without a user namespace" >&2
+    exit $E2E_SKIP
   fi
   reason=$(unshare --user --map-root-user --net --mount true 2>&1 || true)
   echo "SKIP: this machine cannot create a private network and mount namespace (${reason:-unshare failed})" >&2
-  exit $kSkip
+  exit $E2E_SKIP
 fi
 shift
 
 # ---- inside: loopback, host name, emulator, command ----------------------------------------
-emulator="${QELO_EMULATOR:-}"
-start_emulator=1
-host_address=127.0.0.1
-wine=0
-wine_relay=""
-xvfb=0
-out=""
-limit=60
-closed_pipe=0
-signal_name=""
-signal_text=""
-signal_delay_ms=0
-emulator_args=()
+emulator="${QELO_EMULATOR:-}" start_emulator=1 host_address=127.0.0.1 emulator_args=()
+wine=0 wine_relay="" xvfb=0
+out="" limit=60 closed_pipe=0 signal_name="" signal_text="" signal_delay_ms=0
 while [ $# -gt 0 ] && [ "$1" != "--" ]; do
   case "$1" in
     --emulator) emulator="$2"; shift 2 ;;
@@ -167,10 +134,7 @@ hosts="127.0.0.1 localhost
 "
 place_etc_file hosts "$hosts"
 # The resolver must consult the hosts file for host names; for --no-host nothing else.
-if [ -z "$host_address" ]; then
-  place_etc_file nsswitch.conf "hosts: files
-"
-elif [ ! -e /etc/nsswitch.conf ] || ! grep -Eq '^hosts:.*\bfiles\b' /etc/nsswitch.conf; then
+if [ -z "$host_address" ] || ! grep -Eqs '^hosts:.*\bfiles\b' /etc/nsswitch.conf; then
   place_etc_file nsswitch.conf "hosts: files
 "
 fi
@@ -275,23 +239,20 @@ enforce_limit() {
 
 timed_run() {
   rm -f "$out/status" "$out/ms" "$out/signal" "$out/sent" "$out/timed-out"
-  : >"$out/stderr"
-  local closed="" start end pid status=0 guard signaller=""
+  : >"$out/stderr"  # also with --stderr-closed-pipe, for --signal-on-stderr
+  local err start end pid status=0 guard signaller=""
   if [ "$closed_pipe" = 1 ]; then
-    exec {closed}> >(:)
+    exec {err}> >(:)
     wait $!
+  else
+    exec {err}>"$out/stderr"
   fi
   start=$(microseconds)
   # Background commands of a script ignore SIGINT and SIGQUIT; a host's child has them at their
   # defaults.
-  if [ -n "$closed" ]; then
-    env --default-signal "$@" </dev/null >"$out/stdout" 2>&$closed &
-    pid=$!
-    exec {closed}>&-
-  else
-    env --default-signal "$@" </dev/null >"$out/stdout" 2>"$out/stderr" &
-    pid=$!
-  fi
+  env --default-signal "$@" </dev/null >"$out/stdout" 2>&$err &
+  pid=$!
+  exec {err}>&-
   enforce_limit $pid &
   guard=$!
   if [ -n "$signal_name" ]; then

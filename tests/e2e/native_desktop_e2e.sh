@@ -1,11 +1,8 @@
 #!/usr/bin/env bash
 # End-to-end tests of the native program on the desktops it is made for: the update time in the
-# user's locale, folders and program names that are no UTF-8, and a forecast file that an
-# unprivileged user may not write.
-#
+# user's locale, folder and program names that are no UTF-8, a file an unprivileged user may not
+# write (one it writes in place is the fault sweep's, tests/forecastfile/fault_sweep.py).
 #   native_desktop_e2e.sh locale LOCALE | gbk-folder | gbk-report | unprivileged-read-only
-# The file written in place by an unprivileged user, in a folder of mode 0555 or a sticky one,
-# is the fault sweep's (tests/forecastfile/fault_sweep.py).
 # Environment: QELO_EMULATOR, QELO_PROGRAM, QELO_SHORT_WATCHDOG_PROGRAM, QELO_SHORT_WATCHDOG_MS.
 set -euo pipefail
 source "$(dirname "$0")/e2e_lib.sh"
@@ -18,30 +15,24 @@ readonly kGbkFuzhou=$'\xb8\xa3\xd6\xdd'
 readonly kGbkWeather=$'\xcc\xec\xc6\xf8'
 readonly kNobody=65534
 
-# The keys after 更新时间 as the emulator serves them for 福州.
-expected_keys() { "$QELO_EMULATOR" --print-expected 福州 | tail -n +2; }
-
 # The program's 更新时间 must be what `date +'%x %X'` prints under the same locale for one of the
 # seconds the run lasted.
 locale_run() {
   local locale=$1
   locale -a 2>/dev/null | grep -qix "${locale/UTF-8/utf8}" || skip "locale $locale is not installed"
-  local program
+  local program before after text written second expected=""
   program=$(install_program "$QELO_PROGRAM" "$work/app")
-  local before after
   before=$(date +%s)
   run_timed 60 -- env -u LANG -u LC_TIME LC_ALL="$locale" "$program" 福州
   after=$(date +%s)
   [ "$run_status" = 0 ] || fail "exit code $run_status under $locale"
   [ ! -s "$work/stderr" ] || fail "the program reported: $(cat "$work/stderr")"
-  local text written
   text=$(ini_text "$work/app/qeloweather.ini")
   written=$(printf '%s\n' "$text" | sed -n 's/^更新时间=//p')
-  local second expected=""
   for ((second = before; second <= after; second++)); do
     expected=$(LC_ALL="$locale" date -d "@$second" +'%x %X')
     if [ "$written" = "$expected" ]; then
-      [ "$(printf '%s\n' "$text" | tail -n +3)" = "$(expected_keys)" ] ||
+      [ "$(printf '%s\n' "$text" | tail -n +3)" = "$("$QELO_EMULATOR" --print-expected 福州 | tail -n +2)" ] ||
         fail "the forecast keys differ from what the emulator served"
       echo "ok: $locale 更新时间=$written"
       return
@@ -52,8 +43,7 @@ locale_run() {
 
 # The program and its file in a folder whose name is GBK bytes: found, written, complete.
 gbk_folder() {
-  local app_dir="$work/$kGbkFuzhou"
-  local program
+  local app_dir="$work/$kGbkFuzhou" program
   program=$(install_program "$QELO_PROGRAM" "$app_dir")
   run_timed 60 -- "$program" 福州
   [ "$run_status" = 0 ] || fail "exit code $run_status"

@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# End-to-end tests of the native program: the real executable, started as a host would start
-# it, against the forecast-site emulator inside a private network namespace.
-#
+# End-to-end tests of the native program, started as a host would start it, against the
+# forecast-site emulator inside a private network namespace.
 #   native_e2e.sh SCENARIO [arguments]
 # Environment: QELO_EMULATOR, QELO_PROGRAM (qeloweather), QELO_SHORT_WATCHDOG_PROGRAM and
 # QELO_SHORT_WATCHDOG_MS (the test variant whose watchdog fires after that many milliseconds);
@@ -12,8 +11,7 @@ source "$(dirname "$0")/e2e_lib.sh"
 : "${QELO_EMULATOR:?}" "${QELO_PROGRAM:?}"
 scenario=$1
 make_work_dir
-# Where the program is installed; its forecast file lands beside it.
-app_dir="$work/app"
+app_dir="$work/app"  # the program's folder, where its forecast file lands
 # Well before the watchdog: a complete run over loopback takes milliseconds.
 kPromptExitMs=5000
 # A run that has nothing to fetch ends at once.
@@ -33,25 +31,18 @@ complete_run() {
   echo "ok: $city ($mode) in $run_ms ms"
 }
 
-# A run that ends at once without touching the network or the file: exit code 0, nothing on
-# stderr, no request, an old forecast file left alone and, without one, none made.
+# A run that ends at once without touching the network or the file, nothing on stderr: beside an
+# old forecast file, then without one.
 no_run() {
   local program
   program=$(install_program "$QELO_PROGRAM" "$app_dir")
-  rm -f "$work/requests"
-  plant_old_file "$app_dir/qeloweather.ini"
-  run_timed 30 --request-log "$work/requests" -- "$program" "$@"
-  [ "$run_status" = 0 ] || fail "exit code $run_status"
-  [ ! -s "$work/stderr" ] || fail "the program reported: $(cat "$work/stderr")"
-  [ "$run_ms" -lt $kAtOnceMs ] || fail "the program took $run_ms ms to end"
-  check_no_request "$work/requests"
-  check_file_untouched "$app_dir/qeloweather.ini"
-  rm -f "$app_dir/qeloweather.ini"
-  run_timed 30 -- "$program" "$@"
-  [ "$run_status" = 0 ] || fail "exit code $run_status without a forecast file"
-  [ ! -s "$work/stderr" ] || fail "the program reported: $(cat "$work/stderr")"
-  [ "$run_ms" -lt $kAtOnceMs ] || fail "the program took $run_ms ms to end without a forecast file"
-  [ ! -e "$app_dir/qeloweather.ini" ] || fail "a forecast file appeared"
+  for old_file in 1 0; do
+    rm -f "$app_dir/qeloweather.ini"* "$work/requests"
+    [ $old_file = 0 ] || plant_old_file "$app_dir/qeloweather.ini"
+    run_timed 30 --request-log "$work/requests" -- "$program" "$@"
+    [ ! -s "$work/stderr" ] || fail "the program reported: $(cat "$work/stderr")"
+    check_ended_at_once $kAtOnceMs
+  done
   echo "ok: ended at once in $run_ms ms, nothing fetched or written"
 }
 
@@ -81,6 +72,13 @@ report_lost() {
   echo "ok: the report went nowhere; ended with 0 after $run_ms ms"
 }
 
+# The signal came while the program ran (WHEN says where it was), and ended it with 0 at once.
+check_ended_by_signal() {
+  [[ "$run_signal" == "sent "* ]] || fail "$1: the program was not running ($run_signal): $(cat "$work/stderr")"
+  [ "${run_signal#sent }" -lt 2000 ] || fail "$1: ended ${run_signal#sent } ms after the signal"
+  [ "$run_status" = 0 ] || fail "$1: exit code $run_status"
+}
+
 # An end signal (TERM, INT, HUP) ends the shipped program at once with 0 where it waits for its
 # watchdog after a reported failure.
 end_signal_while_waiting() {
@@ -88,9 +86,7 @@ end_signal_while_waiting() {
   program=$(install_program "$QELO_PROGRAM" "$app_dir")
   # The shipped watchdog is 300000 ms: still waiting 300 ms after the report.
   run_timed 20 --no-host --signal "$signal" --signal-on-stderr $'\n' --signal-delay 300 -- "$program" 福州
-  [[ "$run_signal" == "sent "* ]] || fail "SIG$signal: the program was not waiting for its watchdog ($run_signal)"
-  [ "${run_signal#sent }" -lt 2000 ] || fail "SIG$signal: ended ${run_signal#sent } ms after the signal"
-  [ "$run_status" = 0 ] || fail "SIG$signal: exit code $run_status"
+  check_ended_by_signal "SIG$signal, waiting for the watchdog"
   check_report "$(basename "$program")" "Socket Error # 1100?"$'\r\n'"*"
   echo "ok: SIG$signal ended the waiting program with 0 ${run_signal#sent } ms after it came"
 }
@@ -101,9 +97,7 @@ end_signal_in_fetch() {
   local program
   program=$(install_program "$QELO_PROGRAM" "$app_dir")
   run_timed 20 --unanswered --signal TERM --signal-delay 500 -- "$program" 福州
-  [[ "$run_signal" == "sent "* ]] || fail "the program did not wait in its fetch ($run_signal): $(cat "$work/stderr")"
-  [ "${run_signal#sent }" -lt 2000 ] || fail "ended ${run_signal#sent } ms after the signal"
-  [ "$run_status" = 0 ] || fail "exit code $run_status"
+  check_ended_by_signal "SIGTERM in the fetch"
   [ ! -s "$work/stderr" ] || fail "the program reported: $(cat "$work/stderr")"
   [ ! -e "$app_dir/qeloweather.ini" ] || fail "a forecast file appeared"
   echo "ok: SIGTERM ended the fetch with 0 ${run_signal#sent } ms after it came"

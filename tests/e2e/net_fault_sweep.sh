@@ -1,16 +1,12 @@
 #!/usr/bin/env bash
 # Network faults in the fetch of the real program: strace makes one socket call of the fetch
 # (connect, sendto, poll, recvfrom) fail once with ECONNRESET, EINTR or EAGAIN, at each of its
-# occurrences in turn, for each framing of the page (Content-Length, up to the close, chunked),
-# served at once and trickled. Every run must end with exit code 0 either complete, with the
-# 17 values the emulator served and nothing reported, or with one failure report and the old
-# forecast file untouched: never a half page, never a hang. An interrupted call, or one that
-# would block, must not fail the fetch at all (but EAGAIN from connect, which is a refusal).
-#
+# occurrences in turn, for each framing of the page, served at once and (without --sample)
+# trickled. Every run must end with exit code 0, complete with the values served and nothing
+# reported, or with one report and the old file untouched: never a half page, never a hang. An
+# interrupted call, or one that would block, must not fail the fetch (but EAGAIN from connect, a
+# refusal). Prints the runs per framing, pace, call and errno, then each outcome with its count.
 #   net_fault_sweep.sh [--sample]
-# --sample (the default test) serves the page at once only; without it each framing is also
-# trickled in pieces. Prints the runs per framing, pace, call and errno: complete, failed and
-# wrong, then each failure message with its count; exits 1 when any run went wrong.
 # Environment: QELO_EMULATOR, QELO_SHORT_WATCHDOG_PROGRAM (its watchdog ends a failed run).
 set -euo pipefail
 source "$(dirname "$0")/e2e_lib.sh"
@@ -45,9 +41,8 @@ one_run() {
   fi
 }
 
-# Inside the namespace: the runs of one framing and pace, one line each (CALL ERRNO K OUTCOME).
-# A clean run first counts the call's occurrences; the sweep goes one past them. An interrupted
-# call, and one that would block other than the connect, is waited out: it must not fail.
+# Inside the namespace: the runs of one framing and pace, one line each (CALL ERRNO K OUTCOME); a
+# clean run counts the call's occurrences first, and the sweep goes one past them.
 inside() {
   local program=$1 call errno k count outcome
   for call in $kCalls; do

@@ -1,9 +1,6 @@
 #!/usr/bin/env bash
-# End-to-end tests of qeloweather.exe under Wine: the real Windows program, started as a host
-# starts it, against the forecast-site emulator, with a fresh wineserver and X server of the
-# namespace's own. The Win32 calls that matter are read from Wine's relay trace of the program's
-# main thread.
-#
+# End-to-end tests of qeloweather.exe under Wine, started as a host starts it, against the
+# forecast-site emulator; the Win32 calls that matter are read from Wine's relay trace.
 #   windows_e2e.sh SCENARIO [argument]
 # Environment: QELO_EMULATOR (a native build's forecast_emulator), QELO_EXE,
 # QELO_SHORT_WATCHDOG_EXE, QELO_SHORT_WATCHDOG_MS.
@@ -11,13 +8,10 @@ set -euo pipefail
 source "$(dirname "$0")/e2e_lib.sh"
 
 : "${QELO_EMULATOR:?}" "${QELO_EXE:?}"
-[ -x "$QELO_EMULATOR" ] || skip "no native forecast_emulator at $QELO_EMULATOR (build the native tree first)"
-command -v Xvfb >/dev/null || skip "Xvfb is not installed"
+require_wine
 scenario=$1
 make_work_dir
-# Where the program is installed; its forecast file lands beside it.
-app_dir="$work/app"
-ensure_wine_prefix
+app_dir="$work/app"  # the program's folder, where its forecast file lands
 # Wine's start in a fresh prefix view takes a few seconds; the real watchdog is 300 s.
 readonly kPromptExitMs=60000
 # A run with nothing to fetch still ends at once, Wine's start included.
@@ -36,15 +30,13 @@ run_exe() {
     "$E2E_WINE" "${e2e_command[@]}"
 }
 
-# program_events EXE_NAME: what the program's main thread did in the relay trace ($work/stderr),
-# one tab-separated line per event:
+# program_events EXE_NAME: what the program's main thread (the one that loaded EXE_NAME) did in
+# the relay trace ($work/stderr), one tab-separated line per event, numbers as Wine prints them:
 #   MS  call     FUNCTION  CALLER  ARGUMENT...   a relayed call, e.g. user32.SetTimer
 #   MS  return   FUNCTION  CALLER  RETVAL        its return
 #   MS  message  MSG       -       HWND WP LP    a message handed to a window procedure
-# The main thread is the one that loaded EXE_NAME; CALLER is "own" when the return address lies
-# in the program's image (the 256 MiB from its load address), else "other". Numbers stay as Wine
-# prints them (hexadecimal, lower case); a string argument is its text between L"...", escapes
-# as printed (a CR LF stands as \r\n).
+# CALLER is "own" for a return address in the program's image (256 MiB from its load address),
+# else "other"; a string argument is its text between L"...", a CR LF in it as \r\n.
 program_events() {
   awk -v exe="$1" -F '\n' '
     function hex(text,   i, n) {
@@ -174,59 +166,50 @@ complete_run() {
   echo "ok: $city ($mode) in $run_ms ms under Wine"
 }
 
-# A run that ends at once without fetching, writing or arming the watchdog. With --old-file an
-# earlier forecast file stays as it was; without, none appears. START is "" or a show mode of
-# Wine's start command (/max, /min), which starts the program as a host asking for that mode.
+# The run's one MessageBoxW: a text matching the glob TEXT (a CR LF in it as the trace shows it,
+# \r\n), the title TITLE and MB_OK | MB_ICONERROR; sets $box.
+check_box() {
+  local text=${2//$'\r'/'\\r'}
+  text=${text//$'\n'/'\\n'}
+  box=$(calls_of "$1" user32.MessageBoxW)
+  # shellcheck disable=SC2053 # the text is a glob on purpose
+  [ -n "$box" ] && [ "$(wc -l <<<"$box")" = 1 ] && [[ "$(cut -f6 <<<"$box")" == $text ]] &&
+    [ "$(cut -f7 <<<"$box")" = "$3" ] && [ "$(cut -f8 <<<"$box")" = $MB_OK_ICONERROR ] ||
+    fail "wrong box: $box (wanted text \"$text\", title \"$3\", flags $MB_OK_ICONERROR)"
+}
+
+# A run that ends at once without fetching, writing or arming the watchdog, beside an earlier
+# forecast file with --old-file. --start MODE starts it as a host asking for a show mode (/max,
+# /min) would, through Wine's start command.
 no_run() {
-  local old_file=0 start=""
+  local old_file=0 start=() exe events
   [ "${1:-}" != --old-file ] || { old_file=1; shift; }
-  [ "${1:-}" != --start ] || { start=$2; shift 2; }
-  local exe
+  [ "${1:-}" != --start ] || { start=(start /wait "$2" /unix); shift 2; }
   exe=$(install_program "$QELO_EXE" "$app_dir")
-  rm -f "$app_dir/qeloweather.ini" "$work/requests"
+  rm -f "$app_dir/qeloweather.ini"* "$work/requests"
   [ $old_file = 0 ] || plant_old_file "$app_dir/qeloweather.ini"
-  if [ -n "$start" ]; then
-    run_exe 120 --request-log "$work/requests" -- start /wait "$start" /unix "$exe" "$@"
-  else
-    run_exe 120 --request-log "$work/requests" -- "$exe" "$@"
-  fi
-  [ "$run_status" = 0 ] || fail "exit code $run_status"
-  [ "$run_ms" -lt $kAtOnceMs ] || fail "the run took $run_ms ms"
-  check_no_request "$work/requests"
-  if [ $old_file = 1 ]; then
-    check_file_untouched "$app_dir/qeloweather.ini"
-  else
-    [ ! -e "$app_dir/qeloweather.ini" ] || fail "a forecast file appeared"
-  fi
-  local events
+  run_exe 120 --request-log "$work/requests" -- "${start[@]}" "$exe" "$@"
+  check_ended_at_once $kAtOnceMs
   events=$(program_events "$(basename "$exe")")
   check_no_call "$events" user32.MessageBoxW "a failure was reported"
   check_no_call "$events" user32.SetTimer "the watchdog was armed with nothing to fetch"
   check_no_window_shown "$events"
-  echo "ok: ${start:-started} ${*:-without arguments}: nothing fetched or written, ended in $run_ms ms"
+  echo "ok: ${start[2]:-started} ${*:-without arguments}: nothing fetched or written, ended in $run_ms ms"
 }
 
-# The box shows the report (PATTERN, a glob) owned by a window, with the application title and
-# MB_OK | MB_ICONERROR, and the short watchdog closes it and ends the program without anybody
-# pressing OK: its timer message comes on time, the end request (PostQuitMessage) after the box
-# opened, and the timer is killed.
+# The box shows the report (PATTERN, a glob) owned by a window, and the short watchdog closes it
+# and ends the program without anybody pressing OK: its timer message comes on time, the end
+# request (PostQuitMessage) after the box opened, and the timer is killed.
 failed_fetch_box() {
   local report=$1
   shift
   : "${QELO_SHORT_WATCHDOG_EXE:?}"
   failed_fetch "$QELO_SHORT_WATCHDOG_EXE" run_exe 120 "$@"
-  local events box text
+  local events box
   events=$(program_events "$(basename "$installed")")
-  box=$(calls_of "$events" user32.MessageBoxW)
-  [ -n "$box" ] && [ "$(wc -l <<<"$box")" = 1 ] || fail "expected one MessageBoxW call, got: $box"
-  # The trace shows a CR LF as \r\n.
-  text=$(cut -f6 <<<"$box")
-  report=${report//$'\r'/'\\r'}
-  report=${report//$'\n'/'\\n'}
-  # shellcheck disable=SC2053 # the report is a glob on purpose
-  [[ "$text" == $report ]] && [ "$(cut -f4 <<<"$box")" = own ] && [ "$(cut -f5 <<<"$box")" != 00000000 ] &&
-    [ "$(cut -f7 <<<"$box")" = "$program_title" ] && [ "$(cut -f8 <<<"$box")" = $MB_OK_ICONERROR ] ||
-    fail "wrong box: $box (wanted an owner window, text \"$report\", title \"$program_title\", flags $MB_OK_ICONERROR)"
+  check_box "$events" "$report" "$program_title"
+  [ "$(cut -f4 <<<"$box")" = own ] && [ "$(cut -f5 <<<"$box")" != 00000000 ] ||
+    fail "the box has no owner window of the program's: $box"
   check_watchdog_armed "$events" "$QELO_SHORT_WATCHDOG_MS"
   # (Wine without a window manager takes about 2 s to withdraw the box.)
   local fired_ms closed_ms quit_ms
@@ -240,7 +223,7 @@ failed_fetch_box() {
   [ "$quit_ms" -ge 0 ] || fail "the end was requested before the box opened"
   [ -n "$(calls_of "$events" user32.KillTimer)" ] || fail "the watchdog's timer was not killed"
   check_no_window_shown "$events"
-  echo "ok: box \"$text\"; the watchdog fired $fired_ms ms after arming, the box closed $closed_ms ms later, the program ended after $run_ms ms"
+  echo "ok: box \"$(cut -f6 <<<"$box")\"; the watchdog fired $fired_ms ms after arming, the box closed $closed_ms ms later, the program ended after $run_ms ms"
 }
 
 # The shipped program arms its watchdog with 300000 ms also when the fetch fails; it is ended
@@ -263,15 +246,9 @@ no_display() {
   exe=$(install_program "$QELO_EXE" "$app_dir")
   run_timed 120 --wine --wine-relay "$kRelayed" --request-log "$work/requests" -- \
     env -u DISPLAY -u WAYLAND_DISPLAY "$E2E_WINE" "$exe" 福州
-  [ "$run_status" = 0 ] || fail "exit code $run_status"
-  [ "$run_ms" -lt $kAtOnceMs ] || fail "the run took $run_ms ms"
-  check_no_request "$work/requests"
-  [ ! -e "$app_dir/qeloweather.ini" ] || fail "a forecast file appeared"
+  check_ended_at_once $kAtOnceMs
   events=$(program_events "$(basename "$exe")")
-  box=$(calls_of "$events" user32.MessageBoxW)
-  [ "$(wc -l <<<"$box")" = 1 ] && [ "$(cut -f6 <<<"$box")" = "Cannot create the application window." ] &&
-    [ "$(cut -f7 <<<"$box")" = qeloweather ] && [ "$(cut -f8 <<<"$box")" = $MB_OK_ICONERROR ] ||
-    fail "wrong report: $box"
+  check_box "$events" "Cannot create the application window." qeloweather
   echo "ok: \"$(cut -f6 <<<"$box")\" reported, exit code 0 after $run_ms ms"
 }
 

@@ -4,16 +4,16 @@ of its system calls (strace -e inject=NAME:ACTION:when=N), the file checked afte
 
   fault_sweep.py [--every N] [--part kill|errors|power]... PROGRAM EMULATOR
 
-SIGKILL at each call (but execve), SIGTERM, ENOSPC, EIO, EACCES and EINTR at each file call, on the
-replacement path and in place (as nobody in a folder of mode 0555 or a sticky one); power cuts
-after each call of the file phase on an ext4 image (default and noauto_da_alloc, a first and a
-later run, in place): the program killed, the journal committed, the file system shut down
-without its log (EXT4_IOC_SHUTDOWN, NOLOGFLUSH), mounted again. A later run starts from 17 old
-values, a comment, a host key and section. The file must be UTF-8 without NUL, its non-blank
-lines the start file's with the first k keys new, the rest old; k = 17 unless the run was broken
-or reported "Unable to write to <path>." (never for EINTR); the next complete run leaves all keys
-new and no other file, within 10 s (a lock that a killed run held is free). --every N: each call name's first call and every Nth after it. Needs root;
-exit 1 when a point failed, 77 when a part cannot run here (saying why).
+kill: SIGKILL at each call (but execve), SIGTERM; errors: ENOSPC, EIO, EACCES and EINTR at each
+file call; both on the replacement path and in place (as nobody in a folder of mode 0555 or a
+sticky one). power: cuts after each call of the file phase on an ext4 image (default and
+noauto_da_alloc, a first and a later run, in place): the program killed, the journal committed,
+the file system shut down without its log, mounted again. A later run starts from 17 old values,
+a comment and host lines. The file must be UTF-8 without NUL, its lines the start file's with the
+first k keys new, the rest old; k = 17 unless the run was broken or reported "Unable to write to
+<path>." (never for EINTR); the next complete run leaves all keys new and no other file within
+10 s. --every N: each call name's first call and every Nth after it. Needs root; exit 1 when a
+point failed, 77 when a part cannot run here (saying why).
 """
 import argparse, fcntl, os, re, select, shutil, signal, struct, subprocess, sys, time
 from pathlib import Path

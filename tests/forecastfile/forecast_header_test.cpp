@@ -7,8 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/module_path.h"
+#include "tests/support/case_name.h"
 #include "tests/support/recording_forecast_file.h"
+#include "tests/support/text_cases.h"
 
 namespace qelo {
 namespace {
@@ -49,40 +50,25 @@ TEST_P(UpdateTimeTest, IsTheDateThenABlankAndTheTimeButAtMidnight) {
   EXPECT_EQ(FormatUpdateTime(GetParam().time, FieldsFormat()), GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, UpdateTimeTest,
-    ::testing::Values(
-        UpdateTimeCase{"Example", {2014, 9, 16, 8, 5, 9, 0}, u"date|2014|9|16 time|8|5|9|0"},
-        UpdateTimeCase{"MidnightIsTheDateAlone", {2014, 9, 16, 0, 0, 0, 0}, u"date|2014|9|16"},
-        UpdateTimeCase{"OneMillisecondAfterMidnight",
-                       {2014, 9, 16, 0, 0, 0, 1},
-                       u"date|2014|9|16 time|0|0|0|1"},
-        UpdateTimeCase{
-            "OneSecondAfterMidnight", {2014, 9, 16, 0, 0, 1, 0}, u"date|2014|9|16 time|0|0|1|0"},
-        UpdateTimeCase{
-            "OneMinuteAfterMidnight", {2014, 9, 16, 0, 1, 0, 0}, u"date|2014|9|16 time|0|1|0|0"},
-        UpdateTimeCase{
-            "NoonIsNoMidnight", {2014, 9, 16, 12, 0, 0, 0}, u"date|2014|9|16 time|12|0|0|0"}),
-    [](const ::testing::TestParamInfo<UpdateTimeCase>& info) {
-      return std::string(info.param.name);
-    });
+const UpdateTimeCase kUpdateTimes[] = {
+    {"Example", {2014, 9, 16, 8, 5, 9, 0}, u"date|2014|9|16 time|8|5|9|0"},
+    {"MidnightIsTheDateAlone", {2014, 9, 16, 0, 0, 0, 0}, u"date|2014|9|16"},
+    {"OneMillisecondAfterMidnight", {2014, 9, 16, 0, 0, 0, 1}, u"date|2014|9|16 time|0|0|0|1"},
+    {"OneSecondAfterMidnight", {2014, 9, 16, 0, 0, 1, 0}, u"date|2014|9|16 time|0|0|1|0"},
+    {"OneMinuteAfterMidnight", {2014, 9, 16, 0, 1, 0, 0}, u"date|2014|9|16 time|0|1|0|0"},
+    {"NoonIsNoMidnight", {2014, 9, 16, 12, 0, 0, 0}, u"date|2014|9|16 time|12|0|0|0"},
+};
+INSTANTIATE_TEST_SUITE_P(Table, UpdateTimeTest, ::testing::ValuesIn(kUpdateTimes), test::CaseName);
 
 TEST(ForecastFilePathTest, KeepsTheDirectoryWithItsSeparator) {
-  struct Case {
-    char16_t separator;  // the build whose separator it is; 0 for both
-    std::u16string executable, file;
-  } cases[] = {
-      {u'\\', u"C:\\Program Files\\天气\\qelo.exe", u"C:\\Program Files\\天气\\qeloweather.ini"},
-      {u'\\', u"C:/dir\\qelo.exe", u"C:/dir\\qeloweather.ini"},
-      {u'/', u"/opt/qelo/bin/qeloweather", u"/opt/qelo/bin/qeloweather.ini"},
-      {u'/', u"/opt/C:\\dir\\qeloweather", u"/opt/qeloweather.ini"},
-      {0, u"qelo.exe", u"qeloweather.ini"},
+  const test::TextCase cases[] = {
+      {u"C:\\Program Files\\天气\\qelo.exe", u"C:\\Program Files\\天气\\qeloweather.ini", u'\\'},
+      {u"C:/dir\\qelo.exe", u"C:/dir\\qeloweather.ini", u'\\'},
+      {u"/opt/qelo/bin/qeloweather", u"/opt/qelo/bin/qeloweather.ini", u'/'},
+      {u"/opt/C:\\dir\\qeloweather", u"/opt/qeloweather.ini", u'/'},
+      {u"qelo.exe", u"qeloweather.ini"},
   };
-  for (const Case& c : cases) {
-    if (c.separator == 0 || c.separator == platform::kPathSeparator) {
-      EXPECT_EQ(ForecastFilePath(c.executable), c.file);
-    }
-  }
+  test::ExpectEachText(cases, ForecastFilePath);
 }
 
 TEST(WriteHeaderTest, WritesTheFourHeaderKeysInOrder) {

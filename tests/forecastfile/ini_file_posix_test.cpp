@@ -16,62 +16,79 @@ namespace qelo {
 namespace {
 
 TEST(IniEditTest, AppliesEachRule) {
-  const char16_t loneSurrogates[] = {0xD83D, u'|', 0xDC80, 0};
   const struct {
     const char* rule;
-    std::string before;
-    std::u16string key, value;
-    std::string after;
+    std::u16string entry;  // the key and the value written, split at the first '='
+    std::string before, after;
   } cases[] = {
-      {"EmptyFile", "", u"城市", u"福州", "[qelo]\n城市=福州\n"},
-      {"ByteOrderMarkOnly", "\xEF\xBB\xBF", u"a", u"1", "\xEF\xBB\xBF[qelo]\na=1\n"},
-      {"ByteOrderMarkIsKept", "\xEF\xBB\xBF[qelo]\nver=0.9\n", u"ver", u"1.0",
-       "\xEF\xBB\xBF[qelo]\nver=1.0\n"},
-      {"KeyIsNotAPrefixMatch", "[qelo]\n今天情况=晴\n", u"今天", u"16日",
-       "[qelo]\n今天情况=晴\n今天=16日\n"},
-      {"BlanksAroundNamesAreIgnoredAndKept", "[qelo]\n  城市 = 北京 \n", u"城市", u"福州",
-       "[qelo]\n  城市 =福州\n"},
-      {"ValueWithEqualsSignsIsReplacedWhole", "[qelo]\na=b=c\n", u"a", u"x=y", "[qelo]\na=x=y\n"},
-      {"EmptyValueReplacesAValue", "[qelo]\n今天情况=晴\n", u"今天情况", u"",
-       "[qelo]\n今天情况=\n"},
-      {"EmptyValueIsAppended", "[qelo]\n", u"后天", u"", "[qelo]\n后天=\n"},
-      {"EntryWithoutEqualsSign", "[qelo]\nver\n", u"VER", u"1.0", "[qelo]\nver=1.0\n"},
-      {"KeyKeepsItsOwnSpelling", "[qelo]\nVER=0.9\n城市=北京\n", u"ver", u"1.0",
-       "[qelo]\nVER=1.0\n城市=北京\n"},
-      {"SectionComparesWithoutCaseOrBlanks", "[other]\nx=1\n[ QELO ]\n城市=北京\n", u"ver", u"1.0",
-       "[other]\nx=1\n[ QELO ]\n城市=北京\nver=1.0\n"},
-      {"FirstSectionOfANameCounts", "[qelo]\n城市=北京\n[x]\n[qelo]\nver=0.8\n", u"ver", u"1.0",
-       "[qelo]\n城市=北京\nver=1.0\n[x]\n[qelo]\nver=0.8\n"},
-      {"CommentNamedLikeTheKeyIsNoEntry", "[qelo]\n;ver=0.9\n", u"ver", u"1.0",
-       "[qelo]\nver=1.0\n;ver=0.9\n"},
-      {"NewKeyGoesBeforeTrailingCommentsAndBlankLines",
-       "[qelo]\n城市=北京\n; 城市=comment\n\n; next\n[other]\nz=3\n", u"ver", u"1.0",
+      // clang-format off
+      // Keys and values.
+      {"ValueWithEqualsSignsIsReplacedWhole", u"a=x=y",
+       "[qelo]\na=b=c\n", "[qelo]\na=x=y\n"},
+      {"EmptyValueReplacesAValue", u"今天情况=",
+       "[qelo]\n今天情况=晴\n", "[qelo]\n今天情况=\n"},
+      {"EmptyValueIsAppended", u"后天=",
+       "[qelo]\n", "[qelo]\n后天=\n"},
+      {"EntryWithoutEqualsSign", u"VER=1.0",
+       "[qelo]\nver\n", "[qelo]\nver=1.0\n"},
+      {"NonAsciiNamesCompareExactly", u"ä=2",
+       "[qelo]\nÄ=1\n", "[qelo]\nÄ=1\nä=2\n"},
+      {"KeyIsNotAPrefixMatch", u"今天=16日",
+       "[qelo]\n今天情况=晴\n", "[qelo]\n今天情况=晴\n今天=16日\n"},
+      {"BlanksAroundNamesAreIgnoredAndKept", u"城市=福州",
+       "[qelo]\n  城市 = 北京 \n", "[qelo]\n  城市 =福州\n"},
+      {"KeyKeepsItsOwnSpelling", u"ver=1.0",
+       "[qelo]\nVER=0.9\n城市=北京\n", "[qelo]\nVER=1.0\n城市=北京\n"},
+      {"CommentNamedLikeTheKeyIsNoEntry", u"ver=1.0",
+       "[qelo]\n;ver=0.9\n", "[qelo]\nver=1.0\n;ver=0.9\n"},
+      {"LoneSurrogatesBecomeReplacementCharacters", u"今天=\xD83D|\xDC80",
+       "", "[qelo]\n今天=\xEF\xBF\xBD|\xEF\xBF\xBD\n"},
+      {"NewKeyGoesBeforeTrailingCommentsAndBlankLines", u"ver=1.0",
+       "[qelo]\n城市=北京\n; 城市=comment\n\n; next\n[other]\nz=3\n",
        "[qelo]\n城市=北京\nver=1.0\n; 城市=comment\n\n; next\n[other]\nz=3\n"},
-      {"SectionLineWithBlanks", "  [ qelo ]  \r\nx=1\r\n", u"y", u"2",
-       "  [ qelo ]  \r\nx=1\r\ny=2\r\n"},
-      {"CrLfFileKeepsItsLineEnds", "[qelo]\r\n城市=北京\r\n\r\n[other]\r\nx=1\r\n", u"ver", u"1.0",
+      // Sections.
+      {"EmptyFile", u"城市=福州",
+       "", "[qelo]\n城市=福州\n"},
+      {"MissingSectionIsAppended", u"城市=福州",
+       "[host]\nx=1", "[host]\nx=1\n[qelo]\n城市=福州\n"},
+      {"UnclosedBracketIsNoSection", u"a=1",
+       "[qelo\n", "[qelo\n[qelo]\na=1\n"},
+      {"SectionComparesWithoutCaseOrBlanks", u"ver=1.0",
+       "[other]\nx=1\n[ QELO ]\n城市=北京\n", "[other]\nx=1\n[ QELO ]\n城市=北京\nver=1.0\n"},
+      {"SectionLineWithBlanks", u"y=2",
+       "  [ qelo ]  \r\nx=1\r\n", "  [ qelo ]  \r\nx=1\r\ny=2\r\n"},
+      {"FirstSectionOfANameCounts", u"ver=1.0",
+       "[qelo]\n城市=北京\n[x]\n[qelo]\nver=0.8\n",
+       "[qelo]\n城市=北京\nver=1.0\n[x]\n[qelo]\nver=0.8\n"},
+      {"ManyEmptyLinesBeforeTheSection", u"a=1",
+       std::string(1 << 20, '\n') + "[qelo]", std::string(1 << 20, '\n') + "[qelo]\na=1\n"},
+      // Line ends.
+      {"FirstLineEndDecidesTheStyle", u"a=1",
+       "[x]\r\nb=1\n", "[x]\r\nb=1\n[qelo]\r\na=1\r\n"},
+      {"BytesAfterTheLineStay", u"x=2",
+       "[qelo]\nx=1\r\n\t; tail\n", "[qelo]\nx=2\r\n\t; tail\n"},
+      {"LoneCrFileTakesCrForNewLines", u"b=2",
+       "; c\r[qelo]\ra=1", "; c\r[qelo]\ra=1\rb=2\r"},
+      {"CrLfFileKeepsItsLineEnds", u"ver=1.0",
+       "[qelo]\r\n城市=北京\r\n\r\n[other]\r\nx=1\r\n",
        "[qelo]\r\n城市=北京\r\nver=1.0\r\n\r\n[other]\r\nx=1\r\n"},
-      {"UnclosedBracketIsNoSection", "[qelo\n", u"a", u"1", "[qelo\n[qelo]\na=1\n"},
-      {"FirstLineEndDecidesTheStyle", "[x]\r\nb=1\n", u"a", u"1", "[x]\r\nb=1\n[qelo]\r\na=1\r\n"},
-      {"LastLineWithoutLineEndGetsOne", "[qelo]\n城市=北京", u"ver", u"1.0",
-       "[qelo]\n城市=北京\nver=1.0\n"},
-      {"MissingSectionIsAppended", "[host]\nx=1", u"城市", u"福州",
-       "[host]\nx=1\n[qelo]\n城市=福州\n"},
-      {"NonAsciiNamesCompareExactly", "[qelo]\nÄ=1\n", u"ä", u"2", "[qelo]\nÄ=1\nä=2\n"},
-      {"BytesAfterTheLineStay", "[qelo]\nx=1\r\n\t; tail\n", u"x", u"2",
-       "[qelo]\nx=2\r\n\t; tail\n"},
-      {"LoneSurrogatesAreWrittenAsReplacementCharacters", "", u"今天", loneSurrogates,
-       "[qelo]\n今天=\xEF\xBF\xBD|\xEF\xBF\xBD\n"},
-      {"LoneCrEndsLinesAndIsKept", "[host]\rx=1\r[qelo]\r城市=北京\r[other]\r", u"城市", u"福州",
-       "[host]\rx=1\r[qelo]\r城市=福州\r[other]\r"},
-      {"LoneCrFileTakesCrForNewLines", "; c\r[qelo]\ra=1", u"b", u"2", "; c\r[qelo]\ra=1\rb=2\r"},
-      {"MixedLineEndsAreEachKept", "[qelo]\ra=1\r\nb=2\nc=3\r", u"b", u"9",
-       "[qelo]\ra=1\r\nb=9\nc=3\r"},
-      {"ManyEmptyLinesBeforeTheSection", std::string(1 << 20, '\n') + "[qelo]", u"a", u"1",
-       std::string(1 << 20, '\n') + "[qelo]\na=1\n"},
+      {"LastLineWithoutLineEndGetsOne", u"ver=1.0",
+       "[qelo]\n城市=北京", "[qelo]\n城市=北京\nver=1.0\n"},
+      {"LoneCrEndsLinesAndIsKept", u"城市=福州",
+       "[host]\rx=1\r[qelo]\r城市=北京\r[other]\r", "[host]\rx=1\r[qelo]\r城市=福州\r[other]\r"},
+      {"MixedLineEndsAreEachKept", u"b=9",
+       "[qelo]\ra=1\r\nb=2\nc=3\r", "[qelo]\ra=1\r\nb=9\nc=3\r"},
+      // Byte order marks.
+      {"ByteOrderMarkOnly", u"a=1",
+       "\xEF\xBB\xBF", "\xEF\xBB\xBF[qelo]\na=1\n"},
+      {"ByteOrderMarkIsKept", u"ver=1.0",
+       "\xEF\xBB\xBF[qelo]\nver=0.9\n", "\xEF\xBB\xBF[qelo]\nver=1.0\n"},
+      // clang-format on
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(ApplyIniWrite(c.before, u"qelo", c.key, c.value), c.after) << c.rule;
+    const std::size_t equals = c.entry.find(u'=');
+    const std::u16string key = c.entry.substr(0, equals), value = c.entry.substr(equals + 1);
+    EXPECT_EQ(ApplyIniWrite(c.before, u"qelo", key, value), c.after) << c.rule;
   }
   // A file in UTF-16 (as the Windows build writes it) gets no UTF-8 lines: it is refused.
   for (const std::string& utf16 :

@@ -28,8 +28,7 @@ TEST(IniWriterWindowsTest, FirstRunCreatesAUtf16FileThatReadsBackUnchanged) {
   EXPECT_EQ(bytes.substr(0, 2), "\xFF\xFE");
   const RunValues values = test::FixedRun();
   // Each key reads back unchanged and stands in the order of writing, under the section line.
-  const std::u16string text(reinterpret_cast<const char16_t*>(bytes.data() + 2),
-                            (bytes.size() - 2) / 2);
+  const std::u16string text = test::Utf16Text(bytes);
   std::size_t at = text.find(u"[qelo]");
   ASSERT_NE(at, std::u16string::npos);
   for (std::size_t i = 0; i < kForecastKeys.size(); ++i) {

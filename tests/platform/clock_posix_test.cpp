@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cctype>
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <optional>
@@ -21,23 +21,16 @@ class ScopedEnvironment {
  public:
   ScopedEnvironment(const char* name, const char* value) : name_(name) {
     if (const char* old = std::getenv(name)) old_ = old;
-    if (value != nullptr) {
-      ::setenv(name, value, 1);
-    } else {
-      ::unsetenv(name);
-    }
+    Set(name, value);
   }
   ScopedEnvironment(const ScopedEnvironment&) = delete;
   ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
-  ~ScopedEnvironment() {
-    if (old_) {
-      ::setenv(name_, old_->c_str(), 1);
-    } else {
-      ::unsetenv(name_);
-    }
-  }
+  ~ScopedEnvironment() { Set(name_, old_ ? old_->c_str() : nullptr); }
 
  private:
+  static void Set(const char* name, const char* value) {
+    value != nullptr ? ::setenv(name, value, 1) : ::unsetenv(name);
+  }
   const char* name_;
   std::optional<std::string> old_;
 };
@@ -76,43 +69,35 @@ TEST_P(LocaleFormatTest, WritesTheDateAndTheTimeAsTheLocaleDoes) {
 
 INSTANTIATE_TEST_SUITE_P(
     Locales, LocaleFormatTest,
-    ::testing::Values(
-        LocaleCase{"C", "09/16/14 08:05:09", "09/16/14 20:05:09"},
-        LocaleCase{"zh_CN.UTF-8", "2014年09月16日 08时05分09秒", "2014年09月16日 20时05分09秒"},
-        LocaleCase{"ja_JP.UTF-8", "2014年09月16日 08時05分09秒", "2014年09月16日 20時05分09秒"},
-        LocaleCase{"ko_KR.UTF-8", "2014년 09월 16일 08시 05분 09초",
-                   "2014년 09월 16일 20시 05분 09초"},
-        LocaleCase{"de_DE.UTF-8", "16.09.2014 08:05:09", "16.09.2014 20:05:09"},
-        LocaleCase{"en_US.UTF-8", "09/16/2014 08:05:09 AM", "09/16/2014 08:05:09 PM"}),
-    [](const ::testing::TestParamInfo<LocaleCase>& info) {
+    ::testing::ValuesIn(std::vector<LocaleCase>{
+        {"C", "09/16/14 08:05:09", "09/16/14 20:05:09"},
+        {"zh_CN.UTF-8", "2014年09月16日 08时05分09秒", "2014年09月16日 20时05分09秒"},
+        {"ja_JP.UTF-8", "2014年09月16日 08時05分09秒", "2014年09月16日 20時05分09秒"},
+        {"ko_KR.UTF-8", "2014년 09월 16일 08시 05분 09초", "2014년 09월 16일 20시 05분 09초"},
+        {"de_DE.UTF-8", "16.09.2014 08:05:09", "16.09.2014 20:05:09"},
+        {"en_US.UTF-8", "09/16/2014 08:05:09 AM", "09/16/2014 08:05:09 PM"}}),
+    [](const auto& info) {
       std::string name = info.param.locale;
-      for (char& c : name) {
-        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-      }
-      return name;
+      std::replace_if(
+          name.begin(), name.end(), [](char c) { return c == '.' || c == '-'; }, '_');
+      return name;  // zh_CN_UTF_8
     });
 
 // The C library's order: LC_ALL over LC_TIME over LANG; an empty variable does not count.
 TEST(ReadDateTimeFormatTest, TakesTheTimeCategoryInTheLibrarysOrder) {
   if (!LocaleInstalled("de_DE.UTF-8")) GTEST_SKIP() << "de_DE.UTF-8 is not installed";
   const char* const german = "16.09.2014 08:05:09";
-  const char* const posix = "09/16/14 08:05:09";
-  {
-    const ScopedEnvironment all("LC_ALL", nullptr);
-    const ScopedEnvironment time("LC_TIME", "de_DE.UTF-8");
-    const ScopedEnvironment lang("LANG", "C");
-    EXPECT_EQ(Formatted(kMorning), german);
-  }
-  {
-    const ScopedEnvironment all("LC_ALL", "");
-    const ScopedEnvironment time("LC_TIME", nullptr);
-    const ScopedEnvironment lang("LANG", "de_DE.UTF-8");
-    EXPECT_EQ(Formatted(kMorning), german);
-  }
-  {
-    const ScopedEnvironment all("LC_ALL", "C");
-    const ScopedEnvironment time("LC_TIME", "de_DE.UTF-8");
-    EXPECT_EQ(Formatted(kMorning), posix);
+  const struct {
+    const char *all, *time, *lang, *expected;  // nullptr: the variable is not set
+  } cases[] = {
+      {nullptr, "de_DE.UTF-8", "C", german},
+      {"", nullptr, "de_DE.UTF-8", german},
+      {"C", "de_DE.UTF-8", nullptr, "09/16/14 08:05:09"},
+  };
+  for (const auto& c : cases) {
+    const ScopedEnvironment all("LC_ALL", c.all), time("LC_TIME", c.time), lang("LANG", c.lang);
+    EXPECT_EQ(Formatted(kMorning), c.expected)
+        << (c.all ? c.all : "-") << " " << (c.time ? c.time : "-");
   }
 }
 

@@ -25,10 +25,7 @@
 namespace qelo::platform {
 namespace {
 
-using qelo::test::PathText;
-using qelo::test::ReadBytes;
-using qelo::test::ScratchDirectory;
-using qelo::test::WriteBytes;
+using namespace qelo::test;
 namespace fs = std::filesystem;
 
 struct stat Status(const fs::path& path) {
@@ -142,6 +139,21 @@ TEST_F(FileReplacementTest, OddFilesGetSoundAnswers) {
   constexpr uid_t kOwner = 61001, kGroupMember = 61002;
   constexpr gid_t kShared = 61000, kOwn = 61003;
   const std::string cap(16 << 20, '\n');
+  // A file "a=1\n" made `size` bytes long: a hole after the text.
+  const auto sized = [](off_t size) {
+    return [=](const fs::path& p) {
+      WriteBytes(p, "a=1\n");
+      fs::resize_file(p, size);
+    };
+  };
+  // A file "a=1\n" of `owner` and the shared group with `mode`.
+  const auto owned = [](uid_t owner, mode_t mode) {
+    return [=](const fs::path& p) {
+      WriteBytes(p, "a=1\n");
+      ::chown(p.c_str(), owner, kShared);
+      ::chmod(p.c_str(), mode);
+    };
+  };
   const struct Case {
     const char* name;
     std::function<void(const fs::path&)> make;
@@ -162,18 +174,8 @@ TEST_F(FileReplacementTest, OddFilesGetSoundAnswers) {
        Case::kRefused},
       {"DeviceBehindALink", [](const fs::path& p) { fs::create_symlink("/dev/null", p); },
        Case::kRefused},
-      {"SparseBeyondTheCap",
-       [](const fs::path& p) {
-         WriteBytes(p, "a=1\n");
-         fs::resize_file(p, 256 << 20);
-       },
-       Case::kRefused},
-      {"Hole",
-       [](const fs::path& p) {
-         WriteBytes(p, "a=1\n");
-         fs::resize_file(p, 1 << 20);
-       },
-       Case::kRefused},
+      {"SparseBeyondTheCap", sized(256 << 20), Case::kRefused},
+      {"Hole", sized(1 << 20), Case::kRefused},
       {"OneByteBeyondTheCap", [&](const fs::path& p) { WriteBytes(p, cap + "a"); }, Case::kRefused},
       {"AtTheCap", [&](const fs::path& p) { WriteBytes(p, cap); }, Case::kReplaced},
       {"SecondName",
@@ -182,27 +184,9 @@ TEST_F(FileReplacementTest, OddFilesGetSoundAnswers) {
          fs::create_hard_link(p, p.parent_path() / "second.ini");
        },
        Case::kInPlace},
-      {"AnotherOwnersFileWrittenByRoot",
-       [](const fs::path& p) {
-         WriteBytes(p, "a=1\n");
-         ::chown(p.c_str(), kOwner, kShared);
-         ::chmod(p.c_str(), 0664);
-       },
-       Case::kReplaced},
-      {"SharedThroughAGroup",
-       [](const fs::path& p) {
-         WriteBytes(p, "a=1\n");
-         ::chown(p.c_str(), kOwner, kShared);
-         ::chmod(p.c_str(), 0664);
-       },
-       Case::kInPlace, kGroupMember},
-      {"OwnFileOfASharedGroup",
-       [](const fs::path& p) {
-         WriteBytes(p, "a=1\n");
-         ::chown(p.c_str(), kGroupMember, kShared);
-         ::chmod(p.c_str(), 0640);
-       },
-       Case::kReplaced, kGroupMember},
+      {"AnotherOwnersFileWrittenByRoot", owned(kOwner, 0664), Case::kReplaced},
+      {"SharedThroughAGroup", owned(kOwner, 0664), Case::kInPlace, kGroupMember},
+      {"OwnFileOfASharedGroup", owned(kGroupMember, 0640), Case::kReplaced, kGroupMember},
   };
   if (::geteuid() != 0) GTEST_SKIP() << "needs root for other owners";
   ::chown(scratch_.Path().c_str(), 0, kShared);

@@ -14,15 +14,7 @@
 namespace qelo::platform {
 namespace {
 
-using qelo::test::PathText;
-using qelo::test::ReadBytes;
-using qelo::test::ReadProfileString;
-using qelo::test::ScratchDirectory;
-using qelo::test::WriteBytes;
-
-std::string Utf16File(const std::u16string& text) {
-  return "\xFF\xFE" + std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2);
-}
+using namespace qelo::test;
 
 class PrivateProfileWindowsTest : public ::testing::Test {
  protected:
@@ -52,9 +44,7 @@ TEST_F(PrivateProfileWindowsTest, ExistingFileKeepsForeignLinesAndGetsValuesInPl
   EXPECT_EQ(ReadProfileString(u"qelo", u"城市", Path()), u"福州");
   EXPECT_EQ(ReadProfileString(u"qelo", u"皮肤", Path()), u"蓝色");
   EXPECT_EQ(ReadProfileString(u"tail", u"x", Path()), u"1");
-  const std::string bytes = ReadBytes(file_);
-  const std::u16string text(reinterpret_cast<const char16_t*>(bytes.data() + 2),
-                            (bytes.size() - 2) / 2);
+  const std::u16string text = Utf16Text(ReadBytes(file_));
   EXPECT_NE(text.find(u"; comment"), std::u16string::npos);
   EXPECT_LT(text.find(u"城市=福州"), text.find(u"皮肤=蓝色"));
   EXPECT_LT(text.find(u"皮肤=蓝色"), text.find(u"ver=1.0"));

@@ -10,12 +10,12 @@
 #include <vector>
 
 #include "tests/retrieval/http_client_testing.h"
+#include "tests/support/case_name.h"
 
 namespace qelo::test {
 namespace {
 
 constexpr std::size_t kCap = 1u << 20;
-constexpr FetchLimits kShortLimits{.connect = 2s, .eachWait = 300ms, .exchange = 1500ms};
 // Every case must be over well before this, limits and loopback slack included.
 constexpr std::chrono::milliseconds kCaseBound = 3s;
 
@@ -28,10 +28,6 @@ std::vector<Step> Trickle(std::string head, int bytes, std::chrono::milliseconds
     script.push_back(Step::Send("a"));
   }
   return script;
-}
-
-std::vector<Step> Respond(std::string response, Step last = Step::Close()) {
-  return {Step::AwaitRequest(), Step::Send(std::move(response)), std::move(last)};
 }
 
 std::vector<Step> RespondThenFlood(std::string head, std::string piece) {
@@ -66,85 +62,72 @@ TEST_P(Exchange, EndsInTimeWithItsMessageAndABoundedBuffer) {
 
 const std::string kBlock(16384, 'z');
 const std::string kChunkedPiece = "4000\r\n" + std::string(16384, 'c') + "\r\n";
-INSTANTIATE_TEST_SUITE_P(
-    Framings, Exchange,
-    ::testing::Values(
-        ExchangeCase{"ContentLength",
-                     Respond(Ok("Content-Length: 5\r\n") + "hello", Step::HoldOpen(1s)),
-                     std::nullopt, "hello"},
-        ExchangeCase{"ContentLengthSentInPieces",
-                     {Step::AwaitRequest(), Step::Send("HTTP/1.1 200 OK\r\nContent-Le"),
-                      Step::Pause(20ms), Step::Send("ngth: 11\r\n\r\nhello"), Step::Pause(20ms),
-                      Step::Send(" world"), Step::HoldOpen(1s)},
-                     std::nullopt,
-                     "hello world"},
-        ExchangeCase{"Chunked",
-                     Respond(Ok("Transfer-Encoding: chunked\r\n") +
-                                 "5;ext=1\r\nhello\r\n6\r\n world\r\n0\r\n\r\n",
-                             Step::HoldOpen(1s)),
-                     std::nullopt, "hello world"},
-        ExchangeCase{"UntilTheClose",
-                     {Step::AwaitRequest(), Step::Send(Ok("") + "every byte"), Step::Pause(20ms),
-                      Step::Send(" up to the close"), Step::Close()},
-                     std::nullopt,
-                     "every byte up to the close"}),
-    [](const auto& info) { return std::string(info.param.name); });
+const ExchangeCase kFramings[] = {
+    {"ContentLength", Answer(Ok("Content-Length: 5\r\n") + "hello", Step::HoldOpen(1s)),
+     std::nullopt, "hello"},
+    {"ContentLengthSentInPieces",
+     {Step::AwaitRequest(), Step::Send("HTTP/1.1 200 OK\r\nContent-Le"), Step::Pause(20ms),
+      Step::Send("ngth: 11\r\n\r\nhello"), Step::Pause(20ms), Step::Send(" world"),
+      Step::HoldOpen(1s)},
+     std::nullopt,
+     "hello world"},
+    {"Chunked",
+     Answer(Ok("Transfer-Encoding: chunked\r\n") + "5;ext=1\r\nhello\r\n6\r\n world\r\n0\r\n\r\n",
+            Step::HoldOpen(1s)),
+     std::nullopt, "hello world"},
+    {"UntilTheClose",
+     {Step::AwaitRequest(), Step::Send(Ok("") + "every byte"), Step::Pause(20ms),
+      Step::Send(" up to the close"), Step::Close()},
+     std::nullopt,
+     "every byte up to the close"},
+};
+INSTANTIATE_TEST_SUITE_P(Framings, Exchange, ::testing::ValuesIn(kFramings), CaseName);
 
-INSTANTIATE_TEST_SUITE_P(
-    Statuses, Exchange,
-    ::testing::Values(
-        ExchangeCase{"MovedPermanently",
-                     Respond("HTTP/1.1 301 Moved Permanently\r\nLocation: http://127.0.0.1/\r\n"
-                             "Content-Length: 4\r\n\r\nmove",
-                             Step::HoldOpen(1s)),
-                     u"HTTP/1.1 301 Moved Permanently", "", 301},
-        ExchangeCase{"NotFoundBodyStaysOut",
-                     Respond("HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n\r\nnot here!",
-                             Step::HoldOpen(1s)),
-                     u"HTTP/1.1 404 Not Found", "", 404}),
-    [](const auto& info) { return std::string(info.param.name); });
+const ExchangeCase kStatuses[] = {
+    {"MovedPermanently",
+     Answer("HTTP/1.1 301 Moved Permanently\r\nLocation: http://127.0.0.1/\r\n"
+            "Content-Length: 4\r\n\r\nmove",
+            Step::HoldOpen(1s)),
+     u"HTTP/1.1 301 Moved Permanently", "", 301},
+    {"NotFoundBodyStaysOut",
+     Answer("HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n\r\nnot here!", Step::HoldOpen(1s)),
+     u"HTTP/1.1 404 Not Found", "", 404},
+};
+INSTANTIATE_TEST_SUITE_P(Statuses, Exchange, ::testing::ValuesIn(kStatuses), CaseName);
 
-INSTANTIATE_TEST_SUITE_P(
-    Silence, Exchange,
-    ::testing::Values(
-        ExchangeCase{"AcceptsAndSaysNothing", {Step::HoldOpen(5s)}, u"Read timed out.", ""},
-        // One wait of 300 ms, and the exchange's 1500 ms.
-        ExchangeCase{"ReadsTheRequestAndSaysNothing",
-                     {Step::AwaitRequest(), Step::HoldOpen(5s)},
-                     u"Read timed out.",
-                     "",
-                     0,
-                     290ms},
-        ExchangeCase{"StopsInsideTheHead",
-                     Respond("HTTP/1.1 200 OK\r\nContent-Le", Step::HoldOpen(5s)),
-                     u"Read timed out.", ""},
-        ExchangeCase{"StopsInsideTheBody",
-                     Respond(Ok("Content-Length: 9\r\n") + "part", Step::HoldOpen(5s)),
-                     u"Read timed out.", ""},
-        ExchangeCase{"TricklesTheHeadOneBytePerInterval",
-                     Trickle("HTTP/1.1 200 OK\r\nX-Slow: ", 200, 50ms), u"Read timed out.", ""},
-        ExchangeCase{"TricklesTheBodyOneBytePerInterval",
-                     Trickle(Ok("Content-Length: 1000\r\n"), 200, 50ms), u"Read timed out.", ""},
-        ExchangeCase{"TricklesABodyWithoutLength", Trickle(Ok(""), 200, 50ms), u"Read timed out.",
-                     "", 0, 1490ms}),
-    [](const auto& info) { return std::string(info.param.name); });
+const ExchangeCase kSilences[] = {
+    {"AcceptsAndSaysNothing", {Step::HoldOpen(5s)}, u"Read timed out.", ""},
+    // One wait of 300 ms, and the exchange's 1500 ms.
+    {"ReadsTheRequestAndSaysNothing",
+     {Step::AwaitRequest(), Step::HoldOpen(5s)},
+     u"Read timed out.",
+     "",
+     0,
+     290ms},
+    {"StopsInsideTheHead", Answer("HTTP/1.1 200 OK\r\nContent-Le", Step::HoldOpen(5s)),
+     u"Read timed out.", ""},
+    {"StopsInsideTheBody", Answer(Ok("Content-Length: 9\r\n") + "part", Step::HoldOpen(5s)),
+     u"Read timed out.", ""},
+    {"TricklesTheHeadOneBytePerInterval", Trickle("HTTP/1.1 200 OK\r\nX-Slow: ", 200, 50ms),
+     u"Read timed out.", ""},
+    {"TricklesTheBodyOneBytePerInterval", Trickle(Ok("Content-Length: 1000\r\n"), 200, 50ms),
+     u"Read timed out.", ""},
+    {"TricklesABodyWithoutLength", Trickle(Ok(""), 200, 50ms), u"Read timed out.", "", 0, 1490ms},
+};
+INSTANTIATE_TEST_SUITE_P(Silence, Exchange, ::testing::ValuesIn(kSilences), CaseName);
 
 // A body without end is cut off at the buffer's limit whatever its framing.
-INSTANTIATE_TEST_SUITE_P(
-    EndlessBodies, Exchange,
-    ::testing::Values(
-        ExchangeCase{"WithAHugeLength",
-                     RespondThenFlood(Ok("Content-Length: 1099511627776\r\n"), kBlock),
-                     u"Response too large.", ""},
-        ExchangeCase{"WithoutLength", RespondThenFlood(Ok(""), kBlock), u"Response too large.", ""},
-        ExchangeCase{"Chunked",
-                     RespondThenFlood(Ok("Transfer-Encoding: chunked\r\n"), kChunkedPiece),
-                     u"Response too large.", ""},
-        ExchangeCase{
-            "ChunkSizeOf16HexDigits",
-            RespondThenFlood(Ok("Transfer-Encoding: chunked\r\n") + "7FFFFFFFFFFFFFFF\r\n", kBlock),
-            u"Response too large.", ""}),
-    [](const auto& info) { return std::string(info.param.name); });
+const ExchangeCase kEndlessBodies[] = {
+    {"WithAHugeLength", RespondThenFlood(Ok("Content-Length: 1099511627776\r\n"), kBlock),
+     u"Response too large.", ""},
+    {"WithoutLength", RespondThenFlood(Ok(""), kBlock), u"Response too large.", ""},
+    {"Chunked", RespondThenFlood(Ok("Transfer-Encoding: chunked\r\n"), kChunkedPiece),
+     u"Response too large.", ""},
+    {"ChunkSizeOf16HexDigits",
+     RespondThenFlood(Ok("Transfer-Encoding: chunked\r\n") + "7FFFFFFFFFFFFFFF\r\n", kBlock),
+     u"Response too large.", ""},
+};
+INSTANTIATE_TEST_SUITE_P(EndlessBodies, Exchange, ::testing::ValuesIn(kEndlessBodies), CaseName);
 
 // The connection's fate after an exchange, seen from the server.
 struct ClosingCase {
@@ -167,27 +150,21 @@ TEST_P(FetchClosingRule, AppliesWhateverTheStatus) {
   EXPECT_TRUE(server.WaitClientClosed(0, 2s));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Responses, FetchClosingRule,
-    ::testing::Values(
-        ClosingCase{"ConnectionClose", Ok("Connection: close\r\nContent-Length: 2\r\n") + "ok",
-                    true},
-        ClosingCase{"ConnectionCloseAnyCaseTrimmed",
-                    Ok("connection:  CLOSE \r\nContent-Length: 2\r\n") + "ok", true},
-        ClosingCase{"ProxyConnectionClose", Ok("Proxy-Connection: close\r\nContent-Length: 0\r\n"),
-                    true},
-        ClosingCase{"StatusFailureWithClose",
-                    "HTTP/1.1 404 Not Found\r\nConnection: close\r\nContent-Length: 0\r\n\r\n",
-                    true},
-        ClosingCase{"KeepAliveByDefault", Ok("Content-Length: 2\r\n") + "ok", false},
-        ClosingCase{"ConnectionKeepAlive",
-                    Ok("Connection: keep-alive\r\nContent-Length: 2\r\n") + "ok", false},
-        ClosingCase{"StatusFailureKeepsItOpen",
-                    "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n", false}),
-    [](const auto& info) { return std::string(info.param.name); });
+const ClosingCase kResponses[] = {
+    {"ConnectionClose", Ok("Connection: close\r\nContent-Length: 2\r\n") + "ok", true},
+    {"ConnectionCloseAnyCaseTrimmed", Ok("connection:  CLOSE \r\nContent-Length: 2\r\n") + "ok",
+     true},
+    {"ProxyConnectionClose", Ok("Proxy-Connection: close\r\nContent-Length: 0\r\n"), true},
+    {"StatusFailureWithClose",
+     "HTTP/1.1 404 Not Found\r\nConnection: close\r\nContent-Length: 0\r\n\r\n", true},
+    {"KeepAliveByDefault", Ok("Content-Length: 2\r\n") + "ok", false},
+    {"ConnectionKeepAlive", Ok("Connection: keep-alive\r\nContent-Length: 2\r\n") + "ok", false},
+    {"StatusFailureKeepsItOpen", "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n", false},
+};
+INSTANTIATE_TEST_SUITE_P(Responses, FetchClosingRule, ::testing::ValuesIn(kResponses), CaseName);
 
 TEST(FetchClosingRule, NextFetchClosesTheIdleConnectionFirst) {
-  ScriptServer server(Respond(Ok("Content-Length: 2\r\n") + "ok", Step::HoldOpen(5s)), 2);
+  ScriptServer server(Answer(Ok("Content-Length: 2\r\n") + "ok", Step::HoldOpen(5s)), 2);
   HttpClient client;
   EXPECT_EQ(FetchWith(client, server.Address()).body, "ok");
   EXPECT_EQ(FetchWith(client, server.Address()).body, "ok");

@@ -9,7 +9,6 @@
 namespace qelo::test {
 namespace {
 
-constexpr FetchLimits kShortLimits{.connect = 2s, .eachWait = 300ms, .exchange = 1500ms};
 constexpr char16_t kResetMessage[] = u"Socket Error # 10054\r\nConnection reset by peer.";
 
 TEST(FetchFailure, RefusedConnection) {
@@ -19,7 +18,7 @@ TEST(FetchFailure, RefusedConnection) {
     test::LoopbackListener listener(0);
     port = listener.Port();
   }
-  const FetchOutcome outcome = Fetch(u"http://127.0.0.1:" + FromUtf8(std::to_string(port)) + u"/x");
+  const FetchOutcome outcome = Fetch(u"http://127.0.0.1:" + Decimal(port) + u"/x");
   EXPECT_EQ(outcome.failure, u"Socket Error # 10061\r\nConnection refused.");
 }
 
@@ -69,8 +68,8 @@ TEST(FetchLimits, ConnectEndsWhenTheServerNeverAnswers) {
   }
   if (!full) GTEST_SKIP() << "this system accepts connections past a full listen queue";
 
-  const FetchOutcome outcome = Fetch(
-      u"http://127.0.0.1:" + FromUtf8(std::to_string(listener.Port())) + u"/", {.connect = 300ms});
+  const FetchOutcome outcome =
+      Fetch(u"http://127.0.0.1:" + Decimal(listener.Port()) + u"/", {.connect = 300ms});
   EXPECT_EQ(outcome.failure, u"Connect timed out.");
   EXPECT_GE(outcome.took, 290ms);
   EXPECT_LT(outcome.took, 2s);
@@ -82,11 +81,6 @@ TEST(FetchFailure, AFailedReadClosesTheConnection) {
   HttpClient client;
   EXPECT_EQ(FetchWith(client, server.Address()).failure, u"Max line length exceeded.");
   EXPECT_TRUE(server.WaitClientClosed(0, 2s));
-}
-
-std::u16string Decimal(int value) {
-  const std::string digits = std::to_string(value);
-  return std::u16string(digits.begin(), digits.end());
 }
 
 TEST(SocketErrorMessage, OfEachCode) {

@@ -10,6 +10,7 @@
 #include "core/text.h"
 #include "platform/socket.h"
 #include "tests/retrieval/http_client_testing.h"
+#include "tests/support/case_name.h"
 
 namespace qelo::test {
 namespace {
@@ -41,10 +42,7 @@ class FetchRequestHead : public ::testing::TestWithParam<AddressCase> {};
 TEST_P(FetchRequestHead, ArrivesExactlyOnce) {
   const AddressCase& c = GetParam();
   ScriptServer server(Answer(kOk));
-  std::u16string port;
-  for (char digit : std::to_string(server.Port())) port.push_back(char16_t(digit));
-
-  const FetchOutcome outcome = Fetch(c.prefix + u":" + port + c.rest);
+  const FetchOutcome outcome = Fetch(c.prefix + u":" + Decimal(server.Port()) + c.rest);
 
   ASSERT_FALSE(outcome.failure.has_value());
   EXPECT_EQ(outcome.body, "ok");
@@ -53,19 +51,18 @@ TEST_P(FetchRequestHead, ArrivesExactlyOnce) {
             ExpectedHead(c.target, c.hostBeforePort + ":" + std::to_string(server.Port())));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Addresses, FetchRequestHead,
-    ::testing::Values(
-        AddressCase{"ForecastPage", u"http://127.0.0.1", u"/weather/101230101.shtml",
-                    "/weather/101230101.shtml", "127.0.0.1"},
-        AddressCase{"SchemeAndLocalhostInAnyCase", u"HTTP://LocalHost", u"/a/b/c.html?x=1",
-                    "/a/b/c.html?x=1", "LocalHost"},
-        AddressCase{"NoPathAsksForTheRoot", u"http://127.0.0.1", u"", "/", "127.0.0.1"},
-        AddressCase{"NonAsciiGoesOutAsQuestionMarks", u"http://127.0.0.1", u"/天气/页\U0001F600",
-                    "/?"
-                    "?/???",
-                    "127.0.0.1"}),
-    [](const auto& info) { return std::string(info.param.name); });
+const AddressCase kAddresses[] = {
+    {"ForecastPage", u"http://127.0.0.1", u"/weather/101230101.shtml", "/weather/101230101.shtml",
+     "127.0.0.1"},
+    {"SchemeAndLocalhostInAnyCase", u"HTTP://LocalHost", u"/a/b/c.html?x=1", "/a/b/c.html?x=1",
+     "LocalHost"},
+    {"NoPathAsksForTheRoot", u"http://127.0.0.1", u"", "/", "127.0.0.1"},
+    {"NonAsciiGoesOutAsQuestionMarks", u"http://127.0.0.1", u"/天气/页\U0001F600",
+     "/?"
+     "?/???",
+     "127.0.0.1"},
+};
+INSTANTIATE_TEST_SUITE_P(Addresses, FetchRequestHead, ::testing::ValuesIn(kAddresses), CaseName);
 
 struct RejectedAddress {
   std::u16string address;
@@ -77,9 +74,9 @@ class FetchRejectsAddress : public ::testing::TestWithParam<RejectedAddress> {};
 TEST_P(FetchRejectsAddress, BeforeTouchingTheNetwork) {
   ScriptServer server(Answer(kOk));
   std::u16string address = GetParam().address;
-  std::u16string port;
-  for (char digit : std::to_string(server.Port())) port.push_back(char16_t(digit));
-  if (auto at = address.find(u"PORT"); at != std::u16string::npos) address.replace(at, 4, port);
+  if (auto at = address.find(u"PORT"); at != std::u16string::npos) {
+    address.replace(at, 4, Decimal(server.Port()));
+  }
 
   const FetchOutcome outcome = Fetch(address);
 
@@ -88,18 +85,18 @@ TEST_P(FetchRejectsAddress, BeforeTouchingTheNetwork) {
   EXPECT_EQ(server.AcceptedCount(), 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Addresses, FetchRejectsAddress,
-    ::testing::Values(RejectedAddress{u"https://127.0.0.1:PORT/x", messages::kNotHttpAddress},
-                      RejectedAddress{u"ftp://127.0.0.1:PORT/x", messages::kNotHttpAddress},
-                      RejectedAddress{u"127.0.0.1:PORT/x", messages::kNotHttpAddress},
-                      RejectedAddress{u"", messages::kNotHttpAddress},
-                      RejectedAddress{u"http:///x", messages::kMalformedAddress},
-                      RejectedAddress{u"http://:PORT/x", messages::kMalformedAddress},
-                      RejectedAddress{u"http://127.0.0.1:/x", messages::kMalformedAddress},
-                      RejectedAddress{u"http://127.0.0.1:PORTx/x", messages::kMalformedAddress},
-                      RejectedAddress{u"http://127.0.0.1:99999/x", messages::kMalformedAddress},
-                      RejectedAddress{u"http://127.0.0.1:0/x", messages::kMalformedAddress}));
+INSTANTIATE_TEST_SUITE_P(Addresses, FetchRejectsAddress,
+                         ::testing::ValuesIn(std::vector<RejectedAddress>{
+                             {u"https://127.0.0.1:PORT/x", messages::kNotHttpAddress},
+                             {u"ftp://127.0.0.1:PORT/x", messages::kNotHttpAddress},
+                             {u"127.0.0.1:PORT/x", messages::kNotHttpAddress},
+                             {u"", messages::kNotHttpAddress},
+                             {u"http:///x", messages::kMalformedAddress},
+                             {u"http://:PORT/x", messages::kMalformedAddress},
+                             {u"http://127.0.0.1:/x", messages::kMalformedAddress},
+                             {u"http://127.0.0.1:PORTx/x", messages::kMalformedAddress},
+                             {u"http://127.0.0.1:99999/x", messages::kMalformedAddress},
+                             {u"http://127.0.0.1:0/x", messages::kMalformedAddress}}));
 
 TEST(FetchRequest, DottedQuadMustBeFourNumbersUpTo255) {
   platform::Ipv4Address address;

@@ -14,6 +14,9 @@ namespace qelo::test {
 
 using namespace std::chrono_literals;
 
+// Limits short enough that a server which stalls is given up within seconds.
+constexpr FetchLimits kShortLimits{.connect = 2s, .eachWait = 300ms, .exchange = 1500ms};
+
 struct FetchOutcome {
   std::string body;                       // what the response buffer holds afterwards
   std::optional<std::u16string> failure;  // the message when the fetch threw
@@ -67,9 +70,12 @@ inline std::string LoopbackHost(const ScriptServer& server) {
   return "127.0.0.1:" + std::to_string(server.Port());
 }
 
-// A server that reads the request, answers with `response` and closes.
-inline std::vector<Step> Answer(std::string response) {
-  return {Step::AwaitRequest(), Step::Send(std::move(response)), Step::Close()};
+// A number as text, for the ports and codes in addresses and messages.
+inline std::u16string Decimal(long long value) { return FromUtf8(std::to_string(value)); }
+
+// A server that reads the request, answers with `response`, then takes step `last`.
+inline std::vector<Step> Answer(std::string response, Step last = Step::Close()) {
+  return {Step::AwaitRequest(), Step::Send(std::move(response)), std::move(last)};
 }
 
 }  // namespace qelo::test

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "tests/retrieval/http_response_testing.h"
+#include "tests/support/case_name.h"
 
 namespace qelo {
 namespace {
@@ -22,8 +23,8 @@ using test::ScriptedByteSource;
 
 constexpr char16_t kClosedGracefully[] = u"Connection Closed Gracefully.";
 
-constexpr char kOk[] = "HTTP/1.1 200 OK\r\n";
-constexpr char kChunked[] = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+const std::string kOk = "HTTP/1.1 200 OK\r\n";
+const std::string kChunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
 
 // Bytes of a gzip stream, a NUL and a line break among them.
 const std::string kRawBody("\x1f\x8b\x08\x00\r\n\x01", 7);
@@ -62,59 +63,44 @@ TEST_P(Framing, GivesTheSameBodyReadByteByByte) {
   EXPECT_EQ(outcome.response.peerClosed, c.peerClosed);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Bodies, Framing,
-    ::testing::Values(
-        FramingCase{"ChunkedHello", std::string(kChunked) + "5\r\nhello\r\n0\r\n\r\n", "hello",
-                    false},
-        FramingCase{"ChunkExtensionAfterSemicolon",
-                    std::string(kChunked) + "5;name=value\r\nhello\r\n0\r\n\r\n", "hello", false},
-        FramingCase{"SeveralChunksUpperCaseHex",
-                    std::string(kChunked) + "A\r\n0123456789\r\n 3 \r\nabc\r\n0\r\n\r\n",
-                    "0123456789abc", false},
-        FramingCase{"NonHexSizeEndsTheBody",
-                    std::string(kChunked) + "5\r\nhello\r\nxyz\r\n\r\nworld", "hello", false},
-        FramingCase{"SizeBeyond64BitsEndsTheBody",
-                    std::string(kChunked) + "5\r\nhello\r\n10000000000000000\r\n\r\n", "hello",
-                    false},
-        // A size that does not fit 63 bits is no number, read as 0: the data ends there.
-        FramingCase{"SizeBeyond63BitsEndsTheBody",
-                    std::string(kChunked) + "3\r\nabc\r\nFFFFFFFFFFFFFFFF\r\nnever\r\n\r\n", "abc",
-                    false},
-        FramingCase{
-            "ChunkedNamedAmongOtherCodings",
-            "HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip, CHUNKED\r\n\r\n2\r\nok\r\n0\r\n\r\n", "ok",
-            false},
-        FramingCase{"ChunkedWinsOverContentLength",
-                    "HTTP/1.1 200 OK\r\nContent-Length: 2\r\nTransfer-Encoding: chunked\r\n\r\n"
-                    "5\r\nhello\r\n0\r\n\r\n",
-                    "hello", false},
-        FramingCase{"ContentLengthExact", std::string(kOk) + "Content-Length: 3\r\n\r\nabcdef",
-                    "abc", false},
-        FramingCase{"ContentLengthTrimmed", std::string(kOk) + "Content-Length:  4 \r\n\r\nabcdef",
-                    "abcd", false},
-        FramingCase{"ContentLengthWithPlusSign",
-                    std::string(kOk) + "Content-Length: +4\r\n\r\nabcdef", "abcd", false},
-        FramingCase{"ContentLengthZero", std::string(kOk) + "Content-Length: 0\r\n\r\nxyz", "",
-                    false},
-        FramingCase{"NoContentLengthReadsUntilClose", std::string(kOk) + "X: y\r\n\r\nall\r\nof it",
-                    "all\r\nof it", true},
-        FramingCase{"InvalidContentLengthReadsUntilClose",
-                    std::string(kOk) + "Content-Length: 12abc\r\n\r\nall of it", "all of it", true},
-        FramingCase{"NegativeContentLengthReadsUntilClose",
-                    std::string(kOk) + "Content-Length: -5\r\n\r\nall of it", "all of it", true},
-        FramingCase{"ContentLengthBeyond64BitsReadsUntilClose",
-                    std::string(kOk) + "Content-Length: 99999999999999999999\r\n\r\nall", "all",
-                    true},
-        FramingCase{"NoContent", "HTTP/1.1 204 No Content\r\n\r\nxyz", "", false},
-        FramingCase{"BodyBytesGoInAsReceived",
-                    std::string(kOk) + "Content-Encoding: gzip\r\n\r\n" + kRawBody, kRawBody,
-                    true}),
-    [](const auto& info) { return std::string(info.param.name); });
+const FramingCase kFramings[] = {
+    {"ChunkedHello", kChunked + "5\r\nhello\r\n0\r\n\r\n", "hello", false},
+    {"ChunkExtensionAfterSemicolon", kChunked + "5;name=value\r\nhello\r\n0\r\n\r\n", "hello",
+     false},
+    {"SeveralChunksUpperCaseHex", kChunked + "A\r\n0123456789\r\n 3 \r\nabc\r\n0\r\n\r\n",
+     "0123456789abc", false},
+    {"NonHexSizeEndsTheBody", kChunked + "5\r\nhello\r\nxyz\r\n\r\nworld", "hello", false},
+    {"SizeBeyond64BitsEndsTheBody", kChunked + "5\r\nhello\r\n10000000000000000\r\n\r\n", "hello",
+     false},
+    // A size that does not fit 63 bits is no number, read as 0: the data ends there.
+    {"SizeBeyond63BitsEndsTheBody", kChunked + "3\r\nabc\r\nFFFFFFFFFFFFFFFF\r\nnever\r\n\r\n",
+     "abc", false},
+    {"ChunkedNamedAmongOtherCodings",
+     "HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip, CHUNKED\r\n\r\n2\r\nok\r\n0\r\n\r\n", "ok",
+     false},
+    {"ChunkedWinsOverContentLength",
+     "HTTP/1.1 200 OK\r\nContent-Length: 2\r\nTransfer-Encoding: chunked\r\n\r\n"
+     "5\r\nhello\r\n0\r\n\r\n",
+     "hello", false},
+    {"ContentLengthExact", kOk + "Content-Length: 3\r\n\r\nabcdef", "abc", false},
+    {"ContentLengthTrimmed", kOk + "Content-Length:  4 \r\n\r\nabcdef", "abcd", false},
+    {"ContentLengthWithPlusSign", kOk + "Content-Length: +4\r\n\r\nabcdef", "abcd", false},
+    {"ContentLengthZero", kOk + "Content-Length: 0\r\n\r\nxyz", "", false},
+    {"NoContentLengthReadsUntilClose", kOk + "X: y\r\n\r\nall\r\nof it", "all\r\nof it", true},
+    {"InvalidContentLengthReadsUntilClose", kOk + "Content-Length: 12abc\r\n\r\nall of it",
+     "all of it", true},
+    {"NegativeContentLengthReadsUntilClose", kOk + "Content-Length: -5\r\n\r\nall of it",
+     "all of it", true},
+    {"ContentLengthBeyond64BitsReadsUntilClose",
+     kOk + "Content-Length: 99999999999999999999\r\n\r\nall", "all", true},
+    {"NoContent", "HTTP/1.1 204 No Content\r\n\r\nxyz", "", false},
+    {"BodyBytesGoInAsReceived", kOk + "Content-Encoding: gzip\r\n\r\n" + kRawBody, kRawBody, true},
+};
+INSTANTIATE_TEST_SUITE_P(Bodies, Framing, ::testing::ValuesIn(kFramings), test::CaseName);
 
 TEST(ChunkedBody, TrailerLinesJoinTheHeaderLines) {
   const ReadOutcome outcome =
-      ReadScripted(std::string(kChunked) + "2\r\nok\r\n0\r\nExpires: never\r\nX-Sum: 1\r\n\r\n");
+      ReadScripted(kChunked + "2\r\nok\r\n0\r\nExpires: never\r\nX-Sum: 1\r\n\r\n");
   ASSERT_FALSE(outcome.failure.has_value());
   EXPECT_EQ(outcome.body, "ok");
   EXPECT_EQ(
@@ -128,13 +114,14 @@ TEST(ChunkedBody, TrailerLinesJoinTheHeaderLines) {
 // far, "Connection Closed Gracefully.", or the ending's own message. A body must end as its
 // framing says: a Content-Length body by its length, one without by the peer's orderly close.
 enum class Gives { kBody, kClosed, kOwnMessage };
+using enum Gives;
 
 struct CutPoint {
   const char* name;
-  std::string before;  // what arrives before the end
-  Gives onClose;       // the peer's orderly close
-  Gives onReset;       // a reset or an abort
-  std::string body;    // the body of a success
+  std::string before;     // what arrives before the end
+  Gives onClose;          // the peer's orderly close
+  Gives onReset;          // a reset or an abort
+  std::string body = "";  // the body of a success
 };
 
 struct Ending {
@@ -155,7 +142,7 @@ TEST_P(ConnectionEnd, GivesWhatItsPointSays) {
   if (ending.fault) source.Fault(ending.fault).Bytes("never read");
   const ReadOutcome outcome = ReadScripted(source);
   const Gives gives = ending.resetCode != 0 ? point.onReset
-                      : ending.fault        ? Gives::kOwnMessage
+                      : ending.fault        ? kOwnMessage
                                             : point.onClose;
   if (gives == Gives::kBody) {
     EXPECT_EQ(outcome.failure, std::nullopt);
@@ -168,64 +155,46 @@ TEST_P(ConnectionEnd, GivesWhatItsPointSays) {
   EXPECT_TRUE(closed || !source.PlayedOut());
 }
 
-const std::string kChunkedHead = kChunked;
 const std::string kFailureStatus = "HTTP/1.1 404 Not Found\r\n";
 
 INSTANTIATE_TEST_SUITE_P(
     Points, ConnectionEnd,
     ::testing::Combine(
-        ::testing::Values(
-            CutPoint{"BeforeTheStatusLine", "", Gives::kClosed, Gives::kOwnMessage, ""},
-            CutPoint{"InsideTheStatusLine", "HTTP/1.1 2", Gives::kClosed, Gives::kClosed, ""},
-            CutPoint{"AfterTheStatusLinesCarriageReturn", "HTTP/1.1 200 OK\r", Gives::kClosed,
-                     Gives::kClosed, ""},
-            CutPoint{"BeforeTheFirstHeaderLine", kOk, Gives::kClosed, Gives::kOwnMessage, ""},
-            CutPoint{"InsideTheFirstHeaderLine", std::string(kOk) + "X: y", Gives::kClosed,
-                     Gives::kClosed, ""},
-            CutPoint{"AfterAnInterimResponse", "HTTP/1.1 100 Continue\r\n\r\n", Gives::kClosed,
-                     Gives::kOwnMessage, ""},
-            CutPoint{"BeforeALaterHeaderLine", std::string(kOk) + "A: b\r\n", Gives::kBody,
-                     Gives::kOwnMessage, ""},
-            CutPoint{"InsideALaterHeaderLine", std::string(kOk) + "A: b\r\nContent-", Gives::kBody,
-                     Gives::kClosed, ""},
-            CutPoint{"InsideALengthBody", std::string(kOk) + "Content-Length: 10\r\n\r\nabcdef",
-                     Gives::kClosed, Gives::kOwnMessage, ""},
-            CutPoint{"InsideABodyUntilClose", std::string(kOk) + "\r\nabc", Gives::kBody,
-                     Gives::kOwnMessage, "abc"},
-            CutPoint{"InsideAFailureStatusLengthBody",
-                     kFailureStatus + "Content-Length: 9\r\n\r\nabc", Gives::kClosed,
-                     Gives::kOwnMessage, ""},
-            CutPoint{"InsideAFailureStatusBodyUntilClose", kFailureStatus + "\r\nabc", Gives::kBody,
-                     Gives::kOwnMessage, ""},
-            CutPoint{"BeforeAChunkSizeLine", kChunkedHead, Gives::kClosed, Gives::kOwnMessage, ""},
-            CutPoint{"InsideAChunkSizeLine", kChunkedHead + "5", Gives::kClosed, Gives::kClosed,
-                     ""},
-            CutPoint{"InsideChunkData", kChunkedHead + "5\r\nhel", Gives::kClosed, Gives::kClosed,
-                     ""},
-            CutPoint{"InsideAChunkOf63Bits", kChunkedHead + "7FFFFFFFFFFFFFFF\r\nshort",
-                     Gives::kClosed, Gives::kClosed, ""},
-            CutPoint{"InsideABodyOf63Bits",
-                     std::string(kOk) + "Content-Length: 9223372036854775807\r\n\r\nshort",
-                     Gives::kClosed, Gives::kOwnMessage, ""},
-            CutPoint{"BeforeTheLineEndAfterChunkData", kChunkedHead + "5\r\nhello", Gives::kClosed,
-                     Gives::kOwnMessage, ""},
-            CutPoint{"BeforeTheNextChunkSizeLine", kChunkedHead + "5\r\nhello\r\n", Gives::kClosed,
-                     Gives::kOwnMessage, ""},
-            CutPoint{"InsideTheTrailer", kChunkedHead + "0\r\nX-", Gives::kClosed, Gives::kClosed,
-                     ""},
-            CutPoint{"BeforeTheTrailersEmptyLine", kChunkedHead + "5\r\nhello\r\n0\r\nX: y\r\n",
-                     Gives::kClosed, Gives::kOwnMessage, ""}),
-        ::testing::Values(
-            Ending{"Close", 0, nullptr, u""},
-            Ending{"Abort", 10053, nullptr,
-                   u"Socket Error # 10053\r\nSoftware caused connection abort."},
-            Ending{"Reset", 10054, nullptr, u"Socket Error # 10054\r\nConnection reset by peer."},
-            Ending{"Shutdown", 10058, nullptr,
-                   u"Socket Error # 10058\r\nCannot send or receive after socket is closed."},
-            Ending{"SocketError", 0, std::make_exception_ptr(platform::SocketError(10060)),
-                   u"Socket Error # 10060\r\nConnection timed out."},
-            Ending{"ReadTimedOut", 0, std::make_exception_ptr(Failure(u"Read timed out.")),
-                   u"Read timed out."})),
+        ::testing::ValuesIn(std::vector<CutPoint>{
+            {"BeforeTheStatusLine", "", kClosed, kOwnMessage},
+            {"InsideTheStatusLine", "HTTP/1.1 2", kClosed, kClosed},
+            {"AfterTheStatusLinesCarriageReturn", "HTTP/1.1 200 OK\r", kClosed, kClosed},
+            {"BeforeTheFirstHeaderLine", kOk, kClosed, kOwnMessage},
+            {"InsideTheFirstHeaderLine", kOk + "X: y", kClosed, kClosed},
+            {"AfterAnInterimResponse", "HTTP/1.1 100 Continue\r\n\r\n", kClosed, kOwnMessage},
+            {"BeforeALaterHeaderLine", kOk + "A: b\r\n", kBody, kOwnMessage},
+            {"InsideALaterHeaderLine", kOk + "A: b\r\nContent-", kBody, kClosed},
+            {"InsideALengthBody", kOk + "Content-Length: 10\r\n\r\nabcdef", kClosed, kOwnMessage},
+            {"InsideABodyUntilClose", kOk + "\r\nabc", kBody, kOwnMessage, "abc"},
+            {"InsideAFailureStatusLengthBody", kFailureStatus + "Content-Length: 9\r\n\r\nabc",
+             kClosed, kOwnMessage},
+            {"InsideAFailureStatusBodyUntilClose", kFailureStatus + "\r\nabc", kBody, kOwnMessage},
+            {"BeforeAChunkSizeLine", kChunked, kClosed, kOwnMessage},
+            {"InsideAChunkSizeLine", kChunked + "5", kClosed, kClosed},
+            {"InsideChunkData", kChunked + "5\r\nhel", kClosed, kClosed},
+            {"InsideAChunkOf63Bits", kChunked + "7FFFFFFFFFFFFFFF\r\nshort", kClosed, kClosed},
+            {"InsideABodyOf63Bits", kOk + "Content-Length: 9223372036854775807\r\n\r\nshort",
+             kClosed, kOwnMessage},
+            {"BeforeTheLineEndAfterChunkData", kChunked + "5\r\nhello", kClosed, kOwnMessage},
+            {"BeforeTheNextChunkSizeLine", kChunked + "5\r\nhello\r\n", kClosed, kOwnMessage},
+            {"InsideTheTrailer", kChunked + "0\r\nX-", kClosed, kClosed},
+            {"BeforeTheTrailersEmptyLine", kChunked + "5\r\nhello\r\n0\r\nX: y\r\n", kClosed,
+             kOwnMessage}}),
+        ::testing::ValuesIn(std::vector<Ending>{
+            {"Close", 0, nullptr, u""},
+            {"Abort", 10053, nullptr, u"Socket Error # 10053\r\nSoftware caused connection abort."},
+            {"Reset", 10054, nullptr, u"Socket Error # 10054\r\nConnection reset by peer."},
+            {"Shutdown", 10058, nullptr,
+             u"Socket Error # 10058\r\nCannot send or receive after socket is closed."},
+            {"SocketError", 0, std::make_exception_ptr(platform::SocketError(10060)),
+             u"Socket Error # 10060\r\nConnection timed out."},
+            {"ReadTimedOut", 0, std::make_exception_ptr(Failure(u"Read timed out.")),
+             u"Read timed out."}})),
     [](const auto& info) {
       return std::string(std::get<0>(info.param).name) + "_" + std::get<1>(info.param).name;
     });
@@ -257,43 +226,34 @@ TEST_P(Status, DecidesWhatHappensToTheBody) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Codes, Status,
-    ::testing::Values(
-        StatusCase{"Ok", "HTTP/1.1 200 OK\r\n\r\n", 200, u"HTTP/1.1 200 OK", true},
-        StatusCase{"NoReasonPhrase", "HTTP/1.1 200\r\n\r\n", 200, u"HTTP/1.1 200", true},
-        StatusCase{"ExtraBlanks", "HTTP/1.1   201   Created\r\n\r\n", 201,
-                   u"HTTP/1.1   201   Created", true},
-        StatusCase{"CodeCutAtFullStop", "HTTP/1.1 200.5 OK\r\n\r\n", 200, u"HTTP/1.1 200.5 OK",
-                   true},
-        StatusCase{"BareLineFeeds", "HTTP/1.1 200 OK\nX: y\n\n", 200, u"HTTP/1.1 200 OK", true},
-        StatusCase{"NoContent", "HTTP/1.1 204 No Content\r\n\r\n", 204, u"HTTP/1.1 204 No Content",
-                   false},
-        StatusCase{"SwitchingProtocols", "HTTP/1.1 101 Switching Protocols\r\nUpgrade: x\r\n\r\n",
-                   101, u"HTTP/1.1 101 Switching Protocols", false},
-        StatusCase{"Other1xx", "HTTP/1.1 199 Whatever\r\n\r\n", 199, u"HTTP/1.1 199 Whatever",
-                   false},
-        StatusCase{"NotModified", "HTTP/1.1 304 Not Modified\r\n\r\n", 304,
-                   u"HTTP/1.1 304 Not Modified", false},
-        StatusCase{"Unauthorized", "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic\r\n\r\n",
-                   401, u"HTTP/1.1 401 Unauthorized", true},
-        StatusCase{"ProxyAuthenticationRequired",
-                   "HTTP/1.1 407 Proxy Authentication Required\r\n\r\n", 407,
-                   u"HTTP/1.1 407 Proxy Authentication Required", true},
-        StatusCase{"NotFound", "HTTP/1.1 404 Not Found\r\n\r\n", 404, u"HTTP/1.1 404 Not Found",
-                   true},
-        StatusCase{"ServerError", "HTTP/1.1 503 Busy\r\n\r\n", 503, u"HTTP/1.1 503 Busy", true},
-        StatusCase{"SecondWordNotANumber", "HTTP/1.1 abc OK\r\n\r\n", -1, u"HTTP/1.1 abc OK", true},
-        StatusCase{"NoSpace", "HTTP/1.1\r\n\r\n", -1, u"HTTP/1.1", true},
-        StatusCase{"NothingButLineFeeds", std::string(5000, '\n'), -1, u"", true},
-        StatusCase{"CodeBeyond32Bits", "HTTP/1.1 4294967496 OK\r\n\r\n", -1,
-                   u"HTTP/1.1 4294967496 OK", true},
-        StatusCase{"NegativeCode", "HTTP/1.1 -200 OK\r\n\r\n", -200, u"HTTP/1.1 -200 OK", true},
-        StatusCase{"HighBytesShowAsReplacement", "HTTP/1.1 404 Nicht gefunden \xC3\xBC\xFF\r\n\r\n",
-                   404, u"HTTP/1.1 404 Nicht gefunden \uFFFD\uFFFD\uFFFD", true},
-        StatusCase{"ControlCharactersKept", std::string("HTTP/1.1 500 A\tB\0C\r\n\r\n", 22), 500,
-                   std::u16string(u"HTTP/1.1 500 A\tB\0C", 18), true}),
-    [](const auto& info) { return std::string(info.param.name); });
+const StatusCase kStatuses[] = {
+    {"Ok", "HTTP/1.1 200 OK\r\n\r\n", 200, u"HTTP/1.1 200 OK", true},
+    {"NoReasonPhrase", "HTTP/1.1 200\r\n\r\n", 200, u"HTTP/1.1 200", true},
+    {"ExtraBlanks", "HTTP/1.1   201   Created\r\n\r\n", 201, u"HTTP/1.1   201   Created", true},
+    {"CodeCutAtFullStop", "HTTP/1.1 200.5 OK\r\n\r\n", 200, u"HTTP/1.1 200.5 OK", true},
+    {"BareLineFeeds", "HTTP/1.1 200 OK\nX: y\n\n", 200, u"HTTP/1.1 200 OK", true},
+    {"NoContent", "HTTP/1.1 204 No Content\r\n\r\n", 204, u"HTTP/1.1 204 No Content", false},
+    {"SwitchingProtocols", "HTTP/1.1 101 Switching Protocols\r\nUpgrade: x\r\n\r\n", 101,
+     u"HTTP/1.1 101 Switching Protocols", false},
+    {"Other1xx", "HTTP/1.1 199 Whatever\r\n\r\n", 199, u"HTTP/1.1 199 Whatever", false},
+    {"NotModified", "HTTP/1.1 304 Not Modified\r\n\r\n", 304, u"HTTP/1.1 304 Not Modified", false},
+    {"Unauthorized", "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic\r\n\r\n", 401,
+     u"HTTP/1.1 401 Unauthorized", true},
+    {"ProxyAuthenticationRequired", "HTTP/1.1 407 Proxy Authentication Required\r\n\r\n", 407,
+     u"HTTP/1.1 407 Proxy Authentication Required", true},
+    {"NotFound", "HTTP/1.1 404 Not Found\r\n\r\n", 404, u"HTTP/1.1 404 Not Found", true},
+    {"ServerError", "HTTP/1.1 503 Busy\r\n\r\n", 503, u"HTTP/1.1 503 Busy", true},
+    {"SecondWordNotANumber", "HTTP/1.1 abc OK\r\n\r\n", -1, u"HTTP/1.1 abc OK", true},
+    {"NoSpace", "HTTP/1.1\r\n\r\n", -1, u"HTTP/1.1", true},
+    {"NothingButLineFeeds", std::string(5000, '\n'), -1, u"", true},
+    {"CodeBeyond32Bits", "HTTP/1.1 4294967496 OK\r\n\r\n", -1, u"HTTP/1.1 4294967496 OK", true},
+    {"NegativeCode", "HTTP/1.1 -200 OK\r\n\r\n", -200, u"HTTP/1.1 -200 OK", true},
+    {"HighBytesShowAsReplacement", "HTTP/1.1 404 Nicht gefunden \xC3\xBC\xFF\r\n\r\n", 404,
+     u"HTTP/1.1 404 Nicht gefunden \uFFFD\uFFFD\uFFFD", true},
+    {"ControlCharactersKept", std::string("HTTP/1.1 500 A\tB\0C\r\n\r\n", 22), 500,
+     std::u16string(u"HTTP/1.1 500 A\tB\0C", 18), true},
+};
+INSTANTIATE_TEST_SUITE_P(Codes, Status, ::testing::ValuesIn(kStatuses), test::CaseName);
 
 TEST(InterimResponse, ContinueIsSkipped) {
   const ReadOutcome outcome = ReadScripted(
@@ -378,10 +338,10 @@ TEST(HeaderBlock, TakesAtMost255Lines) {
     std::string body;
   };
   const Case cases[] = {
-      {std::string(kOk) + HeaderLines(256) + "Content-Length: 1\r\n\r\ntail", 255,
+      {kOk + HeaderLines(256) + "Content-Length: 1\r\n\r\ntail", 255,
        "Content-Length: 1\r\n\r\ntail"},
-      {std::string(kOk) + HeaderLines(255) + "\r\ntail", 255, "tail"},
-      {std::string(kChunked) + "2\r\nok\r\n0\r\n" + HeaderLines(300) + "\r\n", 1 + 255, "ok"},
+      {kOk + HeaderLines(255) + "\r\ntail", 255, "tail"},
+      {kChunked + "2\r\nok\r\n0\r\n" + HeaderLines(300) + "\r\n", 1 + 255, "ok"},
   };
   for (const Case& c : cases) {
     const ReadOutcome outcome = ReadScripted(c.response);
@@ -395,7 +355,7 @@ TEST(HeaderBlock, TakesAtMost255Lines) {
 
 TEST(HeaderBlock, CloseAfterAHeaderLineEndsTheBlock) {
   for (const std::string rest : {"X: y\r\n", "X: y\r\nContent-Len"}) {
-    const ReadOutcome outcome = ReadScripted(std::string(kOk) + rest);
+    const ReadOutcome outcome = ReadScripted(kOk + rest);
     ASSERT_FALSE(outcome.failure.has_value()) << rest;
     EXPECT_EQ(outcome.response.headerLines, std::vector<std::u16string>{u"X: y"});
     EXPECT_TRUE(outcome.response.peerClosed);
@@ -447,20 +407,17 @@ TEST(LineLimit, CountsEveryByteBeforeTheLineFeed) {
   const std::string name = "X-Long: ";
   auto headerOf = [&](std::size_t bytesBeforeLf, bool withCr) {
     std::string line = name + Repeated(bytesBeforeLf - name.size() - (withCr ? 1 : 0), 'a');
-    return std::string(kOk) + line + (withCr ? "\r\n" : "\n") + "\r\n";
+    return kOk + line + (withCr ? "\r\n" : "\n") + "\r\n";
   };
-  EXPECT_FALSE(ReadScripted(headerOf(kMaxResponseLineBytes, false)).failure.has_value());
-  EXPECT_FALSE(ReadScripted(headerOf(kMaxResponseLineBytes, true)).failure.has_value());
-  EXPECT_EQ(ReadScripted(headerOf(kMaxResponseLineBytes + 1, false)).failure,
-            u"Max line length exceeded.");
-  EXPECT_EQ(ReadScripted(headerOf(kMaxResponseLineBytes + 1, true)).failure,
-            u"Max line length exceeded.");
-  EXPECT_EQ(ReadScripted(headerOf(20000, true)).failure, u"Max line length exceeded.");
-  EXPECT_EQ(ReadScripted(Repeated(kMaxResponseLineBytes + 1, 'H') + "\r\n\r\n").failure,
-            u"Max line length exceeded.");
-  EXPECT_EQ(ReadScripted(std::string(kChunked) + Repeated(20000, '0') + "5\r\nhello\r\n0\r\n\r\n")
-                .failure,
-            u"Max line length exceeded.");
+  for (const bool withCr : {false, true}) {
+    EXPECT_FALSE(ReadScripted(headerOf(kMaxResponseLineBytes, withCr)).failure.has_value());
+  }
+  for (const std::string& tooLong :
+       {headerOf(kMaxResponseLineBytes + 1, false), headerOf(kMaxResponseLineBytes + 1, true),
+        headerOf(20000, true), Repeated(kMaxResponseLineBytes + 1, 'H') + "\r\n\r\n",
+        kChunked + Repeated(20000, '0') + "5\r\nhello\r\n0\r\n\r\n"}) {
+    EXPECT_EQ(ReadScripted(tooLong).failure, u"Max line length exceeded.");
+  }
 }
 
 TEST(LineLimit, FailsWithoutWaitingForTheLineFeed) {
@@ -485,64 +442,21 @@ TEST(LineLimit, AFullLengthLineMayArriveInPieces) {
 
 // ---- Buffer limit and decoding -----------------------------------------------------------------
 
-// Plays `script` and notes the buffer's capacity at every read, when any reservation for the
-// body has already been made.
-class CapacityWatch : public ByteSource {
- public:
-  CapacityWatch(ScriptedByteSource& script, const ResponseBuffer& buffer)
-      : script_(script), buffer_(buffer) {}
-  Received Read(std::uint8_t* into, std::size_t capacity) override {
-    largest_ = std::max(largest_, buffer_.Bytes().capacity());
-    return script_.Read(into, capacity);
-  }
-  bool WaitReadable(std::chrono::milliseconds wait) override { return script_.WaitReadable(wait); }
-  std::size_t LargestCapacity() const { return largest_; }
-
- private:
-  ScriptedByteSource& script_;
-  const ResponseBuffer& buffer_;
-  std::size_t largest_ = 0;
-};
-
-struct Watched {
-  std::optional<std::u16string> failure;
-  std::string body;
-  std::size_t largestCapacity = 0;  // while reading
-  std::size_t capacity = 0;         // afterwards
-  std::size_t largestRead = 0;
-};
-
-Watched ReadWatched(ScriptedByteSource& script, std::size_t maxBytes) {
-  Watched watched;
-  ResponseBuffer buffer(kCodePageUtf8, maxBytes);
-  CapacityWatch source(script, buffer);
-  try {
-    ReadResponse(source, buffer);
-  } catch (const Failure& failure) {
-    watched.failure = failure.Message();
-  }
-  watched.body.assign(buffer.Bytes().begin(), buffer.Bytes().end());
-  watched.largestCapacity = source.LargestCapacity();
-  watched.capacity = buffer.Bytes().capacity();
-  watched.largestRead = script.LargestCapacity();
-  return watched;
-}
-
 const std::string kLengthHead = "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n";
 
 TEST(BodyIntoBuffer, KeepsTheOrderOfBytesFromTheBlockAndFromReadsOfTheirOwn) {
   const std::string body = std::string(70000, 'a') + "middle" + std::string(29994, 'z');
-  for (const std::string& head : {kLengthHead, std::string(kOk) + "\r\n"}) {
+  for (const std::string& head : {kLengthHead, kOk + "\r\n"}) {
     ScriptedByteSource script;
     // Head and body start in one read, the rest in reads of other sizes.
     script.Bytes(head + body.substr(0, 10))
         .Bytes(body.substr(10, 40000))
         .Bytes(body.substr(40010, 1))
         .Bytes(body.substr(40011));
-    const Watched watched = ReadWatched(script, kMaxResponseBytes);
-    EXPECT_FALSE(watched.failure.has_value()) << head;
-    EXPECT_TRUE(watched.body == body) << head;
-    EXPECT_LE(watched.largestRead, 32768u) << head;
+    const ReadOutcome outcome = ReadScripted(script, kMaxResponseBytes);
+    EXPECT_FALSE(outcome.failure.has_value()) << head;
+    EXPECT_TRUE(outcome.body == body) << head;
+    EXPECT_LE(script.LargestCapacity(), 32768u) << head;
   }
 }
 
@@ -554,17 +468,16 @@ TEST(BodyIntoBuffer, ABodyOfExactlyTheLimitFitsAndOneByteMoreDoesNot) {
       char chunkSize[20];
       std::snprintf(chunkSize, sizeof chunkSize, "%zx\r\n", size);
       for (const std::string& response :
-           {std::string(kOk) + "Content-Length: " + std::to_string(size) + "\r\n\r\n" + body,
-            std::string(kOk) + "\r\n" + body,
-            std::string(kChunked) + chunkSize + body + "\r\n0\r\n\r\n"}) {
+           {kOk + "Content-Length: " + std::to_string(size) + "\r\n\r\n" + body,
+            kOk + "\r\n" + body, kChunked + chunkSize + body + "\r\n0\r\n\r\n"}) {
         ScriptedByteSource script;
         script.Bytes(response);
-        const Watched watched = ReadWatched(script, cap);
-        EXPECT_EQ(watched.failure, size > cap
+        const ReadOutcome outcome = ReadScripted(script, cap);
+        EXPECT_EQ(outcome.failure, size > cap
                                        ? std::optional<std::u16string>(u"Response too large.")
                                        : std::nullopt);
-        EXPECT_EQ(watched.body.size(), size > cap ? 0 : cap);
-        EXPECT_LE(watched.largestCapacity, cap);
+        EXPECT_EQ(outcome.body.size(), size > cap ? 0 : cap);
+        EXPECT_LE(outcome.largestCapacity, cap);
       }
     }
   }
@@ -572,48 +485,47 @@ TEST(BodyIntoBuffer, ABodyOfExactlyTheLimitFitsAndOneByteMoreDoesNot) {
 
 TEST(BodyIntoBuffer, AnAnnouncedLengthReservesNoMoreThanTheLimit) {
   ScriptedByteSource script;
-  script.Bytes(std::string(kOk) + "Content-Length: 1099511627776\r\n\r\n").Repeat('a', 70000);
-  const Watched watched = ReadWatched(script, 65536);
-  EXPECT_EQ(watched.failure, u"Response too large.");
-  EXPECT_EQ(watched.largestCapacity, 65536u);
-  EXPECT_EQ(watched.capacity, 0u);
+  script.Bytes(kOk + "Content-Length: 1099511627776\r\n\r\n").Repeat('a', 70000);
+  const ReadOutcome outcome = ReadScripted(script, 65536);
+  EXPECT_EQ(outcome.failure, u"Response too large.");
+  EXPECT_EQ(outcome.largestCapacity, 65536u);
+  EXPECT_EQ(outcome.capacity, 0u);
 }
 
 // The framings without a length reserve up to the limit before the first body byte; a short
 // body gives the spare back.
 TEST(BodyIntoBuffer, AShortBodyKeepsNoReservedSpare) {
-  for (const std::string& response :
-       {std::string(kOk) + "\r\nshort", std::string(kChunked) + "5\r\nshort\r\n0\r\n\r\n"}) {
+  for (const std::string& response : {kOk + "\r\nshort", kChunked + "5\r\nshort\r\n0\r\n\r\n"}) {
     ScriptedByteSource script;
     script.Bytes(response);
-    const Watched watched = ReadWatched(script, 65536);
-    EXPECT_FALSE(watched.failure.has_value()) << response;
-    EXPECT_EQ(watched.body, "short") << response;
-    EXPECT_LE(watched.largestCapacity, 65536u) << response;
-    EXPECT_LE(watched.capacity, 2 * watched.body.size()) << response;
+    const ReadOutcome outcome = ReadScripted(script, 65536);
+    EXPECT_FALSE(outcome.failure.has_value()) << response;
+    EXPECT_EQ(outcome.body, "short") << response;
+    EXPECT_LE(outcome.largestCapacity, 65536u) << response;
+    EXPECT_LE(outcome.capacity, 2 * outcome.body.size()) << response;
   }
 }
 
 TEST(BodyIntoBuffer, AFailureStatusReservesNothingWhateverItsLength) {
   ScriptedByteSource script;
   script.Bytes("HTTP/1.1 404 Not Found\r\nContent-Length: 100000\r\n\r\n").Repeat('x', 100000);
-  const Watched watched = ReadWatched(script, kMaxResponseBytes);
-  EXPECT_FALSE(watched.failure.has_value());
-  EXPECT_EQ(watched.largestCapacity, 0u);
-  EXPECT_EQ(watched.capacity, 0u);
+  const ReadOutcome outcome = ReadScripted(script, kMaxResponseBytes);
+  EXPECT_FALSE(outcome.failure.has_value());
+  EXPECT_EQ(outcome.largestCapacity, 0u);
+  EXPECT_EQ(outcome.capacity, 0u);
 }
 
 TEST(BodyText, IsTheStrictUtf8DecodingOfTheBody) {
   const std::string valid = "<p>\xE7\xA6\x8F\xE5\xB7\x9E \xF0\x9F\x8C\xA7</p>";
   ResponseBuffer buffer(kCodePageUtf8);
   ScriptedByteSource good;
-  good.Bytes(std::string(kOk) + "Content-Type: text/html; charset=gb2312\r\n\r\n" + valid);
+  good.Bytes(kOk + "Content-Type: text/html; charset=gb2312\r\n\r\n" + valid);
   ReadResponse(good, buffer);
   EXPECT_EQ(buffer.Text(), u"<p>福州 \U0001F327</p>");
 
   ResponseBuffer broken(kCodePageUtf8);
   ScriptedByteSource bad;
-  bad.Bytes(std::string(kOk) + "\r\n" + valid.substr(0, 3) + "\xFE" + valid.substr(3));
+  bad.Bytes(kOk + "\r\n" + valid.substr(0, 3) + "\xFE" + valid.substr(3));
   EXPECT_TRUE(ReadResponse(bad, broken).Succeeded());
   EXPECT_EQ(broken.Text(), u"");
 }

@@ -9,6 +9,8 @@
 
 #include "core/failure.h"
 
+#include "tests/support/case_name.h"
+
 namespace qelo {
 namespace {
 
@@ -37,24 +39,25 @@ TEST_P(PageLinesSplitTest, SplitsAtEveryKindOfLineBreak) {
   EXPECT_EQ(AllLines(lines), GetParam().lines);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Breaks, PageLinesSplitTest,
-    ::testing::Values(
-        SplitCase{"LfAndLoneCr", u"a\nb\rc", {u"a", u"b", u"c"}},
-        SplitCase{"TwoCrLf", u"a\r\n\r\n", {u"a", u""}},
-        SplitCase{"LfThenCrIsTwoBreaks", u"a\n\rb", {u"a", u"", u"b"}},
-        SplitCase{"CrThenCrLf", u"a\r\r\nb", {u"a", u"", u"b"}},
-        SplitCase{"TrailingLf", u"a\n", {u"a"}}, SplitCase{"TrailingCr", u"a\r", {u"a"}},
-        SplitCase{"TrailingCrLf", u"a\r\n", {u"a"}},
-        SplitCase{"TwoTrailingLf", u"a\n\n", {u"a", u""}}, SplitCase{"NoBreak", u"abc", {u"abc"}},
-        SplitCase{"Empty", u"", {}}, SplitCase{"OnlyOneBreak", u"\r\n", {u""}},
-        SplitCase{"OnlyBreaks", u"\n\r\r\n\n", {u"", u"", u"", u""}},
-        SplitCase{"OtherControlsDoNotBreak", u"a\tb\fc\u2028d", {u"a\tb\fc\u2028d"}},
-        SplitCase{
-            "NulEndsTheLineAndThePage", std::u16string(u"ab\ncd\0ef\ngh", 11), {u"ab", u"cd"}},
-        SplitCase{"NulFirst", std::u16string(u"\0a\nb", 4), {}},
-        SplitCase{"NulAfterBreak", std::u16string(u"a\n\0b", 4), {u"a"}}),
-    [](const auto& info) { return std::string(info.param.name); });
+const SplitCase kBreaks[] = {
+    {"LfAndLoneCr", u"a\nb\rc", {u"a", u"b", u"c"}},
+    {"TwoCrLf", u"a\r\n\r\n", {u"a", u""}},
+    {"LfThenCrIsTwoBreaks", u"a\n\rb", {u"a", u"", u"b"}},
+    {"CrThenCrLf", u"a\r\r\nb", {u"a", u"", u"b"}},
+    {"TrailingLf", u"a\n", {u"a"}},
+    {"TrailingCr", u"a\r", {u"a"}},
+    {"TrailingCrLf", u"a\r\n", {u"a"}},
+    {"TwoTrailingLf", u"a\n\n", {u"a", u""}},
+    {"NoBreak", u"abc", {u"abc"}},
+    {"Empty", u"", {}},
+    {"OnlyOneBreak", u"\r\n", {u""}},
+    {"OnlyBreaks", u"\n\r\r\n\n", {u"", u"", u"", u""}},
+    {"OtherControlsDoNotBreak", u"a\tb\fc\u2028d", {u"a\tb\fc\u2028d"}},
+    {"NulEndsTheLineAndThePage", std::u16string(u"ab\ncd\0ef\ngh", 11), {u"ab", u"cd"}},
+    {"NulFirst", std::u16string(u"\0a\nb", 4), {}},
+    {"NulAfterBreak", std::u16string(u"a\n\0b", 4), {u"a"}},
+};
+INSTANTIATE_TEST_SUITE_P(Breaks, PageLinesSplitTest, ::testing::ValuesIn(kBreaks), test::CaseName);
 
 // Long runs of text are passed over several code units at a time: a break or a NUL is found at
 // every place in such a run, next to code units of every size.

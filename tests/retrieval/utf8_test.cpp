@@ -8,6 +8,8 @@
 
 #include "core/text.h"
 
+#include "tests/support/case_name.h"
+
 namespace qelo {
 namespace {
 
@@ -30,27 +32,28 @@ TEST_P(IllFormedUtf8, GivesTheEmptyTextWherever) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Classes, IllFormedUtf8,
-    ::testing::Values(IllFormedCase{"StrayContinuation", "\x80"},
-                      IllFormedCase{"StrayLastContinuation", "\xBF"},
-                      IllFormedCase{"OverlongTwoByteC0", "\xC0\xAF"},
-                      IllFormedCase{"OverlongTwoByteC1", "\xC1\xBF"},
-                      IllFormedCase{"TruncatedTwoByte", "\xC3"},
-                      IllFormedCase{"TwoByteWithoutContinuation", "\xC3("},
-                      IllFormedCase{"OverlongThreeByte", "\xE0\x80\xAF"},
-                      IllFormedCase{"OverlongThreeByteHighest", "\xE0\x9F\xBF"},
-                      IllFormedCase{"SurrogateLow", "\xED\xA0\x80"},
-                      IllFormedCase{"SurrogateHigh", "\xED\xBF\xBF"},
-                      IllFormedCase{"TruncatedThreeByte", "\xE4\xB8"},
-                      IllFormedCase{"ThreeByteBrokenThird", "\xE4\xB8\xC0"},
-                      IllFormedCase{"OverlongFourByte", "\xF0\x8F\xBF\xBF"},
-                      IllFormedCase{"AboveUnicodeF4", "\xF4\x90\x80\x80"},
-                      IllFormedCase{"LeadF5", "\xF5\x80\x80\x80"}, IllFormedCase{"LeadFF", "\xFF"},
-                      IllFormedCase{"TruncatedFourByte", "\xF0\x9F\x98"},
-                      IllFormedCase{"FourByteBrokenSecond", "\xF0(\x98\x80"},
-                      IllFormedCase{"Gb2312", "\xB8\xA3\xD6\xDD"}),
-    [](const auto& info) { return std::string(info.param.name); });
+const IllFormedCase kClasses[] = {
+    {"StrayContinuation", "\x80"},
+    {"StrayLastContinuation", "\xBF"},
+    {"OverlongTwoByteC0", "\xC0\xAF"},
+    {"OverlongTwoByteC1", "\xC1\xBF"},
+    {"TruncatedTwoByte", "\xC3"},
+    {"TwoByteWithoutContinuation", "\xC3("},
+    {"OverlongThreeByte", "\xE0\x80\xAF"},
+    {"OverlongThreeByteHighest", "\xE0\x9F\xBF"},
+    {"SurrogateLow", "\xED\xA0\x80"},
+    {"SurrogateHigh", "\xED\xBF\xBF"},
+    {"TruncatedThreeByte", "\xE4\xB8"},
+    {"ThreeByteBrokenThird", "\xE4\xB8\xC0"},
+    {"OverlongFourByte", "\xF0\x8F\xBF\xBF"},
+    {"AboveUnicodeF4", "\xF4\x90\x80\x80"},
+    {"LeadF5", "\xF5\x80\x80\x80"},
+    {"LeadFF", "\xFF"},
+    {"TruncatedFourByte", "\xF0\x9F\x98"},
+    {"FourByteBrokenSecond", "\xF0(\x98\x80"},
+    {"Gb2312", "\xB8\xA3\xD6\xDD"},
+};
+INSTANTIATE_TEST_SUITE_P(Classes, IllFormedUtf8, ::testing::ValuesIn(kClasses), test::CaseName);
 
 TEST(WellFormedUtf8, KeepsEveryCharacter) {
   struct Case {

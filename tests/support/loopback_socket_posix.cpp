@@ -56,36 +56,28 @@ PeerSocket LoopbackListener::Accept(std::chrono::milliseconds wait) {
   return PeerSocket(static_cast<platform::SocketHandle>(fd));
 }
 
-namespace {
-
-// Polls for `events`: 1 when ready, 0 when the wait ran out or a signal came, -1 on failure.
-int Await(const PeerSocket& socket, short events, std::chrono::milliseconds wait) {
-  pollfd entry{Fd(socket.Get()), events, 0};
+int AwaitReady(const PeerSocket& socket, bool reading, std::chrono::milliseconds wait) {
+  pollfd entry{Fd(socket.Get()), static_cast<short>(reading ? POLLIN : POLLOUT), 0};
   const int ready = ::poll(&entry, 1, static_cast<int>(wait.count()));
-  if (ready < 0) return errno == EINTR ? 0 : -1;
+  if (ready < 0) return errno == EINTR ? 0 : -1;  // a signal ends the wait as no answer
   return ready;
 }
 
+namespace {
+
 long long Outcome(ssize_t count) {
   if (count >= 0) return count;
-  return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR ? 0 : -1;
+  return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR ? kWouldBlock : -1;
 }
 
 }  // namespace
 
-long long SendSome(PeerSocket& socket, const char* bytes, std::size_t count,
-                   std::chrono::milliseconds wait) {
-  const int ready = Await(socket, POLLOUT, wait);
-  if (ready <= 0) return ready;
+long long SendNow(PeerSocket& socket, const char* bytes, std::size_t count) {
   return Outcome(::send(Fd(socket.Get()), bytes, count, MSG_NOSIGNAL | MSG_DONTWAIT));
 }
 
-long long ReceiveSome(PeerSocket& socket, char* into, std::size_t capacity,
-                      std::chrono::milliseconds wait) {
-  const int ready = Await(socket, POLLIN, wait);
-  if (ready <= 0) return ready;
-  const ssize_t received = ::recv(Fd(socket.Get()), into, capacity, MSG_DONTWAIT);
-  return received == 0 ? -1 : Outcome(received);
+long long ReceiveNow(PeerSocket& socket, char* into, std::size_t capacity) {
+  return Outcome(::recv(Fd(socket.Get()), into, capacity, MSG_DONTWAIT));
 }
 
 void ShutdownSending(PeerSocket& socket) { ::shutdown(Fd(socket.Get()), SHUT_WR); }

@@ -61,10 +61,7 @@ PeerSocket LoopbackListener::Accept(std::chrono::milliseconds wait) {
   return PeerSocket(static_cast<platform::SocketHandle>(accepted));
 }
 
-namespace {
-
-// Selects for reading or writing: 1 when ready, 0 when the wait ran out, -1 on failure.
-int Await(const PeerSocket& socket, bool reading, std::chrono::milliseconds wait) {
+int AwaitReady(const PeerSocket& socket, bool reading, std::chrono::milliseconds wait) {
   fd_set set;
   FD_ZERO(&set);
   FD_SET(Native(socket.Get()), &set);
@@ -74,27 +71,23 @@ int Await(const PeerSocket& socket, bool reading, std::chrono::milliseconds wait
   return ready == SOCKET_ERROR ? -1 : ready;
 }
 
+namespace {
+
 long long Outcome(int count) {
   if (count != SOCKET_ERROR) return count;
-  return ::WSAGetLastError() == WSAEWOULDBLOCK ? 0 : -1;
+  return ::WSAGetLastError() == WSAEWOULDBLOCK ? kWouldBlock : -1;
 }
 
 }  // namespace
 
-long long SendSome(PeerSocket& socket, const char* bytes, std::size_t count,
-                   std::chrono::milliseconds wait) {
-  const int ready = Await(socket, false, wait);
-  if (ready <= 0) return ready;
-  int piece = static_cast<int>(count > (1u << 30) ? (1u << 30) : count);
+// A send of at most 1 GiB, whose count an int holds.
+long long SendNow(PeerSocket& socket, const char* bytes, std::size_t count) {
+  const int piece = static_cast<int>(count > (1u << 30) ? (1u << 30) : count);
   return Outcome(::send(Native(socket.Get()), bytes, piece, 0));
 }
 
-long long ReceiveSome(PeerSocket& socket, char* into, std::size_t capacity,
-                      std::chrono::milliseconds wait) {
-  const int ready = Await(socket, true, wait);
-  if (ready <= 0) return ready;
-  const int received = ::recv(Native(socket.Get()), into, static_cast<int>(capacity), 0);
-  return received == 0 ? -1 : Outcome(received);
+long long ReceiveNow(PeerSocket& socket, char* into, std::size_t capacity) {
+  return Outcome(::recv(Native(socket.Get()), into, static_cast<int>(capacity), 0));
 }
 
 void ShutdownSending(PeerSocket& socket) { ::shutdown(Native(socket.Get()), SD_SEND); }

@@ -65,13 +65,11 @@ struct ScriptServer::State {
         }
         return true;
       case Step::Kind::kPause:
+      case Step::Kind::kHoldOpen:  // both read until their time is up or the client is gone
         connection.ReadUntil(step.time, [] { return false; });
         return true;
       case Step::Kind::kAwaitRequest:
         connection.NextRequestHead(step.time);
-        return true;
-      case Step::Kind::kHoldOpen:
-        connection.ReadUntil(step.time, [] { return false; });
         return true;
       case Step::Kind::kClose:
         connection.CloseInOrder();
