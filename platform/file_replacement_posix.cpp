@@ -18,7 +18,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -64,35 +63,24 @@ std::string DirectoryOf(const std::string& path) {
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-std::string NameOf(const std::string& path) { return path.substr(path.rfind('/') + 1); }
 
 std::string Join(const std::string& directory, const std::string& name) {
   return (directory.ends_with('/') ? directory : directory + "/") + name;
 }
 
-std::optional<std::string> RealPath(const std::string& path) {
-  char* resolved = Retried([&] { return ::realpath(path.c_str(), nullptr); });
-  if (resolved == nullptr) return std::nullopt;
-  std::string result(resolved);
-  std::free(resolved);
-  return result;
-}
-
-// The file a write goes to: its folder with every symbolic link resolved, and a last component
-// that is a link followed to where it points, also when nothing is there yet. A relative path
-// names no place that a reader of the file would look in.
+// The file a write goes to: the path, or where the symbolic link at its end leads, also when
+// nothing is there yet. Links among its folders need no resolving: the temporary file beside
+// the target lands in the same folder either way. A relative path names no place that a reader
+// of the file would look in.
 std::optional<std::string> ResolveTarget(std::string path) {
-  if (!path.starts_with('/') || path.ends_with('/')) return std::nullopt;
   for (int hop = 0; hop < kMaxSymbolicLinks; ++hop) {
-    const std::optional<std::string> directory = RealPath(DirectoryOf(path));
-    if (!directory) return std::nullopt;
-    path = Join(*directory, NameOf(path));
+    if (!path.starts_with('/') || path.ends_with('/')) return std::nullopt;
     std::string link(PATH_MAX, '\0');
     const ssize_t length =
         Retried([&] { return ::readlink(path.c_str(), link.data(), link.size()); });
     if (length < 0) return errno == EINVAL || errno == ENOENT ? std::optional(path) : std::nullopt;
     link.resize(static_cast<std::size_t>(length));
-    path = link.starts_with('/') ? link : Join(*directory, link);
+    path = link.starts_with('/') ? link : Join(DirectoryOf(path), link);
   }
   return std::nullopt;
 }
@@ -159,10 +147,12 @@ bool Writable(const std::string& path, mode_t mode) {
   return (mode & S_IWUSR) != 0 && Retried([&] { return ::access(path.c_str(), W_OK); }) == 0;
 }
 
+// A folder whose owner write bit is clear counts as read-only, as a file's does; any other
+// refusal of a new name shows when the temporary file is made.
 bool DirectoryWritable(const std::string& directory) {
   struct stat status {};
   return Retried([&] { return ::stat(directory.c_str(), &status); }) == 0 &&
-         Writable(directory, status.st_mode);
+         (status.st_mode & S_IWUSR) != 0;
 }
 
 // True while the file is still the one that was read; a write by somebody else in between
@@ -203,10 +193,12 @@ class TemporaryFile {
   // Removes what a killed writer left under the name, then creates the file anew; never through
   // a link that somebody put there.
   bool Create(mode_t mode) {
-    Retried([&] { return ::unlink(path_.c_str()); });
-    fd_.Reset(Retried([&] {
-      return ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
-    }));
+    for (int attempt = 0; attempt < 2 && !fd_.Valid(); ++attempt) {
+      fd_.Reset(Retried([&] {
+        return ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+      }));
+      if (!fd_.Valid() && errno == EEXIST) Retried([&] { return ::unlink(path_.c_str()); });
+    }
     return fd_.Valid();
   }
 
@@ -255,7 +247,8 @@ Outcome Replace(const std::string& target, const Snapshot& old, const std::strin
 bool ReplacementKeepsTheFile(const std::string& target, const Snapshot& old) {
   if (!DirectoryWritable(DirectoryOf(target))) return false;
   if (!old.exists) return true;
-  return old.status.st_nlink == 1 && (old.status.st_uid == ::geteuid() || ::geteuid() == 0);
+  const uid_t user = ::geteuid();
+  return old.status.st_nlink == 1 && (old.status.st_uid == user || user == 0);
 }
 
 // The file rewritten through its own descriptor: the same inode, names, owner and permissions.
