@@ -35,7 +35,7 @@ namespace {
 
 constexpr int kMaxSymbolicLinks = 40;
 // The largest file that is read; the page itself is capped alike.
-constexpr off_t kMaxFileBytes = 16 * 1024 * 1024;
+constexpr off_t kMaxFileBytes = off_t{16} * 1024 * 1024;
 
 // Holds back SIGTERM, SIGINT and SIGHUP while a temporary file exists or the file is being
 // rewritten: the program's handlers for them end it at once.
@@ -62,7 +62,6 @@ std::string DirectoryOf(const std::string& path) {
   if (slash == std::string::npos) return ".";
   return slash == 0 ? "/" : path.substr(0, slash);
 }
-
 
 std::string Join(const std::string& directory, const std::string& name) {
   return (directory.ends_with('/') ? directory : directory + "/") + name;
