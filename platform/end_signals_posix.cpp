@@ -3,8 +3,6 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <initializer_list>
-
 namespace qelo::platform {
 namespace {
 
@@ -19,7 +17,7 @@ void HandleEndSignals() {
   sigemptyset(&action.sa_mask);
   sigset_t ends;
   sigemptyset(&ends);
-  for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+  for (const int signal : kEndSignals) {
     sigaction(signal, &action, nullptr);
     sigaddset(&ends, signal);
   }

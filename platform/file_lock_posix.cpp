@@ -19,12 +19,6 @@ struct FileLock::Holder {
 
 namespace {
 
-std::string FolderOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 void Sleep(std::chrono::milliseconds span) {
   timespec wait{0, static_cast<long>(std::chrono::nanoseconds(span).count())};
   Retried([&] { return ::nanosleep(&wait, &wait); });

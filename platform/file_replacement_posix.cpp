@@ -25,6 +25,7 @@
 #include <utility>
 
 #include "core/text.h"
+#include "platform/end_signals_posix.h"
 #include "platform/file_replacement_posix.h"
 #include "platform/file_rewrite_posix.h"
 #include "platform/posix_calls.h"
@@ -37,16 +38,14 @@ constexpr int kMaxSymbolicLinks = 40;
 // The largest file that is read; the page itself is capped alike.
 constexpr off_t kMaxFileBytes = off_t{16} * 1024 * 1024;
 
-// Holds back SIGTERM, SIGINT and SIGHUP while a temporary file exists or the file is being
-// rewritten: the program's handlers for them end it at once.
+// Holds back the end signals while a temporary file exists or the file is being rewritten:
+// the program's handlers for them end it at once.
 class TerminationSignalsHeld {
  public:
   TerminationSignalsHeld() {
     sigset_t held;
     sigemptyset(&held);
-    sigaddset(&held, SIGTERM);
-    sigaddset(&held, SIGINT);
-    sigaddset(&held, SIGHUP);
+    for (const int signal : kEndSignals) sigaddset(&held, signal);
     pthread_sigmask(SIG_BLOCK, &held, &previous_);
   }
   TerminationSignalsHeld(const TerminationSignalsHeld&) = delete;
@@ -56,12 +55,6 @@ class TerminationSignalsHeld {
  private:
   sigset_t previous_;
 };
-
-std::string DirectoryOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
 
 std::string Join(const std::string& directory, const std::string& name) {
   return (directory.ends_with('/') ? directory : directory + "/") + name;
@@ -79,7 +72,7 @@ std::optional<std::string> ResolveTarget(std::string path) {
         Retried([&] { return ::readlink(path.c_str(), link.data(), link.size()); });
     if (length < 0) return errno == EINVAL || errno == ENOENT ? std::optional(path) : std::nullopt;
     link.resize(static_cast<std::size_t>(length));
-    path = link.starts_with('/') ? link : Join(DirectoryOf(path), link);
+    path = link.starts_with('/') ? link : Join(FolderOf(path), link);
   }
   return std::nullopt;
 }
@@ -244,7 +237,7 @@ Outcome Replace(const std::string& target, const Snapshot& old, const std::strin
 // A replacement would leave another file behind: another inode for a second name, another
 // owner for a file of somebody else's, and no file at all where the folder refuses it.
 bool ReplacementKeepsTheFile(const std::string& target, const Snapshot& old) {
-  if (!DirectoryWritable(DirectoryOf(target))) return false;
+  if (!DirectoryWritable(FolderOf(target))) return false;
   if (!old.exists) return true;
   const uid_t user = ::geteuid();
   return old.status.st_nlink == 1 && (old.status.st_uid == user || user == 0);
@@ -295,7 +288,7 @@ void SyncFolderOf(const std::u16string& path) {
   const std::optional<std::string> target = ResolveTarget(ToUtf8(path));
   if (!target) return;
   const UniqueFd folder(Retried(
-      [&] { return ::open(DirectoryOf(*target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
+      [&] { return ::open(FolderOf(*target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
   if (folder.Valid()) Retried([&] { return ::fsync(folder.Get()); });
 }
 

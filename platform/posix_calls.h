@@ -1,10 +1,11 @@
 #pragma once
 // The POSIX calls as the file services make them: each repeated while a signal interrupts it,
-// writes carried on until every byte is written.
+// writes carried on until every byte is written; and the folder of a path.
 
 #include <unistd.h>
 
 #include <cerrno>
+#include <string>
 #include <string_view>
 #include <type_traits>
 
@@ -44,6 +45,13 @@ inline bool WriteAll(int fd, std::string_view bytes, off_t offset = -1) {
 // attributes reach the disk with the journal's next commit, no later than a rename after them.
 inline bool Synced(int fd) {
   return Retried([&] { return ::fdatasync(fd); }) == 0;
+}
+
+// The folder of an absolute path: everything before its last '/', or "/" itself.
+inline std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 }  // namespace qelo::platform
