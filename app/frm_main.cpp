@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "citydir/unit_china_weather.h"
-#include "forecastfile/forecast_header.h"
+#include "forecastfile/forecast_entries.h"
 #include "platform/message_loop.h"
 #include "platform/module_path.h"
 #include "retrieval/field_extraction.h"
@@ -58,10 +58,11 @@ void TFrmMain::UpdateWeather() {
   tmr1.SetEnabled(true);
   idhtpClient->FetchPage(edtJsonURL.GetText(), *responseBuffer_);
   mmow.SetPageText(responseBuffer_->Text());
+  const Forecast forecast = ExtractForecast(mmow);
   const std::unique_ptr<ForecastFile> file =
       output_.OpenForecastFile(ForecastFilePath(platform::ExecutablePath()));
-  WriteHeader(*file, FormatUpdateTime(platform::LocalNow(), dateTimeFormat_));
-  ExtractForecast(mmow, edtCityName.GetText(), *file);
+  WriteForecast(*file, FormatUpdateTime(platform::LocalNow(), dateTimeFormat_),
+                edtCityName.GetText(), forecast);
   file->Close();
   platform::PostQuit();
 }

@@ -41,8 +41,4 @@ inline constexpr char16_t kVersionText[] = u"1.0";
 // to somebody else's site.
 inline constexpr char16_t kLatestVersionAddress[] = u"http://qeloweather.example";
 
-// Between the temperatures of one day: "°C~", and after the last one "°C" (U+00B0, then C).
-inline constexpr char16_t kDegreesBetween[] = u"\u00B0C~";
-inline constexpr char16_t kDegreesAfter[] = u"\u00B0C";
-
 }  // namespace qelo

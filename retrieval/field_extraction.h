@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "forecastfile/forecast_file.h"
+#include "core/forecast.h"
 #include "retrieval/page_lines.h"
 
 namespace qelo {
@@ -14,8 +14,8 @@ namespace qelo {
 std::u16string ExtractBetween(const std::u16string& text, const std::u16string& start,
                               const std::u16string& end);
 
-// Writes the 13 forecast keys (5 to 17) into section "qelo" of `file`, each the moment it is
-// cut; "城市" takes `city`.
-void ExtractForecast(const PageLines& lines, const std::u16string& city, ForecastFile& file);
+// The three days' values, cut at fixed line offsets from the block markers. A page of another
+// shape gives empty values or values cut from other lines, never a failure.
+Forecast ExtractForecast(const PageLines& lines);
 
 }  // namespace qelo

@@ -110,7 +110,10 @@ std::u16string PageLines::GetLine(std::int32_t index) const {
 // A negative index, like one at or past the end, names no line.
 std::u16string_view PageLines::GetLineView(std::int32_t index) const {
   if (index < 0 || index >= lineCount_) return {};
-  const auto line = static_cast<std::size_t>(index);
+  return View(static_cast<std::size_t>(index));
+}
+
+std::u16string_view PageLines::View(std::size_t line) const {
   const std::size_t begin = lineStarts_[line];
   const std::size_t length =
       std::min<std::size_t>(lineStarts_[line + 1] - begin, kMaxLineReadLength);

@@ -27,6 +27,9 @@ class PageLines {
   std::u16string GetLine(std::int32_t index) const;
   // Valid until the next SetPageText.
   std::u16string_view GetLineView(std::int32_t index) const;
+  // The same with the plain sizes of the extraction: line `index` < Count(), cut to 4096.
+  std::size_t Count() const { return static_cast<std::size_t>(lineCount_); }
+  std::u16string_view View(std::size_t index) const;
 
  private:
   // All lines back to back without their breaks; line i is [lineStarts_[i], lineStarts_[i + 1]).

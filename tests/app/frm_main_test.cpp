@@ -15,7 +15,7 @@
 #include "app/program.h"
 #include "core/failure.h"
 #include "core/text.h"
-#include "forecastfile/forecast_header.h"
+#include "forecastfile/forecast_entries.h"
 #include "forecastfile/forecast_keys.h"
 #include "platform/module_path.h"
 #include "tests/support/message_loop_wait.h"

@@ -1,11 +1,10 @@
 #pragma once
-// The seventeen values of one fixed run, written the way a run writes them: the header first,
-// then the forecast keys, then the close.
+// The seventeen values of one fixed run, written the way a run writes them: key by key in their
+// order, then the close.
 
 #include <array>
 #include <string>
 
-#include "forecastfile/forecast_header.h"
 #include "forecastfile/forecast_keys.h"
 #include "forecastfile/ini_writer.h"
 
@@ -23,19 +22,13 @@ inline RunValues FixedRun() {
   // clang-format on
 }
 
-// Writes keys 5 to 17 of `values` after the header, as the extraction does.
-inline void WriteForecastKeys(ForecastFile& file, const RunValues& values) {
-  for (std::size_t i = 4; i < kForecastKeys.size(); ++i) {
+inline void WriteRun(ForecastFile& file, const RunValues& values) {
+  for (std::size_t i = 0; i < kForecastKeys.size(); ++i) {
     file.WriteString(kForecastSection, std::u16string(kForecastKeys[i]), values[i]);
   }
 }
 
-inline void WriteRun(ForecastFile& file, const RunValues& values) {
-  WriteHeader(file, values[0]);
-  WriteForecastKeys(file, values);
-}
-
-inline void WriteRunAndClose(IniWriter& file, const RunValues& values) {
+inline void WriteRunAndClose(ForecastFile& file, const RunValues& values) {
   WriteRun(file, values);
   file.Close();
 }

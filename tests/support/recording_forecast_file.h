@@ -1,12 +1,10 @@
 #pragma once
-// A ForecastFile that keeps every write in order, and can refuse the write of one key.
+// A ForecastFile that keeps every write in order.
 
 #include <ostream>
 #include <string>
-#include <utility>
 #include <vector>
 
-#include "core/failure.h"
 #include "core/text.h"
 #include "forecastfile/forecast_file.h"
 
@@ -25,22 +23,13 @@ inline void PrintTo(const RecordedWrite& write, std::ostream* out) {
 
 class RecordingForecastFile final : public ForecastFile {
  public:
-  RecordingForecastFile() = default;
-  explicit RecordingForecastFile(std::u16string refusedKey) : refusedKey_(std::move(refusedKey)) {}
-
   void WriteString(const std::u16string& section, const std::u16string& key,
                    const std::u16string& value) override {
-    if (!refusedKey_.empty() && key == refusedKey_) {
-      throw Failure(u"Unable to write to recording");
-    }
     writes.push_back({section, key, value});
   }
   void Close() override {}
 
   std::vector<RecordedWrite> writes;
-
- private:
-  std::u16string refusedKey_;
 };
 
 }  // namespace qelo::test

@@ -58,12 +58,15 @@ std::vector<std::string> ExpectedForecastLines(Mode mode, const std::string& cit
     default:
       break;
   }
+  const auto& [day, tomorrow, dayAfter] = PageOf(mode, cityCode, today).expected;
+  const std::u16string values16[] = {
+      day.heading,      FromUtf8(cityName),    day.weather,           day.temperatures,
+      day.wind,         tomorrow.heading,      tomorrow.weather,      tomorrow.temperatures,
+      tomorrow.wind,    dayAfter.heading,      dayAfter.weather,      dayAfter.temperatures,
+      dayAfter.wind};
   std::vector<std::string> values = {kUpdateTimePlaceholder, "感谢你使用qelo天气预报插件", "1.0",
                                      ToUtf8(kLatestVersionAddress)};
-  const auto page = PageOf(mode, cityCode, today);
-  for (const std::u16string& value : InWritingOrder(page.expected, FromUtf8(cityName))) {
-    values.push_back(ToUtf8(value));
-  }
+  for (const std::u16string& value : values16) values.push_back(ToUtf8(value));
   std::vector<std::string> lines;
   for (std::size_t i = 0; i < kKeys.size(); ++i) {
     lines.push_back(std::string(kKeys[i]) + "=" + values[i]);

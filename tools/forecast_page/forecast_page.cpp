@@ -563,16 +563,14 @@ struct PageShape {
   bool invalidByte = false;         // one byte that is not UTF-8 in the head
 };
 
-ExpectedForecast ExpectedFrom(const Day& today, const Day& tomorrow, const Day& dayAfter) {
-  return {U16(today.heading),    U16(today.weather),    Temps(today),    U16(today.windForce),
-          U16(tomorrow.heading), U16(tomorrow.weather), Temps(tomorrow), U16(tomorrow.windForce),
-          U16(dayAfter.heading), U16(dayAfter.weather), Temps(dayAfter), U16(dayAfter.windForce)};
+DayForecast Expected(const Day& day) {
+  return {U16(day.heading), U16(day.weather), Temps(day), U16(day.windForce)};
 }
 
-ExpectedForecast NothingFound() {
-  const std::u16string none = U16("\u00B0C~\u00B0C");
-  return {u"", u"", none, u"", u"", u"", none, u"", u"", u"", none, u""};
-}
+// A day whose block is not found: its values empty, the temperatures' marks alone.
+DayForecast NothingFoundOf() { return {u"", u"", u"\u00B0C~\u00B0C", u""}; }
+
+Forecast NothingFound() { return {NothingFoundOf(), NothingFoundOf(), NothingFoundOf()}; }
 
 ForecastPage BuildPage(std::string_view code, PageDate today, const PageShape& shape) {
   Random random(Fnv1a(code));
@@ -598,17 +596,13 @@ ForecastPage BuildPage(std::string_view code, PageDate today, const PageShape& s
     return {lines.Join(), NothingFound()};
   }
 
-  ExpectedForecast expected = ExpectedFrom(todayDay, tomorrowDay, dayAfterDay);
+  Forecast expected{Expected(todayDay), Expected(tomorrowDay), Expected(dayAfterDay)};
   if (shape.staleTodayBlock) {
     const Day stale =
         MakeDay(random, DayHeading(PreviousDay(today), "今天"), today.month, annualHigh);
     AddTodayBlock(lines, stale);
     AddGap(lines, random, climate, random.Between(1, 10));
-    const ExpectedForecast staleValues = ExpectedFrom(stale, tomorrowDay, dayAfterDay);
-    expected.today = staleValues.today;
-    expected.todayWeather = staleValues.todayWeather;
-    expected.todayTemps = staleValues.todayTemps;
-    expected.todayWind = staleValues.todayWind;
+    expected.today = Expected(stale);
   }
   AddTodayBlock(lines, todayDay);
   AddGap(lines, random, climate, random.Between(0, 40));
@@ -623,10 +617,7 @@ ForecastPage BuildPage(std::string_view code, PageDate today, const PageShape& s
   if (shape.alteredTodayMarker) {
     const std::string altered = "<!-- 今天明天预报 begin -->";
     html.replace(html.find(kTodayMarker), std::string_view(kTodayMarker).size(), altered);
-    expected.today.clear();
-    expected.todayWeather.clear();
-    expected.todayTemps = NothingFound().todayTemps;
-    expected.todayWind.clear();
+    expected.today = NothingFoundOf();
   }
   return {std::move(html), std::move(expected)};
 }
@@ -672,13 +663,6 @@ ForecastPage MakeVariantPage(std::string_view variant, PageDate today) {
   ForecastPage page = BuildPage(kVariantBaseCode, today, shape);
   if (shape.invalidByte) page.expected = NothingFound();
   return page;
-}
-
-std::array<std::u16string, 13> InWritingOrder(const ExpectedForecast& e,
-                                              std::u16string_view cityName) {
-  return {e.today,           std::u16string(cityName), e.todayWeather,  e.todayTemps,   e.todayWind,
-          e.tomorrow,        e.tomorrowWeather,        e.tomorrowTemps, e.tomorrowWind, e.dayAfter,
-          e.dayAfterWeather, e.dayAfterTemps,          e.dayAfterWind};
 }
 
 }  // namespace qelo

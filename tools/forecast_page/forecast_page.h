@@ -14,20 +14,13 @@
 #include <string>
 #include <string_view>
 
+#include "core/forecast.h"
+
 namespace qelo {
 
-// The values the extraction must cut from a page, in UTF-16 ("城市" is not among them: it
-// comes from the command line).
-struct ExpectedForecast {
-  std::u16string today, todayWeather, todayTemps, todayWind;
-  std::u16string tomorrow, tomorrowWeather, tomorrowTemps, tomorrowWind;
-  std::u16string dayAfter, dayAfterWeather, dayAfterTemps, dayAfterWind;
-  bool operator==(const ExpectedForecast&) const = default;
-};
-
 struct ForecastPage {
-  std::string html;  // UTF-8 bytes as served
-  ExpectedForecast expected;
+  std::string html;   // UTF-8 bytes as served
+  Forecast expected;  // what the extraction must cut from it
 };
 
 // A day of the Gregorian calendar.
@@ -69,10 +62,5 @@ inline constexpr std::array<std::string_view, 5> kVariantNames = {
 
 // One of kVariantNames; throws std::invalid_argument for any other name.
 ForecastPage MakeVariantPage(std::string_view variant, PageDate today = kFixedPageDate);
-
-// The 13 values in the order in which the extraction writes them (keys 今天 to 后天风力),
-// with `cityName` as 城市.
-std::array<std::u16string, 13> InWritingOrder(const ExpectedForecast& expected,
-                                              std::u16string_view cityName);
 
 }  // namespace qelo

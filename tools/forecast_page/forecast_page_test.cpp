@@ -12,24 +12,14 @@
 #include "retrieval/field_extraction.h"
 #include "retrieval/page_lines.h"
 #include "retrieval/utf8.h"
-#include "tests/support/recording_forecast_file.h"
 
 namespace qelo {
 namespace {
 
-std::vector<std::u16string> ExtractedValues(const std::string& html, std::u16string_view city) {
+Forecast Extracted(const std::string& html) {
   PageLines lines;
   lines.SetPageText(DecodeUtf8Strict(html));
-  test::RecordingForecastFile file;
-  ExtractForecast(lines, std::u16string(city), file);
-  std::vector<std::u16string> values;
-  for (const auto& write : file.writes) values.push_back(write.value);
-  return values;
-}
-
-std::vector<std::u16string> Expected(const ExpectedForecast& expected, std::u16string_view city) {
-  const auto values = InWritingOrder(expected, city);
-  return {values.begin(), values.end()};
+  return ExtractForecast(lines);
 }
 
 std::size_t Occurrences(std::string_view text, std::string_view marker) {
@@ -55,12 +45,12 @@ TEST(ForecastPageTest, EveryCityPageGivesItsExpectedValues) {
     const std::string code = ToUtf8(UnitChinaWeather::CityCodes[row]);
     const std::u16string city(UnitChinaWeather::CityNames[row]);
     const ForecastPage page = MakeForecastPage(code);
-    ASSERT_EQ(ExtractedValues(page.html, city), Expected(page.expected, city)) << code;
+    ASSERT_EQ(Extracted(page.html), page.expected) << code;
     ASSERT_GE(page.html.size(), 80u * 1024u) << code;
     ASSERT_LE(page.html.size(), 120u * 1000u) << code;
     ASSERT_EQ(Occurrences(page.html, "<!-- 今天明天预报 begin-->"), 1u) << code;
     ASSERT_EQ(Occurrences(page.html, "<!-- 明天后天预报 begin-->"), 1u) << code;
-    ASSERT_FALSE(page.expected.todayWeather.empty()) << code;
+    ASSERT_FALSE(page.expected.today.weather.empty()) << code;
     PageLines lines;
     lines.SetPageText(DecodeUtf8Strict(page.html));
     todayLines.insert(LineHolding(lines, u"<!-- 今天明天预报 begin-->"));
@@ -100,15 +90,15 @@ TEST(ForecastPageTest, HeadingsCarryTheDateAndTheTwoDaysAfter) {
   for (const Case& c : cases) {
     for (const std::string_view code : {"101230101", "101010100"}) {
       const ForecastPage page = MakeForecastPage(code, c.today);
-      EXPECT_EQ(page.expected.today, c.todayHeading) << code;
-      EXPECT_EQ(page.expected.tomorrow, c.tomorrowHeading) << code;
-      EXPECT_EQ(page.expected.dayAfter, c.dayAfterHeading) << code;
-      EXPECT_EQ(ExtractedValues(page.html, u"福州"), Expected(page.expected, u"福州")) << code;
+      EXPECT_EQ(page.expected.today.heading, c.todayHeading) << code;
+      EXPECT_EQ(page.expected.tomorrow.heading, c.tomorrowHeading) << code;
+      EXPECT_EQ(page.expected.dayAfter.heading, c.dayAfterHeading) << code;
+      EXPECT_EQ(Extracted(page.html), page.expected) << code;
       EXPECT_EQ(page.html, MakeForecastPage(code, c.today).html) << code;
     }
   }
-  EXPECT_EQ(MakeVariantPage("doubled-marker", {2027, 1, 1}).expected.today, u"31日（今天）");
-  EXPECT_EQ(MakeVariantPage("no-today-marker", {2027, 1, 1}).expected.tomorrow, u"2日（明天）");
+  EXPECT_EQ(MakeVariantPage("doubled-marker", {2027, 1, 1}).expected.today.heading, u"31日（今天）");
+  EXPECT_EQ(MakeVariantPage("no-today-marker", {2027, 1, 1}).expected.tomorrow.heading, u"2日（明天）");
 }
 
 TEST(ForecastPageTest, PageDatesAreReadAsYearMonthDay) {
@@ -124,17 +114,18 @@ TEST(ForecastPageTest, PageDatesAreReadAsYearMonthDay) {
 TEST(ForecastPageTest, CodeOutsideTheTableGetsAPageToo) {
   const ForecastPage page = MakeForecastPage("999999999");
   EXPECT_NE(page.html.find("<title>999999999天气预报"), std::string::npos);
-  EXPECT_EQ(ExtractedValues(page.html, u"某地"), Expected(page.expected, u"某地"));
+  EXPECT_EQ(Extracted(page.html), page.expected);
 }
 
 TEST(ForecastPageTest, VariantPagesGiveTheirDocumentedValues) {
   const ForecastPage base = MakeForecastPage(kVariantBaseCode);
   for (std::string_view name : kVariantNames) {
     const ForecastPage page = MakeVariantPage(name);
-    EXPECT_EQ(ExtractedValues(page.html, u"福州"), Expected(page.expected, u"福州")) << name;
+    EXPECT_EQ(Extracted(page.html), page.expected) << name;
   }
   const std::u16string none = u"\u00B0C~\u00B0C";
-  const ExpectedForecast nothing{u"", u"", none, u"", u"", u"", none, u"", u"", u"", none, u""};
+  const DayForecast nothingFound{u"", u"", none, u""};
+  const Forecast nothing{nothingFound, nothingFound, nothingFound};
   EXPECT_EQ(MakeVariantPage("empty").expected, nothing);
   EXPECT_EQ(MakeVariantPage("not-utf8").expected, nothing);
   EXPECT_EQ(MakeVariantPage("today-marker-last-line").expected, nothing);
@@ -144,14 +135,14 @@ TEST(ForecastPageTest, VariantPagesGiveTheirDocumentedValues) {
   for (std::size_t i = 0; i < notUtf8.size(); ++i) differentBytes += notUtf8[i] != base.html[i];
   EXPECT_EQ(differentBytes, 1u);
 
-  const ExpectedForecast noToday = MakeVariantPage("no-today-marker").expected;
-  EXPECT_EQ(noToday.todayTemps, none);
+  const Forecast noToday = MakeVariantPage("no-today-marker").expected;
+  EXPECT_EQ(noToday.today, nothingFound);
   EXPECT_EQ(noToday.tomorrow, base.expected.tomorrow);
-  EXPECT_EQ(noToday.dayAfterWind, base.expected.dayAfterWind);
+  EXPECT_EQ(noToday.dayAfter, base.expected.dayAfter);
 
-  const ExpectedForecast doubled = MakeVariantPage("doubled-marker").expected;
+  const Forecast doubled = MakeVariantPage("doubled-marker").expected;
   EXPECT_NE(doubled.today, base.expected.today);
-  EXPECT_EQ(doubled.tomorrowTemps, base.expected.tomorrowTemps);
+  EXPECT_EQ(doubled.tomorrow, base.expected.tomorrow);
 }
 
 TEST(ForecastPageTest, UnknownVariantIsRefused) {

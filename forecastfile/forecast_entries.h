@@ -1,8 +1,9 @@
 #pragma once
-// Where the forecast file lies and the four header keys that open every run's writing.
+// Where the forecast file lies and the seventeen entries that one run writes into it.
 
 #include <string>
 
+#include "core/forecast.h"
 #include "forecastfile/forecast_file.h"
 #include "platform/clock.h"
 
@@ -17,7 +18,9 @@ std::u16string ForecastFilePath(const std::u16string& executablePath);
 std::u16string FormatUpdateTime(const platform::LocalDateTime& time,
                                 const platform::DateTimeFormat& format);
 
-// Writes "更新时间", "感谢", "ver" and "获取最新版", in that order.
-void WriteHeader(ForecastFile& file, const std::u16string& updateTime);
+// Writes the 17 keys into section "qelo" in their order: the update time, the three fixed
+// header values, today's heading, `city`, and the rest of the three days.
+void WriteForecast(ForecastFile& file, const std::u16string& updateTime, const std::u16string& city,
+                   const Forecast& forecast);
 
 }  // namespace qelo

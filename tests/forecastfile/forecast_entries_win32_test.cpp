@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "forecastfile/forecast_header.h"
+#include "forecastfile/forecast_entries.h"
 #include "platform/clock.h"
 #include "platform/win32_text.h"
 

@@ -1,4 +1,4 @@
-#include "forecastfile/forecast_header.h"
+#include "forecastfile/forecast_entries.h"
 
 #include <gtest/gtest.h>
 
@@ -71,16 +71,32 @@ TEST(ForecastFilePathTest, KeepsTheDirectoryWithItsSeparator) {
   test::ExpectEachText(cases, ForecastFilePath);
 }
 
-TEST(WriteHeaderTest, WritesTheFourHeaderKeysInOrder) {
-  test::RecordingForecastFile writer;
-  WriteHeader(writer, u"2014/9/16 8:05:09");
+TEST(WriteForecastTest, WritesTheSeventeenKeysInOrder) {
+  test::RecordingForecastFile file;
+  const Forecast forecast{{u"16日（今天）", u"多云转阵雨", u"29°C~22°C", u"微风"},
+                          {u"17日（明天）", u"阵雨", u"27°C~21°C", u"东北风3-4级"},
+                          {u"18日（后天）", u"", u"°C~°C", u""}};
+  WriteForecast(file, u"2014/9/16 8:05:09", u"福州", forecast);
   const std::vector<test::RecordedWrite> expected = {
       {u"qelo", u"更新时间", u"2014/9/16 8:05:09"},
       {u"qelo", u"感谢", u"感谢你使用qelo天气预报插件"},
       {u"qelo", u"ver", u"1.0"},
       {u"qelo", u"获取最新版", u"http://qeloweather.example"},
+      {u"qelo", u"今天", u"16日（今天）"},
+      {u"qelo", u"城市", u"福州"},
+      {u"qelo", u"今天情况", u"多云转阵雨"},
+      {u"qelo", u"今天度数", u"29°C~22°C"},
+      {u"qelo", u"今天风力", u"微风"},
+      {u"qelo", u"明天", u"17日（明天）"},
+      {u"qelo", u"明天情况", u"阵雨"},
+      {u"qelo", u"明天度数", u"27°C~21°C"},
+      {u"qelo", u"明天风力", u"东北风3-4级"},
+      {u"qelo", u"后天", u"18日（后天）"},
+      {u"qelo", u"后天情况", u""},
+      {u"qelo", u"后天度数", u"°C~°C"},
+      {u"qelo", u"后天风力", u""},
   };
-  EXPECT_EQ(writer.writes, expected);
+  EXPECT_EQ(file.writes, expected);
 }
 
 }  // namespace
