@@ -1,24 +1,26 @@
-// The INI writer of the POSIX build: each key is one edit of the file's bytes by the INI
-// editing rules, put in place by the platform's safe replacement.
-#include <chrono>
-#include <string_view>
-
+// The INI writer of the POSIX build: the file read once, each key an edit of its text in memory
+// by the INI editing rules, one update at the close.
 #include "forecastfile/ini_edit.h"
 #include "forecastfile/ini_writer.h"
-#include "platform/file_replacement_posix.h"
 
 namespace qelo {
-
-bool IniWriter::WriteEntry(const std::u16string& section, const std::u16string& key,
-                           const std::u16string& value) {
-  // A host that writes the file without taking its lock may change it under a write, which
-  // then edits the new text; only a writer that never stops keeps it from being written.
-  constexpr std::chrono::seconds kContentionWait(30);
-  return platform::ReplaceFileBytes(
-      path_, [&](std::string_view old) { return ApplyIniWrite(old, section, key, value); },
-      std::chrono::steady_clock::now() + kContentionWait);
+void IniWriter::WriteString(const std::u16string& section, const std::u16string& key,
+                            const std::u16string& value) {
+  if (!lock_.Valid()) {
+    lock_ = platform::TakeFileLock(path_, kLockWait);
+    if (lock_.Valid()) file_ = platform::ReadForUpdate(path_, kMaxForecastFileBytes);
+    if (!file_) Refuse();
+    text_ = file_->bytes;
+  }
+  std::optional<std::string> edited = ApplyIniWrite(text_, section, key, value);
+  if (!edited || edited->size() > kMaxForecastFileBytes) Refuse();
+  text_ = std::move(*edited);
 }
 
-void IniWriter::Flush() { platform::SyncFolderOf(path_); }
+void IniWriter::Close() {
+  if (file_ && !platform::CommitUpdate(*file_, text_)) Refuse();
+  file_.reset();
+  lock_ = {};
+}
 
 }  // namespace qelo

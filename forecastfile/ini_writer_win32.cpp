@@ -3,12 +3,15 @@
 #include "platform/private_profile_win32.h"
 
 namespace qelo {
-
-bool IniWriter::WriteEntry(const std::u16string& section, const std::u16string& key,
-                           const std::u16string& value) {
-  return platform::WriteProfileEntry(section, key, value, path_);
+void IniWriter::WriteString(const std::u16string& section, const std::u16string& key,
+                            const std::u16string& value) {
+  if (!lock_.Valid()) lock_ = platform::TakeFileLock(path_, kLockWait);
+  if (!lock_.Valid() || !platform::WriteProfileEntry(section, key, value, path_)) Refuse();
 }
 
-void IniWriter::Flush() { platform::FlushPrivateProfile(path_); }
+void IniWriter::Close() {
+  platform::FlushPrivateProfile(path_);
+  lock_ = {};
+}
 
 }  // namespace qelo

@@ -6,24 +6,27 @@
 // The system drops it with a process that ends while holding it.
 
 #include <chrono>
-#include <memory>
 #include <string>
+
+#include "platform/unique_handle.h"
 
 namespace qelo::platform {
 
-class FileLock {
- public:
-  // Takes the lock of the file at `path`, waiting up to `limit` while another holds it; an
-  // empty FileLock when it did not come in time or cannot be had.
-  static FileLock Take(const std::u16string& path, std::chrono::milliseconds limit);
-
-  bool Held() const { return held_ != nullptr; }
-
- private:
-  struct Holder;
-  static void Free(Holder* held);
-
-  std::unique_ptr<Holder, void (*)(Holder*)> held_{nullptr, &Free};
+// What holds the lock: the folder's descriptor, or the mutex this thread owns.
+struct FileLockTraits {
+#ifdef _WIN32
+  using Handle = void*;  // HANDLE
+  static constexpr Handle Invalid() noexcept { return nullptr; }
+#else
+  using Handle = int;
+  static constexpr Handle Invalid() noexcept { return -1; }
+#endif
+  static void Close(Handle held) noexcept;  // lets go of the lock
 };
+using FileLock = UniqueHandle<FileLockTraits>;
+
+// Takes the lock of the file at `path`, waiting up to `limit` while another holds it; an
+// empty FileLock when it did not come in time or cannot be had.
+FileLock TakeFileLock(const std::u16string& path, std::chrono::milliseconds limit);
 
 }  // namespace qelo::platform

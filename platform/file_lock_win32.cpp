@@ -1,23 +1,10 @@
 #include <windows.h>
 
-#include <utility>
-
 #include "platform/file_lock.h"
-#include "platform/unique_handle.h"
 #include "platform/win32_text.h"
 
 namespace qelo::platform {
 namespace {
-
-// A mutex this thread owns: released, then closed.
-struct OwnedMutexTraits {
-  using Handle = HANDLE;
-  static Handle Invalid() noexcept { return nullptr; }
-  static void Close(Handle mutex) noexcept {
-    ::ReleaseMutex(mutex);
-    ::CloseHandle(mutex);
-  }
-};
 
 // Kernel object names may not hold a backslash, and Windows paths ignore case.
 std::u16string MutexName(std::u16string path) {
@@ -30,11 +17,12 @@ std::u16string MutexName(std::u16string path) {
 
 }  // namespace
 
-struct FileLock::Holder {
-  UniqueHandle<OwnedMutexTraits> mutex;
-};
+void FileLockTraits::Close(Handle mutex) noexcept {
+  ::ReleaseMutex(mutex);
+  ::CloseHandle(mutex);
+}
 
-FileLock FileLock::Take(const std::u16string& path, std::chrono::milliseconds limit) {
+FileLock TakeFileLock(const std::u16string& path, std::chrono::milliseconds limit) {
   const HANDLE mutex = ::CreateMutexW(nullptr, FALSE, Wide(MutexName(path)));
   if (mutex == nullptr) return {};
   // An abandoned mutex (its holder ended without releasing it) is owned from here on.
@@ -43,11 +31,7 @@ FileLock FileLock::Take(const std::u16string& path, std::chrono::milliseconds li
     ::CloseHandle(mutex);
     return {};
   }
-  FileLock lock;
-  lock.held_.reset(new Holder{UniqueHandle<OwnedMutexTraits>(mutex)});
-  return lock;
+  return FileLock(mutex);
 }
-
-void FileLock::Free(Holder* held) { delete held; }
 
 }  // namespace qelo::platform

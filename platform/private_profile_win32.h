@@ -1,6 +1,6 @@
 #pragma once
 // The private-profile service of Windows: writes one key of an INI file per call. The POSIX
-// build has a service of its own over platform/file_replacement_posix.h.
+// build has a service of its own: forecastfile/ini_edit.h over platform/file_update_posix.h.
 
 #include <string>
 

@@ -9,10 +9,10 @@ file call; both on the replacement path and in place (as nobody in a folder of m
 sticky one). power: cuts after each call of the file phase on an ext4 image (default and
 noauto_da_alloc, a first and a later run, in place): the program killed, the journal committed,
 the file system shut down without its log, mounted again. A later run starts from 17 old values,
-a comment and host lines. The file must be UTF-8 without NUL, its lines the start file's with the
-first k keys new, the rest old; k = 17 unless the run was broken or reported "Unable to write to
-<path>." (never for EINTR); the next complete run leaves all keys new and no other file within
-10 s. --every N: each call name's first call and every Nth after it. Needs root; exit 1 when a
+a comment and host lines. The file must be UTF-8 without NUL, its lines (blank ones aside) the
+start file's with all 17 keys new or none; all new unless the run was broken or reported "Unable
+to write to <path>." (never for EINTR), none new when it reported that; the next complete run
+leaves all keys new and no other file within 10 s. --every N: each call name's first call and every Nth after it. Needs root; exit 1 when a
 point failed, 77 when a part cannot run here (saying why).
 """
 import argparse, fcntl, os, re, select, shutil, signal, struct, subprocess, sys, time
@@ -21,8 +21,8 @@ from pathlib import Path
 INI, SKIP, EXT4_IOC_SHUTDOWN, EXT4_GOING_FLAGS_NOLOGFLUSH = 'qeloweather.ini', 77, 0x8004587D, 2
 NEXT_RUN_SECONDS = 10
 FILE_CALLS = set('openat read write pwrite64 newfstatat fstat statx access faccessat2 readlink linkat '
-                 'rename renameat2 unlink unlinkat fchmod fchown fsync fdatasync ftruncate fallocate '
-                 'getdents64 lseek close flock'.split())
+                 'rename renameat2 unlink unlinkat fchmod fchown fsync fdatasync ftruncate pwritev2 lseek '
+                 'close flock'.split())
 
 
 class Fault(Exception):
@@ -92,7 +92,8 @@ class Run:
         return points
 
     def written(self):
-        """How many of the 17 keys the file holds new, the rest old; Fault when neither."""
+        """17 when the file holds every key new, 0 when it holds them all old (or, before a first
+        run, is absent); Fault for anything else, a mix of the two runs included."""
         if not (self.folder / INI).exists():
             if self.first:
                 return 0
@@ -103,16 +104,16 @@ class Run:
         lines = [line.rstrip('\r') for line in text.split('\n') if line.strip()]
         lines = [f'{KEYS[0]}=new' if line.startswith(KEYS[0] + '=') and line != START[2] else line
                  for line in lines]
-        for k in range(1 if self.first else 0, 18):
-            if lines == expected(k, self.first):
+        for k in (0, 17):
+            if lines == expected(k, self.first) and (k or not self.first):
                 return k
-        raise Fault(f'torn: {lines}')
+        raise Fault(f'neither the old forecast nor the new one: {lines}')
 
     def check(self, action, status, report):
         k = self.written()
         # A program that cannot read its own path names the file without a folder.
         failures = [f'qeloweather: Unable to write to {path}.\n' for path in (self.folder / INI, INI)]
-        if report and (report not in failures or k == 17 or action == 'error=EINTR'):
+        if report and (report not in failures or k != 0 or action == 'error=EINTR'):
             raise Fault(f'reported {report!r} with {k} keys new')
         if not report and 'signal' not in action and (status != 0 or k != 17):
             raise Fault(f'ended with {status}, no report, {k} keys new')

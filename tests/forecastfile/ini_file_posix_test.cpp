@@ -1,15 +1,23 @@
-// The POSIX build's own private-profile service: its INI editing rules one write at a time, and a
+// The POSIX build's own private-profile service: its INI editing rules one write at a time, a
 // whole run against a golden file (the .in.ini given the fixed run's 17 keys must become the
-// .out.ini). A first run into no file, and runs broken at each call, are fault_sweep.py's.
+// .out.ini), and a run's keys reaching the file together or not at all. A first run into no
+// file, and runs broken at each call, are fault_sweep.py's.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <optional>
 #include <string>
 
+#include <sys/resource.h>
+
+#include <csignal>
+
+#include "core/text.h"
+#include "forecastfile/forecast_keys.h"
 #include "forecastfile/ini_edit.h"
 #include "forecastfile/ini_writer.h"
 #include "tests/forecastfile/fixed_run.h"
+#include "tests/forecastfile/ini_writer_fixture.h"
 #include "tests/support/scratch_directory.h"
 
 namespace qelo {
@@ -107,6 +115,75 @@ TEST(GoldenFileTest, RunLeavesExactlyTheExpectedBytes) {
   test::WriteRunAndClose(writer, test::FixedRun());
   EXPECT_EQ(test::ReadBytes(file), test::ReadBytes(golden + ".out.ini"));
   EXPECT_EQ(scratch.Names(), std::vector<std::string>{"qeloweather.ini"});
+}
+
+using test::IniWriterTest;
+
+// Until the close the file stays as it was: a run that fails at any key, or is never closed,
+// changes no byte of it.
+TEST_F(IniWriterTest, KeysReachTheFileTogetherAtTheClose) {
+  const std::string before = test::ReadBytes(file_);
+  const test::RunValues fresh = test::FixedRun();
+  {
+    IniWriter unclosed(test::PathText(file_));
+    test::WriteRun(unclosed, fresh);
+    EXPECT_EQ(test::ReadBytes(file_), before);
+  }
+  EXPECT_EQ(test::ReadBytes(file_), before);
+  IniWriter writer(test::PathText(file_));
+  test::WriteRunAndClose(writer, fresh);
+  EXPECT_NE(test::ReadBytes(file_).find("今天情况=多云转阵雨"), std::string::npos);
+}
+
+// A result above 16 MiB is refused at the key that would pass the cap, whether the file is at it
+// already or reaches it at the ninth key; a commit that the disk refuses (here a file-size limit)
+// fails the close. Each leaves the file byte for byte as it was and no other file beside it.
+TEST_F(IniWriterTest, RefusedRunsLeaveTheFileByteForByte) {
+  const test::RunValues fresh = test::FixedRun();
+  const std::string ninthLine = "今天风力=" + ToUtf8(fresh[8]) + "\n";
+  const std::string eightKeys = "[qelo]\n" + [&] {
+    std::string lines;
+    for (std::size_t i = 0; i < 8; ++i) lines += ToUtf8(kForecastKeys[i]) + "=" + ToUtf8(fresh[i]) + "\n";
+    return lines;
+  }();
+  // `text`, then a comment that makes it `size` bytes long.
+  const auto filled = [](const std::string& text, std::size_t size) {
+    return text + ";" + std::string(size - text.size() - 2, 'x') + "\n";
+  };
+  const struct {
+    const char* name;
+    std::string bytes;
+    std::size_t keysWritten;  // before the refusal; 17: the close refuses
+  } cases[] = {
+      {"AtTheCap", filled("[qelo]\n", kMaxForecastFileBytes), 0},
+      {"PastTheCapAtTheNinthKey", filled(eightKeys, kMaxForecastFileBytes - ninthLine.size() + 1), 8},
+      {"CommitRefused", test::ReadBytes(file_), 17},
+  };
+  for (const auto& c : cases) {
+    test::WriteBytes(file_, c.bytes);
+    IniWriter writer(test::PathText(file_));
+    for (std::size_t i = 0; i < c.keysWritten; ++i) {
+      writer.WriteString(kForecastSection, std::u16string(kForecastKeys[i]), fresh[i]);
+    }
+    rlimit old{}, none{};
+    ::getrlimit(RLIMIT_FSIZE, &old);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    none.rlim_max = old.rlim_max;
+    if (c.keysWritten == 17) ::setrlimit(RLIMIT_FSIZE, &none);
+    EXPECT_EQ(Message([&] {
+                if (c.keysWritten < 17) {
+                  writer.WriteString(kForecastSection, std::u16string(kForecastKeys[c.keysWritten]),
+                                     fresh[c.keysWritten]);
+                }
+                writer.Close();
+              }),
+              u"Unable to write to " + test::PathText(file_))
+        << c.name;
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, previousHandler);
+    EXPECT_TRUE(test::ReadBytes(file_) == c.bytes) << c.name;
+    EXPECT_EQ(scratch_.Names(), std::vector<std::string>{"qeloweather.ini"}) << c.name;
+  }
 }
 
 }  // namespace

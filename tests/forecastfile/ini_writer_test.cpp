@@ -41,7 +41,7 @@ TEST_F(IniWriterTest, FirstWriteWaitsWhileAnotherWriterHoldsTheLock) {
   using namespace std::chrono_literals;
   std::promise<void> taken;
   std::thread other([&] {
-    const platform::FileLock lock = platform::FileLock::Take(PathText(file_), 1s);
+    const platform::FileLock lock = platform::TakeFileLock(PathText(file_), 1s);
     taken.set_value();
     std::this_thread::sleep_for(300ms);
   });

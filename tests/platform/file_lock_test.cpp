@@ -20,20 +20,19 @@ TEST(FileLockTest, OneHolderAtATimeAndTheWaitIsBounded) {
   const std::u16string path = test::PathText(scratch.File("qeloweather.ini"));
   std::promise<void> taken, release;
   std::thread holder([&] {
-    FileLock lock = FileLock::Take(path, 1s);
-    EXPECT_TRUE(lock.Held());
+    const FileLock lock = TakeFileLock(path, 1s);
+    EXPECT_TRUE(lock.Valid());
     taken.set_value();
     release.get_future().wait();
     std::this_thread::sleep_for(200ms);
   });
   taken.get_future().wait();
 
-  auto shortWait =
-      std::async(std::launch::async, [&] { return FileLock::Take(path, 50ms).Held(); });
+  auto shortWait = std::async(std::launch::async, [&] { return TakeFileLock(path, 50ms).Valid(); });
   EXPECT_FALSE(shortWait.get());
   release.set_value();
   const auto start = Clock::now();
-  auto longWait = std::async(std::launch::async, [&] { return FileLock::Take(path, 10s).Held(); });
+  auto longWait = std::async(std::launch::async, [&] { return TakeFileLock(path, 10s).Valid(); });
   EXPECT_TRUE(longWait.get());
   const auto waited = Clock::now() - start;
   EXPECT_GE(waited, 150ms);

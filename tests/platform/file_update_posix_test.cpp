@@ -1,6 +1,6 @@
-// The safe replacement of a file's bytes: links, owners and permissions, odd files, refusals, the
-// rewrite in place, no temporary file left. Kills, refused calls and power cuts at each step are
-// fault_sweep.py's; runs that overlap are e2e/overlap_test.sh's.
+// One update of a file: links, owners and permissions, odd files, refusals, the rewrite in place,
+// no temporary file left. Kills, refused calls and power cuts at each step are fault_sweep.py's;
+// runs that overlap are e2e/overlap_test.sh's.
 #include <grp.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/file_replacement_posix.h"
+#include "platform/file_update_posix.h"
 #include "tests/support/scratch_directory.h"
 
 namespace qelo::platform {
@@ -28,18 +28,19 @@ namespace {
 using namespace qelo::test;
 namespace fs = std::filesystem;
 
+constexpr std::size_t kCap = 16 << 20;
+constexpr uid_t kNobody = 65534;
+
 struct stat Status(const fs::path& path) {
   struct stat status {};
   ::lstat(path.c_str(), &status);
   return status;
 }
 
-// One write: the old bytes followed by `tail`, or `bytes` in their place when given.
+// One update: the old bytes followed by `tail`, or `bytes` in their place when given.
 bool Put(const fs::path& path, const std::string& tail, const char* bytes = nullptr) {
-  return ReplaceFileBytes(
-      PathText(path),
-      [&](std::string_view old) { return bytes ? std::string(bytes) : std::string(old) + tail; },
-      std::chrono::steady_clock::now() + std::chrono::seconds(1));
+  const std::optional<FileSnapshot> old = ReadForUpdate(PathText(path), kCap);
+  return old && CommitUpdate(*old, bytes ? std::string(bytes) : old->bytes + tail);
 }
 
 // `action` in a child process of user `uid`, primary group `gid` and the further `groups`;
@@ -56,28 +57,28 @@ bool AsUser(uid_t uid, gid_t gid, std::vector<gid_t> groups, const std::function
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-class FileReplacementTest : public ::testing::Test {
- protected:
-  // A write that grows the file past a file-size limit of its own size, as a full disk refuses
-  // it half way.
-  bool PutBeyondSizeLimit() {
-    rlimit old{};
-    ::getrlimit(RLIMIT_FSIZE, &old);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = old;
-    small.rlim_cur = fs::file_size(file_);
-    ::setrlimit(RLIMIT_FSIZE, &small);
-    const bool written = Put(file_, std::string(100, 'x'));
-    ::setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, previousHandler);
-    return written;
-  }
+// An update that grows the file past a file-size limit of its own size, as a full disk refuses
+// it half way.
+bool PutBeyondSizeLimit(const fs::path& path) {
+  rlimit old{};
+  ::getrlimit(RLIMIT_FSIZE, &old);
+  const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = old;
+  small.rlim_cur = fs::file_size(path);
+  ::setrlimit(RLIMIT_FSIZE, &small);
+  const bool written = Put(path, std::string(100, 'x'));
+  ::setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, previousHandler);
+  return written;
+}
 
+class FileUpdateTest : public ::testing::Test {
+ protected:
   ScratchDirectory scratch_;
   fs::path file_ = scratch_.File("qeloweather.ini");
 };
 
-TEST_F(FileReplacementTest, NewFileTakesTheUsersDefaultPermissionsAndAReplacementKeepsThem) {
+TEST_F(FileUpdateTest, NewFileTakesTheUsersDefaultPermissionsAndAReplacementKeepsThem) {
   const mode_t mask = ::umask(027);
   ASSERT_TRUE(Put(file_, "a=1\n"));
   ::umask(mask);
@@ -88,7 +89,7 @@ TEST_F(FileReplacementTest, NewFileTakesTheUsersDefaultPermissionsAndAReplacemen
   EXPECT_EQ(scratch_.Names(), std::vector<std::string>{"qeloweather.ini"});
 }
 
-TEST_F(FileReplacementTest, SymbolicLinksAreWrittenThroughToTheirTargets) {
+TEST_F(FileUpdateTest, SymbolicLinksAreWrittenThroughToTheirTargets) {
   WriteBytes(scratch_.File("real.ini"), "a=1\n");
   fs::create_symlink("real.ini", file_);
   fs::create_symlink("made.ini", scratch_.File("dangling.ini"));
@@ -99,7 +100,7 @@ TEST_F(FileReplacementTest, SymbolicLinksAreWrittenThroughToTheirTargets) {
   EXPECT_EQ(ReadBytes(scratch_.File("made.ini")), "c=3\n");
 }
 
-TEST_F(FileReplacementTest, RelativeOrMissingFolderIsRefusedAndAFileLeftByAKilledWriterGoes) {
+TEST_F(FileUpdateTest, RelativeOrMissingFolderIsRefusedAndAFileLeftByAKilledRunGoes) {
   const fs::path cwd = fs::current_path();
   fs::current_path(scratch_.Path());
   EXPECT_FALSE(Put("qeloweather.ini", "x"));
@@ -108,37 +109,17 @@ TEST_F(FileReplacementTest, RelativeOrMissingFolderIsRefusedAndAFileLeftByAKille
   EXPECT_FALSE(Put(scratch_.File("absent") / "qeloweather.ini", "x"));
   WriteBytes(scratch_.File(".qeloweather.ini.new"), "half");
   EXPECT_TRUE(Put(file_, "x"));
+  EXPECT_EQ(ReadBytes(file_), "x");
   EXPECT_EQ(scratch_.Names(), std::vector<std::string>{"qeloweather.ini"});
-}
-
-// Another writer that changes the file while a write computes its bytes (a host that takes no
-// lock) is no refusal: the write reads the new text and edits that, on either path.
-TEST_F(FileReplacementTest, AFileChangedMeanwhileIsReadAgainAndEditedAfresh) {
-  for (const mode_t folder : {0755, 0555}) {
-    WriteBytes(file_, "a=1\n");
-    ::chmod(scratch_.Path().c_str(), folder);
-    int edits = 0;
-    const bool written = ReplaceFileBytes(
-        PathText(file_),
-        [&](std::string_view old) {
-          if (++edits == 1) WriteBytes(file_, "a=1\nhost=2\n");
-          return std::string(old) + "b=3\n";
-        },
-        std::chrono::steady_clock::now() + std::chrono::seconds(1));
-    ::chmod(scratch_.Path().c_str(), 0755);
-    EXPECT_TRUE(written) << folder;
-    EXPECT_EQ(edits, 2) << folder;
-    EXPECT_EQ(ReadBytes(file_), "a=1\nhost=2\nb=3\n") << folder;
-  }
 }
 
 // Whatever lies at the path, the answer is sound and quick: anything but a regular file of at
 // most 16 MiB without holes is refused unopened and unchanged; a file with a second name, or of
 // another owner, keeps its inode, names, owner, group and permissions.
-TEST_F(FileReplacementTest, OddFilesGetSoundAnswers) {
+TEST_F(FileUpdateTest, OddFilesGetSoundAnswers) {
   constexpr uid_t kOwner = 61001, kGroupMember = 61002;
   constexpr gid_t kShared = 61000, kOwn = 61003;
-  const std::string cap(16 << 20, '\n');
+  const std::string cap(kCap, '\n');
   // A file "a=1\n" made `size` bytes long: a hole after the text.
   const auto sized = [](off_t size) {
     return [=](const fs::path& p) {
@@ -159,6 +140,7 @@ TEST_F(FileReplacementTest, OddFilesGetSoundAnswers) {
     std::function<void(const fs::path&)> make;
     enum { kRefused, kReplaced, kInPlace } answer;
     uid_t writer = 0;
+    std::vector<gid_t> groups = {kShared};  // the writer's further groups
   } cases[] = {
       {"Fifo", [](const fs::path& p) { ::mkfifo(p.c_str(), 0666); }, Case::kRefused},
       {"Folder", [](const fs::path& p) { fs::create_directory(p); }, Case::kRefused},
@@ -187,6 +169,7 @@ TEST_F(FileReplacementTest, OddFilesGetSoundAnswers) {
       {"AnotherOwnersFileWrittenByRoot", owned(kOwner, 0664), Case::kReplaced},
       {"SharedThroughAGroup", owned(kOwner, 0664), Case::kInPlace, kGroupMember},
       {"OwnFileOfASharedGroup", owned(kGroupMember, 0640), Case::kReplaced, kGroupMember},
+      {"FolderRefusingNewNames", owned(kNobody, 0664), Case::kInPlace, kNobody, {}},
   };
   if (::geteuid() != 0) GTEST_SKIP() << "needs root for other owners";
   ::chown(scratch_.Path().c_str(), 0, kShared);
@@ -200,7 +183,7 @@ TEST_F(FileReplacementTest, OddFilesGetSoundAnswers) {
     const auto start = std::chrono::steady_clock::now();
     const bool written =
         c.writer == 0 ? Put(path, "b=2\n")
-                      : AsUser(c.writer, kOwn, {kShared}, [&] { return Put(path, "b=2\n"); });
+                      : AsUser(c.writer, kOwn, c.groups, [&] { return Put(path, "b=2\n"); });
     EXPECT_EQ(written, c.answer != Case::kRefused) << c.name;
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1)) << c.name;
     const struct stat after = Status(path);
@@ -217,49 +200,38 @@ TEST_F(FileReplacementTest, OddFilesGetSoundAnswers) {
     }
   }
   EXPECT_EQ(ReadBytes(scratch_.File("second.ini")), "a=1\nb=2\n");
+  EXPECT_EQ(ReadBytes(scratch_.File("FolderRefusingNewNames.ini")), "a=1\nb=2\n");
 }
 
-// A directory that refuses new names (here its owner write bit is clear, which counts for root
-// too) cannot take a replacement; a file in it that may be written is rewritten in place.
-class ReadOnlyDirectoryTest : public FileReplacementTest {
- protected:
-  void SetUp() override {
-    WriteBytes(file_, "; kept\nab\n");
-    ::chmod(file_.c_str(), 0640);
-    inode_ = Status(file_).st_ino;
-    ::chmod(scratch_.Path().c_str(), 0555);
-  }
-  void TearDown() override { ::chmod(scratch_.Path().c_str(), 0755); }
-
-  ino_t inode_ = 0;
-};
-
-TEST_F(ReadOnlyDirectoryTest, WritableFileIsRewrittenInPlaceGrowingAndShrinking) {
+// A file with a second name is rewritten in place, growing and shrinking, padding and all gone.
+TEST_F(FileUpdateTest, InPlaceRewriteGrowsAndShrinks) {
+  WriteBytes(file_, "; kept\nab\n");
+  fs::create_hard_link(file_, scratch_.File("second.ini"));
+  const ino_t inode = Status(file_).st_ino;
   ASSERT_TRUE(Put(file_, "cdef\n"));
   EXPECT_EQ(ReadBytes(file_), "; kept\nab\ncdef\n");
-  ASSERT_TRUE(Put(file_, "", "; kept\nz\n"));
-  EXPECT_EQ(ReadBytes(file_), "; kept\nz\n");
-  ASSERT_TRUE(Put(file_, "", "; kept\ny\n"));
-  EXPECT_EQ(ReadBytes(file_), "; kept\ny\n");
-  EXPECT_EQ(Status(file_).st_ino, inode_);
-  EXPECT_EQ((Status(file_).st_mode & 07777), 0640u);
-  EXPECT_EQ(scratch_.Names(), std::vector<std::string>{"qeloweather.ini"});
-  EXPECT_FALSE(Put(scratch_.File("new.ini"), "x"));
+  ASSERT_TRUE(Put(file_, "", "; kept\nz"));
+  EXPECT_EQ(ReadBytes(file_), "; kept\nz");
+  EXPECT_EQ(ReadBytes(scratch_.File("second.ini")), "; kept\nz");
+  EXPECT_EQ(Status(file_).st_ino, inode);
+  EXPECT_EQ(scratch_.Names(), (std::vector<std::string>{"qeloweather.ini", "second.ini"}));
 }
 
 // A read-only file is refused, also for root; a file-size limit, like a full disk, refuses the
-// write half way. The file keeps every byte and no temporary file stays, whether the folder
-// takes a replacement or not.
-TEST_F(ReadOnlyDirectoryTest, ReadOnlyFileAndFullDiskLeaveTheFileUnchanged) {
-  for (const mode_t folder : {0555, 0755}) {
-    ::chmod(scratch_.Path().c_str(), folder);
-    EXPECT_FALSE(PutBeyondSizeLimit()) << folder;
+// write half way. The file keeps every byte and no temporary file stays, whether it is replaced
+// or rewritten in place.
+TEST_F(FileUpdateTest, ReadOnlyFileAndFullDiskLeaveTheFileUnchanged) {
+  WriteBytes(file_, "; kept\nab\n");
+  ::chmod(file_.c_str(), 0640);
+  for (const bool inPlace : {false, true}) {
+    if (inPlace) fs::create_hard_link(file_, scratch_.File("second.ini"));
+    EXPECT_FALSE(PutBeyondSizeLimit(file_)) << inPlace;
     ::chmod(file_.c_str(), 0440);
-    EXPECT_FALSE(Put(file_, "x")) << folder;
+    EXPECT_FALSE(Put(file_, "x")) << inPlace;
     ::chmod(file_.c_str(), 0640);
-    EXPECT_EQ(ReadBytes(file_), "; kept\nab\n") << folder;
-    EXPECT_EQ(scratch_.Names(), std::vector<std::string>{"qeloweather.ini"});
+    EXPECT_EQ(ReadBytes(file_), "; kept\nab\n") << inPlace;
   }
+  EXPECT_EQ(scratch_.Names(), (std::vector<std::string>{"qeloweather.ini", "second.ini"}));
 }
 
 }  // namespace
