@@ -8,7 +8,13 @@
 namespace qelo::platform {
 
 void ShowErrorMessageBox(const std::u16string& text, const std::u16string& title) {
-  const std::string line = ToUtf8(title) + ": " + ToUtf8(text) + "\n";
+  std::string line = ToUtf8(title) + ": " + ToUtf8(text);
+  // One report, one line: a line break of the text (CR LF, CR or LF) becomes a blank.
+  for (std::size_t at = line.find_first_of("\r\n"); at != std::string::npos;
+       at = line.find_first_of("\r\n", at + 1)) {
+    line.replace(at, line.compare(at, 2, "\r\n") == 0 ? 2 : 1, " ");
+  }
+  line += '\n';
   std::size_t written = 0;
   while (written < line.size()) {
     const ssize_t n = write(STDERR_FILENO, line.data() + written, line.size() - written);

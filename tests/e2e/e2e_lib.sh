@@ -180,7 +180,7 @@ failed_fetch() {
 }
 
 # check_report TITLE PATTERN: standard error holds exactly one report line "TITLE: <text>" with
-# the text matching the glob PATTERN (a CR LF inside the text stands as $'\r\n').
+# the text matching the glob PATTERN.
 check_report() {
   local title=$1 pattern=$2
   local reported
