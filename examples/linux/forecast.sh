@@ -8,17 +8,18 @@
 #   forecast.sh [CITY]            (default 福州)
 # Environment: QELOWEATHER  the program (default: qeloweather beside this script, else at the top
 #                           of the unpacked release archive, two folders up, else on PATH);
-#              QELO_WAIT_SECONDS  the time limit (default 20).
+#              QELO_WAIT_SECONDS  the time limit (default 60: a run may wait up to 30 s for the
+#                                 file's lock before it writes).
 # Exit code 0 with the line on standard output; 1 with a reason on standard error when the run
 # gave no fresh forecast (unknown city, no network, the site failed); 2 when there is no program.
 set -euo pipefail
 city="${1:-福州}"
-limit="${QELO_WAIT_SECONDS:-20}"
+limit="${QELO_WAIT_SECONDS:-60}"
 program="${QELOWEATHER:-$(dirname "$0")/qeloweather}"
 [ -x "$program" ] || [ -n "${QELOWEATHER:-}" ] || program="$(dirname "$0")/../../qeloweather"
 [ -x "$program" ] || program=$(command -v qeloweather) ||
   { echo "forecast.sh: no qeloweather program (set QELOWEATHER)" >&2; exit 2; }
-# The program writes qeloweather.ini beside its real file.
+# The program writes qeloweather.ini beside its real file, also when started through a link.
 ini="$(dirname "$(readlink -f "$program")")/qeloweather.ini"
 
 # A run that writes the file changes its time (to the nanosecond); the exit code is always 0 and
@@ -27,7 +28,7 @@ stamp() { stat -c %y "$ini" 2>/dev/null || echo none; }
 before=$(stamp)
 
 # A failed run stays alive until its five-minute watchdog, so wait with a limit, not for the end.
-# SIGTERM ends it at once, with the file as complete as each finished write left it.
+# SIGTERM ends it at once; the file then holds the old forecast or the new one, whole.
 "$program" "$city" &
 pid=$!
 deadline=$((SECONDS + limit))
@@ -45,7 +46,7 @@ if [ "$(stamp)" = "$before" ]; then
 fi
 
 # The file read once, under a shared lock on its folder: a run of the program holds that lock
-# exclusively from its first write to its last, so the text is one run's complete set of keys,
+# exclusively from its first key to its end, so the text is one run's complete set of keys,
 # never some new and some old (see host-key.sh for a host that writes keys of its own).
 text=$(flock -s "$(dirname "$ini")" cat "$ini")
 

@@ -7,7 +7,7 @@
 #
 #   host-key.sh INI SECTION KEY VALUE
 # qeloweather holds an exclusive lock (flock) on the folder of its file from its first write to
-# its closing flush. Under the same lock this edit waits for a run's writes to end, and a run
+# the end of its writing. Under the same lock this edit waits for a run's writes to end, and a run
 # waits for this edit. The edited text goes into a new file beside the old one, which is then
 # renamed over it, so that no reader sees half of it; the new file keeps the old one's mode, and
 # its owner where this user may set it. A reader takes the lock shared (see forecast.sh).
