@@ -8,10 +8,6 @@
 #include <optional>
 #include <string>
 
-#include <sys/resource.h>
-
-#include <csignal>
-
 #include "core/text.h"
 #include "forecastfile/forecast_keys.h"
 #include "forecastfile/ini_edit.h"
@@ -135,55 +131,36 @@ TEST_F(IniWriterTest, KeysReachTheFileTogetherAtTheClose) {
   EXPECT_NE(test::ReadBytes(file_).find("今天情况=多云转阵雨"), std::string::npos);
 }
 
-// A result above 16 MiB is refused at the key that would pass the cap, whether the file is at it
-// already or reaches it at the ninth key; a commit that the disk refuses (here a file-size limit)
-// fails the close. Each leaves the file byte for byte as it was and no other file beside it.
-TEST_F(IniWriterTest, RefusedRunsLeaveTheFileByteForByte) {
+// A result above 16 MiB is refused at the key that would pass the cap, whether the file is at
+// the cap already or reaches it at the ninth key: the file stays byte for byte as it was.
+TEST_F(IniWriterTest, RunPassingTheCapLeavesTheFileByteForByte) {
   const test::RunValues fresh = test::FixedRun();
-  const std::string ninthLine = "今天风力=" + ToUtf8(fresh[8]) + "\n";
-  const std::string eightKeys = "[qelo]\n" + [&] {
-    std::string lines;
-    for (std::size_t i = 0; i < 8; ++i) lines += ToUtf8(kForecastKeys[i]) + "=" + ToUtf8(fresh[i]) + "\n";
-    return lines;
-  }();
+  std::string eightKeys = "[qelo]\n";
+  for (std::size_t i = 0; i < 8; ++i) {
+    eightKeys += ToUtf8(kForecastKeys[i]) + "=" + ToUtf8(fresh[i]) + "\n";
+  }
+  const std::size_t ninthLine = ToUtf8(kTodayWindKey + (u"=" + fresh[8])).size() + 1;
   // `text`, then a comment that makes it `size` bytes long.
   const auto filled = [](const std::string& text, std::size_t size) {
     return text + ";" + std::string(size - text.size() - 2, 'x') + "\n";
   };
-  const struct {
-    const char* name;
-    std::string bytes;
-    std::size_t keysWritten;  // before the refusal; 17: the close refuses
-  } cases[] = {
-      {"AtTheCap", filled("[qelo]\n", kMaxForecastFileBytes), 0},
-      {"PastTheCapAtTheNinthKey", filled(eightKeys, kMaxForecastFileBytes - ninthLine.size() + 1), 8},
-      {"CommitRefused", test::ReadBytes(file_), 17},
-  };
-  for (const auto& c : cases) {
-    test::WriteBytes(file_, c.bytes);
+  for (const std::string& bytes : {filled("[qelo]\n", kMaxForecastFileBytes),
+                                   filled(eightKeys, kMaxForecastFileBytes + 1 - ninthLine)}) {
+    test::WriteBytes(file_, bytes);
     IniWriter writer(test::PathText(file_));
-    for (std::size_t i = 0; i < c.keysWritten; ++i) {
-      writer.WriteString(kForecastSection, std::u16string(kForecastKeys[i]), fresh[i]);
-    }
-    rlimit old{}, none{};
-    ::getrlimit(RLIMIT_FSIZE, &old);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    none.rlim_max = old.rlim_max;
-    if (c.keysWritten == 17) ::setrlimit(RLIMIT_FSIZE, &none);
-    EXPECT_EQ(Message([&] {
-                if (c.keysWritten < 17) {
-                  writer.WriteString(kForecastSection, std::u16string(kForecastKeys[c.keysWritten]),
-                                     fresh[c.keysWritten]);
-                }
-                writer.Close();
-              }),
-              u"Unable to write to " + test::PathText(file_))
-        << c.name;
-    ::setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, previousHandler);
-    EXPECT_TRUE(test::ReadBytes(file_) == c.bytes) << c.name;
-    EXPECT_EQ(scratch_.Names(), std::vector<std::string>{"qeloweather.ini"}) << c.name;
+    EXPECT_EQ(Message([&] { test::WriteRunAndClose(writer, fresh); }),
+              u"Unable to write to " + test::PathText(file_));
+    EXPECT_TRUE(test::ReadBytes(file_) == bytes);
   }
+}
+
+TEST_F(IniWriterTest, RefusedCommitFailsTheClose) {
+  IniWriter writer(test::PathText(file_));
+  test::WriteRun(writer, test::FixedRun());
+  std::filesystem::remove(file_);
+  std::filesystem::create_directory(file_);  // no rename replaces a folder
+  EXPECT_EQ(Message([&] { writer.Close(); }), u"Unable to write to " + test::PathText(file_));
+  EXPECT_EQ(scratch_.Names(), std::vector<std::string>{"qeloweather.ini"});
 }
 
 }  // namespace
