@@ -8,11 +8,12 @@
 namespace qelo::platform {
 
 void ShowErrorMessageBox(const std::u16string& text, const std::u16string& title) {
-  std::string line = ToUtf8(title) + ": " + ToUtf8(text);
+  std::string line = ToUtf8(title) + ": ";
   // One report, one line: a line break of the text (CR LF, CR or LF) becomes a blank.
-  for (std::size_t at = line.find_first_of("\r\n"); at != std::string::npos;
-       at = line.find_first_of("\r\n", at + 1)) {
-    line.replace(at, line.compare(at, 2, "\r\n") == 0 ? 2 : 1, " ");
+  const std::string body = ToUtf8(text);
+  for (std::size_t i = 0; i < body.size(); ++i) {
+    if (body.compare(i, 2, "\r\n") == 0) continue;  // the LF gives the blank
+    line += body[i] == '\r' || body[i] == '\n' ? ' ' : body[i];
   }
   line += '\n';
   std::size_t written = 0;
