@@ -1,58 +1,57 @@
 #!/usr/bin/env bash
-# Whole-run benchmark: inside a private network namespace with the forecast-site emulator on
-# port 80, N complete runs of the real program (process start to exit, forecast file written;
-# once beside a copy in a temporary directory, once on a tmpfs) interleaved with N fetches of
-# the same page by curl and N runs of the floor (bench/durable_floor.c: the same GET, 17 synced
-# atomic replacements and the folder synced, in a minimal static C program, beside its own copy
-# of the file on the same disk); prints min and median of each and the whole run's median
-# against the floor's and curl's. Then the instruction count of one complete run (valgrind
-# callgrind) and its peak memory (max RSS from /usr/bin/time -v, peak heap from valgrind massif).
+# The whole run against its floor. Inside a private network namespace where the forecast-site
+# emulator serves www.weather.com.cn on port 80, bench/alternate_runs runs in each of N rounds:
+#   the program for CITY (start to exit, its file written), beside a copy of it in a folder on the
+#   disk, and once more on a tmpfs;
+#   curl's fetch of the same page;
+#   the floor, bench/durable_floor.c: the least work for the same durable result in a static C
+#   program (the hosts file read, one GET, every byte of the page looked at once, one commit of
+#   its file on the same disk);
+#   three starts alone: /bin/true, the floor without arguments and the program without a city
+#   (it reads its time format and ends);
+#   with QELO_BENCH_BEFORE, another program (e.g. one built from an older commit) the same way.
+# Prints the min and median of each and the whole run's median against the floor's (the goal:
+# at most 1.2) and curl's; then, for one run each, the system calls (strace -f -c), page faults
+# and max RSS (/usr/bin/time -v), instructions (valgrind callgrind) and the program's peak heap
+# (massif).
 #
 #   bench/whole_run.sh [runs] [city]        (defaults: 200, 福州)
 # Environment: QELO_BENCH_BUILD (build directory, default build/bench, Release), QELO_JOBS,
-# QELO_BENCH_PROGRAM (another qeloweather to time, e.g. one built from an older commit).
+# QELO_BENCH_PROGRAM (the program to time instead of the build's), QELO_BENCH_BEFORE.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source tests/e2e/e2e_lib.sh
 
-# Inside the namespace: the timed runs, then one run each under callgrind, massif and time -v.
-# Times come from bash's EPOCHREALTIME, so that no extra process is started between the two
-# readings.
+# Inside the namespace: the alternating runs, then one run of each under the tools.
 inside() {
-  local work=$1 runs=$2 city=$3 url=$4 i t0 t1 t2 t3 t4
-  micros() { local t=${1/./}; echo $((10#$t)); }
-  # A second copy on a tmpfs of the namespace's own shows what the file system's 17 updates cost.
-  mkdir -p "$work/ram"
+  local work=$1 runs=$2 city=$3 url=$4
+  local program=$work/qeloweather floor=$work/durable_floor
+  mkdir -p "$work/ram" "$work/floor"
   mount -t tmpfs tmpfs "$work/ram"
-  cp "$work/qeloweather" "$work/ram/"
-  : >"$work/program.us"
-  : >"$work/program-tmpfs.us"
-  : >"$work/curl.us"
-  : >"$work/floor.us"
-  mkdir -p "$work/floor"
-  for ((i = 0; i < runs; i++)); do
-    t0=$EPOCHREALTIME
-    "$work/qeloweather" "$city"
-    t1=$EPOCHREALTIME
-    curl -s -o /dev/null "$url"
-    t2=$EPOCHREALTIME
-    "$work/ram/qeloweather" "$city"
-    t3=$EPOCHREALTIME
-    "$work/durable_floor" 127.0.0.1 80 "/${url#http://*/}" "$work/floor/qeloweather.ini"
-    t4=$EPOCHREALTIME
-    echo $(($(micros "$t4") - $(micros "$t3"))) >>"$work/floor.us"
-    echo $(($(micros "$t1") - $(micros "$t0"))) >>"$work/program.us"
-    echo $(($(micros "$t2") - $(micros "$t1"))) >>"$work/curl.us"
-    echo $(($(micros "$t3") - $(micros "$t2"))) >>"$work/program-tmpfs.us"
-  done
+  cp "$program" "$work/ram/"
+  curl -s -o /dev/null -w '%{size_download}\n' "$url" >"$work/page-bytes"
+  local runs_of=("$program" "$city" ";" "$work/ram/qeloweather" "$city" ";" curl -s -o /dev/null "$url"
+    ";" "$floor" "$url" "$work/floor/qeloweather.ini" ";" /bin/true ";" "$floor" ";" "$program")
+  printf '%s\n' "qeloweather, whole run, file on disk" "qeloweather, whole run, file on tmpfs" \
+    "curl, fetch of the page alone" "floor, the same durable work in C" "start: /bin/true" \
+    "start: the floor (static C)" "start: qeloweather, no city" >"$work/labels"
+  if [ -x "$work/before/qeloweather" ]; then
+    runs_of+=(";" "$work/before/qeloweather" "$city" ";" "$work/before/qeloweather")
+    printf '%s\n' "before: whole run, file on disk" "before: start, no city" >>"$work/labels"
+  fi
+  "$work/alternate_runs" "$runs" "${runs_of[@]}" >"$work/times"
   ! cmp -s "$work/ram/qeloweather.ini" /dev/null || fail "no forecast on the tmpfs"
   umount "$work/ram"
-  grep -q '^后天风力=' "$work/qeloweather.ini" || fail "the program wrote no forecast"
-  valgrind --tool=callgrind --callgrind-out-file="$work/callgrind.out" \
-    "$work/qeloweather" "$city" 2>"$work/callgrind.log"
-  valgrind --tool=massif --massif-out-file="$work/massif.out" \
-    "$work/qeloweather" "$city" 2>"$work/massif.log"
-  /usr/bin/time -v "$work/qeloweather" "$city" 2>"$work/time-program.log"
+  [ "$(grep -c = "$work/qeloweather.ini")" = 17 ] || fail "the program did not write the 17 keys"
+  grep -q '^lines=' "$work/floor/qeloweather.ini" || fail "the floor wrote no file"
+  strace -f -c -o "$work/strace-program.txt" "$program" "$city"
+  strace -f -c -o "$work/strace-floor.txt" "$floor" "$url" "$work/floor/qeloweather.ini"
+  valgrind --tool=callgrind --callgrind-out-file="$work/callgrind.out" "$program" "$city" 2>"$work/callgrind.log"
+  valgrind --tool=callgrind --callgrind-out-file="$work/callgrind-floor.out" \
+    "$floor" "$url" "$work/floor/qeloweather.ini" 2>"$work/callgrind-floor.log"
+  valgrind --tool=massif --massif-out-file="$work/massif.out" "$program" "$city" 2>"$work/massif.log"
+  /usr/bin/time -v "$program" "$city" 2>"$work/time-program.log"
+  /usr/bin/time -v "$floor" "$url" "$work/floor/qeloweather.ini" 2>"$work/time-floor.log"
   /usr/bin/time -v curl -s -o /dev/null "$url" 2>"$work/time-curl.log"
 }
 if [ "${1:-}" = --inside ]; then
@@ -67,38 +66,57 @@ build="${QELO_BENCH_BUILD:-build/bench}"
 jobs="${QELO_JOBS:-2}"
 
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" -j"$jobs" --target qeloweather forecast_emulator durable_floor >/dev/null
-for tool in curl valgrind /usr/bin/time; do
+cmake --build "$build" -j"$jobs" --target qeloweather forecast_emulator durable_floor alternate_runs >/dev/null
+for tool in curl strace valgrind /usr/bin/time; do
   command -v "$tool" >/dev/null || fail "whole_run: $tool is needed"
 done
 
 make_work_dir
 cp "${QELO_BENCH_PROGRAM:-$build/app/qeloweather}" "$work/qeloweather"
-cp "$build/bench/durable_floor" "$work/"
+if [ -n "${QELO_BENCH_BEFORE:-}" ]; then
+  mkdir -p "$work/before"
+  cp "$QELO_BENCH_BEFORE" "$work/before/qeloweather"
+fi
+cp "$build/bench/durable_floor" "$build/bench/alternate_runs" "$work/"
 code=$(city_code "$city")
 [ -n "$code" ] || fail "whole_run: '$city' is not in the city table"
 url="http://www.weather.com.cn/weather/$code.shtml"
 
-echo "== $runs complete runs of qeloweather $city, interleaved with $runs curl fetches of $url"
+echo "== $runs rounds of alternating runs: qeloweather $city, curl and the floor on $url"
 in_netns --emulator "$build/tools/emulator/forecast_emulator" --lifetime-seconds 1800 -- \
   "$0" --inside "$work" "$runs" "$city" "$url"
+echo "page: $(cat "$work/page-bytes") bytes; file system of the runs: $(df -T "$work" | awk 'NR == 2 { print $2 }')"
 
-summary() {
-  sort -n "$1" | awk -v label="$2" '{ v[NR] = $1 } END {
-    median = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2
-    printf "%-38s min %8.3f ms   median %8.3f ms   (%d runs)\n", label, v[1] / 1000, median / 1000, NR }'
-}
-summary "$work/program.us" "qeloweather, whole run, file on disk"
-summary "$work/program-tmpfs.us" "qeloweather, whole run, file on tmpfs"
-summary "$work/curl.us" "curl, fetch of the page alone"
-summary "$work/floor.us" "floor, the same durable work in C"
-median_of() { sort -n "$1" | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
-awk -v p="$(median_of "$work/program.us")" -v f="$(median_of "$work/floor.us")" -v c="$(median_of "$work/curl.us")" \
-  'BEGIN { printf "whole run / floor %.3f (goal at most 1.25), whole run / curl %.3f (medians)\n", p / f, p / c }'
-instructions=$(awk '/^(summary|totals):/ { print $2; exit }' "$work/callgrind.out")
-peak_heap=$(awk -F= '/^mem_heap_B=/ { if ($2 > max) max = $2 } END { print max + 0 }' "$work/massif.out")
-rss_program=$(awk -F': ' '/Maximum resident set size/ { print $2 }' "$work/time-program.log")
-rss_curl=$(awk -F': ' '/Maximum resident set size/ { print $2 }' "$work/time-curl.log")
-printf 'instructions of one complete run (callgrind Ir): %s\n' "$instructions"
-printf 'peak heap of one complete run (massif): %s bytes\n' "$peak_heap"
-printf 'max RSS: qeloweather %s KiB, curl %s KiB\n' "$rss_program" "$rss_curl"
+median_of() { awk -v c="$1" '{ print $c }' "$work/times" | sort -n | awk '{ v[NR] = $1 } END {
+  print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+column=0
+while IFS= read -r label; do
+  column=$((column + 1))
+  awk -v c="$column" '{ print $c }' "$work/times" | sort -n | awk -v label="$label" -v m="$(median_of "$column")" '
+    NR == 1 { min = $1 } END { printf "%-38s min %8.3f ms   median %8.3f ms   (%d runs)\n", label, min / 1000, m / 1000, NR }'
+done <"$work/labels"
+awk -v p="$(median_of 1)" -v f="$(median_of 4)" -v c="$(median_of 3)" \
+  'BEGIN { printf "whole run / floor %.3f (goal at most 1.2), whole run / curl %.3f (medians)\n", p / f, p / c }'
+if [ -d "$work/before" ]; then
+  awk -v p="$(median_of 8)" -v f="$(median_of 4)" 'BEGIN { printf "before: whole run / floor %.3f\n", p / f }'
+fi
+
+calls() { awk '$NF == "total" { print $4 }' "$1"; }
+kinds() { awk '$1 ~ /^[0-9.]+$/ && $NF != "total" { print $4, $NF }' "$1" | sort -k1,1nr -k2 |
+  awk '{ printf "%s%s %s", (NR > 1 ? ", " : ""), $2, $1 } END { print "" }'; }
+instructions() { awk '/^(summary|totals):/ { print $2; exit }' "$1"; }
+field() { awk -F': ' -v f="$2" '$1 ~ f { print $2 }' "$1"; }
+printf 'system calls of one run (strace -f -c): qeloweather %s, floor %s\n' \
+  "$(calls "$work/strace-program.txt")" "$(calls "$work/strace-floor.txt")"
+printf '  qeloweather: %s\n' "$(kinds "$work/strace-program.txt")"
+printf '  floor: %s\n' "$(kinds "$work/strace-floor.txt")"
+printf 'instructions of one run (callgrind Ir): %s, floor %s\n' \
+  "$(instructions "$work/callgrind.out")" "$(instructions "$work/callgrind-floor.out")"
+printf 'page faults of one run (time -v, minor): qeloweather %s, floor %s, curl %s\n' \
+  "$(field "$work/time-program.log" 'Minor')" "$(field "$work/time-floor.log" 'Minor')" \
+  "$(field "$work/time-curl.log" 'Minor')"
+printf 'peak heap of one complete run (massif): %s bytes\n' \
+  "$(awk -F= '/^mem_heap_B=/ { if ($2 > max) max = $2 } END { print max + 0 }' "$work/massif.out")"
+printf 'max RSS: qeloweather %s KiB, floor %s KiB, curl %s KiB\n' \
+  "$(field "$work/time-program.log" 'Maximum resident')" "$(field "$work/time-floor.log" 'Maximum resident')" \
+  "$(field "$work/time-curl.log" 'Maximum resident')"
