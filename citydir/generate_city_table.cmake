@@ -15,33 +15,26 @@ endif()
 string(REGEX REPLACE "\n$" "" table_text "${table_text}")
 string(REPLACE "\n" ";" lines "${table_text}")
 
-set(names "  u\"\",  // no row 0\n")
-set(codes "  u\"\",\n")
+set(rows "    {u\"\", u\"\"},  // no row 0\n")
 set(row 0)
 foreach(line IN LISTS lines)
   math(EXPR row "${row} + 1")
   if(NOT line MATCHES "^([^\t ]+)\t(101[0-9][0-9][0-9][0-9][0-9][0-9])$")
     message(FATAL_ERROR "${INPUT}:${row}: expected a name, one tab and a nine-digit code 101...")
   endif()
-  string(APPEND names "  u\"${CMAKE_MATCH_1}\",\n")
-  string(APPEND codes "  u\"${CMAKE_MATCH_2}\",\n")
+  string(APPEND rows "    {u\"${CMAKE_MATCH_1}\", u\"${CMAKE_MATCH_2}\"},\n")
 endforeach()
 
 set(source "// Generated from citydir/cities.tsv by citydir/generate_city_table.cmake. Do not edit.
-#include <array>
-#include <string_view>
-
 #include \"citydir/unit_china_weather.h\"
 
 namespace qelo::UnitChinaWeather {
 
 static_assert(CityCount == ${row}, \"cities.tsv and CityCount disagree on the number of rows\");
 
-const std::array<std::u16string_view, CityCount + 1> CityNames = {
-${names}};
-
-const std::array<std::u16string_view, CityCount + 1> CityCodes = {
-${codes}};
+// A name of more than nine characters does not compile.
+const CityRow CityRows[CityCount + 1] = {
+${rows}};
 
 }  // namespace qelo::UnitChinaWeather
 ")

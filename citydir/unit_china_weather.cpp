@@ -5,7 +5,7 @@ namespace qelo::UnitChinaWeather {
 std::u16string GetCityCode(const std::u16string& cityName) {
   // A plain scan in table order, so that of two rows with one name the first is returned.
   for (int i = 1; i <= CityCount; ++i) {
-    if (CityNames[i] == cityName) return std::u16string(CityCodes[i]);
+    if (CityName(i) == cityName) return std::u16string(CityCode(i));
   }
   return {};
 }

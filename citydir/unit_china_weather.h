@@ -2,7 +2,6 @@
 // The city directory: the forecast web site's table of city names and nine-digit city codes,
 // the lookup of a name and the address of a city's forecast page.
 
-#include <array>
 #include <string>
 #include <string_view>
 
@@ -10,10 +9,18 @@ namespace qelo::UnitChinaWeather {
 
 inline constexpr int CityCount = 2586;
 
-// Rows 1 to CityCount, sorted by code; entry 0 is an empty placeholder so that the indexes are
-// the row numbers, and no lookup ever reads it. The names are not unique.
-extern const std::array<std::u16string_view, CityCount + 1> CityNames;
-extern const std::array<std::u16string_view, CityCount + 1> CityCodes;
+// A row as fixed-width text, NUL-padded: the table then holds no address that the loader would
+// have to relocate at each start of the program.
+struct CityRow {
+  char16_t name[10];
+  char16_t code[10];
+};
+
+// Rows 1 to CityCount, sorted by code; row 0 is an empty placeholder so that the indexes are the
+// row numbers, and no lookup ever reads it. The names are not unique.
+extern const CityRow CityRows[CityCount + 1];
+inline std::u16string_view CityName(int row) { return CityRows[row].name; }
+inline std::u16string_view CityCode(int row) { return CityRows[row].code; }
 
 // The forecast web site whose codes the table holds.
 inline constexpr std::u16string_view WeatherSiteHost = u"www.weather.com.cn";

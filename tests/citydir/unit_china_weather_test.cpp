@@ -27,22 +27,20 @@ bool IsBareChineseName(std::u16string_view name) {
 
 TEST(CityTable, HasOneValidRowPerIndexInStrictlyAscendingCodeOrder) {
   ASSERT_EQ(CityCount, 2586);
-  ASSERT_EQ(CityNames.size(), 2587u);
-  ASSERT_EQ(CityCodes.size(), 2587u);
   for (int i = 1; i <= CityCount; ++i) {
-    EXPECT_TRUE(IsCityCode(CityCodes[i])) << i << " " << Utf8(CityCodes[i]);
-    EXPECT_TRUE(IsBareChineseName(CityNames[i])) << i << " " << Utf8(CityNames[i]);
+    EXPECT_TRUE(IsCityCode(CityCode(i))) << i << " " << Utf8(CityCode(i));
+    EXPECT_TRUE(IsBareChineseName(CityName(i))) << i << " " << Utf8(CityName(i));
     if (i > 1) {
-      EXPECT_LT(CityCodes[i - 1], CityCodes[i]) << i;
+      EXPECT_LT(CityCode(i - 1), CityCode(i)) << i;
     }
   }
 }
 
 TEST(CityTable, FirstAndLastRows) {
-  EXPECT_EQ(CityNames[1], u"北京");
-  EXPECT_EQ(CityCodes[1], u"101010100");
-  EXPECT_EQ(CityNames[CityCount], u"新港");
-  EXPECT_EQ(CityCodes[CityCount], u"101340904");
+  EXPECT_EQ(CityName(1), u"北京");
+  EXPECT_EQ(CityCode(1), u"101010100");
+  EXPECT_EQ(CityName(CityCount), u"新港");
+  EXPECT_EQ(CityCode(CityCount), u"101340904");
   EXPECT_EQ(GetCityCode(u"北京"), u"101010100");
   EXPECT_EQ(GetCityCode(u"新港"), u"101340904");
 }
@@ -60,12 +58,12 @@ TEST(CityTable, FuzhouGroup) {
       {1691, u"福清", u"101230111"},     {1692, u"平潭海峡大桥", u"101230112"},
   };
   for (const Row& r : rows) {
-    EXPECT_EQ(CityNames[r.index], r.name) << r.index;
-    EXPECT_EQ(CityCodes[r.index], r.code) << r.index;
+    EXPECT_EQ(CityName(r.index), r.name) << r.index;
+    EXPECT_EQ(CityCode(r.index), r.code) << r.index;
     EXPECT_EQ(GetCityCode(std::u16string(r.name)), r.code) << r.index;
   }
-  EXPECT_EQ(CityCodes[1680].substr(0, 7), u"1012217");
-  EXPECT_EQ(CityCodes[1693].substr(0, 7), u"1012302");
+  EXPECT_EQ(CityCode(1680).substr(0, 7), u"1012217");
+  EXPECT_EQ(CityCode(1693).substr(0, 7), u"1012302");
 }
 
 TEST(CityLookup, FirstOfTwoRowsWithOneNameWins) {
@@ -94,15 +92,15 @@ TEST(CityLookup, FirstOfTwoRowsWithOneNameWins) {
   };
   for (const Repeated& r : repeated) {
     SCOPED_TRACE(Utf8(r.name));
-    EXPECT_EQ(CityNames[r.returnedIndex], r.name);
-    EXPECT_EQ(CityCodes[r.returnedIndex], r.returnedCode);
-    EXPECT_EQ(CityNames[r.shadowedIndex], r.name);
-    EXPECT_EQ(CityCodes[r.shadowedIndex], r.shadowedCode);
+    EXPECT_EQ(CityName(r.returnedIndex), r.name);
+    EXPECT_EQ(CityCode(r.returnedIndex), r.returnedCode);
+    EXPECT_EQ(CityName(r.shadowedIndex), r.name);
+    EXPECT_EQ(CityCode(r.shadowedIndex), r.shadowedCode);
     EXPECT_EQ(GetCityCode(std::u16string(r.name)), r.returnedCode);
   }
 
   std::map<std::u16string_view, int> rowsPerName;
-  for (int i = 1; i <= CityCount; ++i) ++rowsPerName[CityNames[i]];
+  for (int i = 1; i <= CityCount; ++i) ++rowsPerName[CityName(i)];
   std::set<std::u16string_view> namesInTwoRows;
   for (const auto& [name, count] : rowsPerName) {
     EXPECT_LE(count, 2) << Utf8(name);

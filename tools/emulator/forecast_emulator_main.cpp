@@ -31,8 +31,8 @@ struct City {
 City FindCity(const std::string& nameOrCode) {
   const std::u16string wanted = FromUtf8(nameOrCode);
   for (int i = 1; i <= UnitChinaWeather::CityCount; ++i) {
-    if (UnitChinaWeather::CityNames[i] == wanted || UnitChinaWeather::CityCodes[i] == wanted) {
-      return {ToUtf8(UnitChinaWeather::CityNames[i]), ToUtf8(UnitChinaWeather::CityCodes[i])};
+    if (UnitChinaWeather::CityName(i) == wanted || UnitChinaWeather::CityCode(i) == wanted) {
+      return {ToUtf8(UnitChinaWeather::CityName(i)), ToUtf8(UnitChinaWeather::CityCode(i))};
     }
   }
   throw std::invalid_argument("'" + nameOrCode + "' is neither a city name nor a city code");

@@ -22,9 +22,10 @@ constexpr milliseconds kSlowPause{50};
 
 bool IsCityCode(std::string_view code) {
   const std::u16string wanted = FromUtf8(code);
-  const auto& codes = UnitChinaWeather::CityCodes;
-  return std::any_of(codes.begin() + 1, codes.end(),
-                     [&](std::u16string_view entry) { return entry == wanted; });
+  for (int row = 1; row <= UnitChinaWeather::CityCount; ++row) {
+    if (UnitChinaWeather::CityCode(row) == wanted) return true;
+  }
+  return false;
 }
 
 std::string Head(std::string_view statusLine, std::string_view fields) {

@@ -59,7 +59,7 @@ const std::vector<City>& Cities() {
     std::vector<City> all;
     for (int i = 1; i <= UnitChinaWeather::CityCount; ++i) {
       all.push_back(
-          {ToUtf8(UnitChinaWeather::CityCodes[i]), ToUtf8(UnitChinaWeather::CityNames[i])});
+          {ToUtf8(UnitChinaWeather::CityCode(i)), ToUtf8(UnitChinaWeather::CityName(i))});
     }
     return all;
   }();

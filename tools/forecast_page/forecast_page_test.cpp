@@ -42,8 +42,8 @@ TEST(ForecastPageTest, EveryCityPageGivesItsExpectedValues) {
   std::set<std::size_t> sizes;
   int crlfPages = 0;
   for (int row = 1; row <= UnitChinaWeather::CityCount; ++row) {
-    const std::string code = ToUtf8(UnitChinaWeather::CityCodes[row]);
-    const std::u16string city(UnitChinaWeather::CityNames[row]);
+    const std::string code = ToUtf8(UnitChinaWeather::CityCode(row));
+    const std::u16string city(UnitChinaWeather::CityName(row));
     const ForecastPage page = MakeForecastPage(code);
     ASSERT_EQ(Extracted(page.html), page.expected) << code;
     ASSERT_GE(page.html.size(), 80u * 1024u) << code;
