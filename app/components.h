@@ -7,7 +7,7 @@
 #include <string>
 #include <utility>
 
-#include "platform/window_timer.h"
+#include "platform/message_loop.h"
 
 namespace qelo {
 

@@ -2,7 +2,7 @@
 
 #include "app/command_line_argument.h"
 #include "app/program.h"
-#include "platform/win32_text.h"
+#include "platform/text_win32.h"
 
 // Windows passes the whole command line as one text; the city is its argument 1. The show mode
 // of the starter is not looked at: no window of the program is ever shown.

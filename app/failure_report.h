@@ -19,4 +19,11 @@ struct FailureReport {
 // first in lower case.
 FailureReport ReportOf(std::exception_ptr failure, const std::u16string& executablePath);
 
+// Shows a report and returns once it has been dismissed: the program's is a modal box.
+class FailureReporter {
+ public:
+  virtual ~FailureReporter() = default;
+  virtual void Show(const FailureReport& report) = 0;
+};
+
 }  // namespace qelo

@@ -6,7 +6,6 @@
 #include "citydir/unit_china_weather.h"
 #include "forecastfile/forecast_entries.h"
 #include "platform/message_loop.h"
-#include "platform/module_path.h"
 #include "retrieval/field_extraction.h"
 
 namespace qelo {
@@ -16,17 +15,15 @@ constexpr char16_t kUnknownCity[] = u"(未知城市)";
 
 // The stored description, in its order. The city field's 福州 is a design-time text that every
 // run replaces; the text box holds its one line "mmow" until the page is loaded.
-TFrmMain::TFrmMain(std::u16string city, std::unique_ptr<PageFetcher> httpClient, RunOutput& output,
-                   const platform::DateTimeFormat& dateTimeFormat, std::uint32_t watchdogInterval)
+TFrmMain::TFrmMain(std::u16string city, std::unique_ptr<PageFetcher> httpClient,
+                   RunEnvironment environment)
     : mmow(),
       edtCityName(u"福州"),
       idhtpClient(std::move(httpClient)),
       edtJsonURL(u""),
       tmr1([this](TObject* sender) { tmr1Timer(sender); }),
       city_(std::move(city)),
-      output_(output),
-      dateTimeFormat_(dateTimeFormat),
-      watchdogInterval_(watchdogInterval) {
+      environment_(std::move(environment)) {
   DoCreate();
 }
 
@@ -54,15 +51,15 @@ void TFrmMain::UpdateWeather() {
     return;
   }
   responseBuffer_ = std::make_unique<ResponseBuffer>(kCodePageUtf8);
-  tmr1.SetInterval(watchdogInterval_);
+  tmr1.SetInterval(environment_.watchdogInterval);
   tmr1.SetEnabled(true);
   idhtpClient->FetchPage(edtJsonURL.GetText(), *responseBuffer_);
   mmow.SetPageText(responseBuffer_->Text());
   const Forecast forecast = ExtractForecast(mmow);
   const std::unique_ptr<ForecastFile> file =
-      output_.OpenForecastFile(ForecastFilePath(platform::ExecutablePath()));
-  WriteForecast(*file, FormatUpdateTime(platform::LocalNow(), dateTimeFormat_),
-                edtCityName.GetText(), forecast);
+      environment_.files.Open(ForecastFilePath(environment_.executablePath));
+  const platform::Clock& clock = environment_.clock;
+  WriteForecast(*file, FormatUpdateTime(clock.Now(), clock), edtCityName.GetText(), forecast);
   file->Close();
   platform::PostQuit();
 }
@@ -76,7 +73,7 @@ void TFrmMain::DoCreate() {
 }
 
 void TFrmMain::ReportFailure(std::exception_ptr failure) {
-  output_.ShowFailureReport(ReportOf(std::move(failure), platform::ExecutablePath()));
+  environment_.reporter.Show(ReportOf(std::move(failure), environment_.executablePath));
   // Before the watchdog runs nothing would ever end the program; a hidden process that never
   // ends helps no host, so it ends once the report is done.
   if (!tmr1.Running()) platform::PostQuit();

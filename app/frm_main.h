@@ -17,15 +17,15 @@
 
 namespace qelo {
 
-// The run's writes outside the program, the forecast file and the failure report, behind one
-// interface as ninja keeps the disk behind DiskInterface, so that a test records them where a
-// modal report would stop it.
-class RunOutput {
- public:
-  virtual ~RunOutput() = default;
-  virtual std::unique_ptr<ForecastFile> OpenForecastFile(const std::u16string& path) = 0;
-  // Returns once the report has been dismissed.
-  virtual void ShowFailureReport(const FailureReport& report) = 0;
+// What a run takes from outside the program, each through a seam of one job, as ninja keeps the
+// disk behind DiskInterface: the program passes the system's, a test its own. The page comes
+// through the main window's HTTP client component.
+struct RunEnvironment {
+  ForecastFiles& files;
+  FailureReporter& reporter;
+  const platform::Clock& clock;
+  std::u16string executablePath;  // read once at the start
+  std::uint32_t watchdogInterval;
 };
 
 class TFrmMain {
@@ -36,8 +36,8 @@ class TFrmMain {
 
   // Loads the components from the stored description, `httpClient` among them, then runs
   // FormCreate for `city`; a failure that escapes it is reported here, and the creation goes on.
-  TFrmMain(std::u16string city, std::unique_ptr<PageFetcher> httpClient, RunOutput& output,
-           const platform::DateTimeFormat& dateTimeFormat, std::uint32_t watchdogInterval);
+  TFrmMain(std::u16string city, std::unique_ptr<PageFetcher> httpClient,
+           RunEnvironment environment);
   TFrmMain(const TFrmMain&) = delete;
   TFrmMain& operator=(const TFrmMain&) = delete;
 
@@ -58,9 +58,7 @@ class TFrmMain {
   void ReportFailure(std::exception_ptr failure);
 
   const std::u16string city_;
-  RunOutput& output_;
-  const platform::DateTimeFormat& dateTimeFormat_;  // read once at program start
-  const std::uint32_t watchdogInterval_;
+  const RunEnvironment environment_;
   std::unique_ptr<ResponseBuffer> responseBuffer_;  // lives until the program ends
 };
 

@@ -22,10 +22,9 @@ std::u16string ForecastFilePath(const std::u16string& executablePath) {
   return directory + kForecastFileName;
 }
 
-std::u16string FormatUpdateTime(const platform::LocalDateTime& time,
-                                const platform::DateTimeFormat& format) {
-  std::u16string text = format.ShortDate(time);
-  if (!IsMidnight(time)) text += u' ' + format.LongTime(time);
+std::u16string FormatUpdateTime(const platform::LocalDateTime& time, const platform::Clock& clock) {
+  std::u16string text = clock.ShortDate(time);
+  if (!IsMidnight(time)) text += u' ' + clock.LongTime(time);
   return text;
 }
 

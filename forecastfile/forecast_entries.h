@@ -15,8 +15,7 @@ inline constexpr char16_t kForecastFileName[] = u"qeloweather.ini";
 std::u16string ForecastFilePath(const std::u16string& executablePath);
 
 // The short date; then, unless the time is exactly 00:00:00.000, a blank and the long time.
-std::u16string FormatUpdateTime(const platform::LocalDateTime& time,
-                                const platform::DateTimeFormat& format);
+std::u16string FormatUpdateTime(const platform::LocalDateTime& time, const platform::Clock& clock);
 
 // Writes the 17 keys into section "qelo" in their order: the update time, the three fixed
 // header values, today's heading, `city`, and the rest of the three days.

@@ -2,6 +2,7 @@
 // The open forecast file as the run sees it: string writes, then the close. IniWriter is the
 // program's; tests put recording stand-ins in its place.
 
+#include <memory>
 #include <string>
 
 namespace qelo {
@@ -15,6 +16,13 @@ class ForecastFile {
   // Ends the writing: the file holds every write made, and is on its way to its storage. Throws
   // Failure where the writes are kept until the close and it cannot make them.
   virtual void Close() = 0;
+};
+
+// Opens the forecast file at a path: the program's gives an IniWriter.
+class ForecastFiles {
+ public:
+  virtual ~ForecastFiles() = default;
+  virtual std::unique_ptr<ForecastFile> Open(const std::u16string& path) = 0;
 };
 
 }  // namespace qelo

@@ -2,15 +2,10 @@
 
 namespace qelo::platform {
 
-// POSIX has no native windows: neither class holds anything of its own.
-struct ApplicationWindow::Native {};
-struct FormWindow::Native {};
+void WindowTraits::Close(Handle) noexcept {}
 
-ApplicationWindow::ApplicationWindow() = default;
-ApplicationWindow::~ApplicationWindow() = default;
-void* ApplicationWindow::Handle() noexcept { return nullptr; }
+NativeWindow CreateApplicationWindow() { return {}; }
 
-FormWindow::FormWindow(const std::u16string&, int, int) {}
-FormWindow::~FormWindow() = default;
+NativeWindow CreateFormWindow(const std::u16string&, int, int) { return {}; }
 
 }  // namespace qelo::platform

@@ -1,7 +1,7 @@
 #include <windows.h>
 
 #include "platform/casing.h"
-#include "platform/win32_text.h"
+#include "platform/text_win32.h"
 
 namespace qelo::platform {
 

@@ -16,20 +16,20 @@ struct LocalDateTime {
   int millisecond = 0;
 };
 
-// The local date and time, to the millisecond.
-LocalDateTime LocalNow();
-
-// The user's short date and long time formats, applied by the system's own formatting, so that
-// a date reads exactly as everything else on the user's desktop writes it.
-class DateTimeFormat {
+// The local clock, and the user's short date and long time formats applied by the system's own
+// formatting, so that a date reads exactly as everything else on the user's desktop writes it.
+class Clock {
  public:
-  virtual ~DateTimeFormat() = default;
+  virtual ~Clock() = default;
+  // The local date and time, to the millisecond.
+  virtual LocalDateTime Now() const = 0;
   virtual std::u16string ShortDate(const LocalDateTime& time) const = 0;
   virtual std::u16string LongTime(const LocalDateTime& time) const = 0;
 };
 
-// The user's formats as the system reports them; read once at program start. Never fails: a
-// locale the system does not know gives the system's default formats.
-std::unique_ptr<DateTimeFormat> ReadDateTimeFormat();
+// The system's clock, with the user's formats as the system reports them, read once here at
+// program start. Never fails: a locale the system does not know gives the system's default
+// formats.
+std::unique_ptr<Clock> SystemClock();
 
 }  // namespace qelo::platform

@@ -1,6 +1,7 @@
 // The local clock and the user's date and time formats through the C library: the date and the
 // time of the locale that the time category resolves to (LC_ALL, then LC_TIME, then LANG), as
 // strftime's %x and %X write them, which is what `date +'%x %X'` prints.
+#include <iconv.h>
 #include <langinfo.h>
 #include <locale.h>
 #include <time.h>
@@ -10,10 +11,25 @@
 
 #include "core/text.h"
 #include "platform/clock.h"
-#include "platform/posix_handles.h"
+#include "platform/unique_handle.h"
 
 namespace qelo::platform {
 namespace {
+
+struct LocaleTraits {
+  using Handle = locale_t;
+  static Handle Invalid() { return static_cast<locale_t>(nullptr); }
+  static void Close(Handle locale) { ::freelocale(locale); }
+};
+using UniqueLocale = UniqueHandle<LocaleTraits>;
+
+struct IconvTraits {
+  using Handle = iconv_t;
+  // NOLINTNEXTLINE(performance-no-int-to-ptr): (iconv_t)-1 is iconv_open's failure value.
+  static Handle Invalid() { return reinterpret_cast<iconv_t>(-1); }
+  static void Close(Handle converter) { ::iconv_close(converter); }
+};
+using UniqueIconv = UniqueHandle<IconvTraits>;
 
 constexpr std::size_t kMaxFormattedBytes = 4096;
 
@@ -61,9 +77,21 @@ tm ToTm(const LocalDateTime& time) {
   return fields;
 }
 
-class StrftimeFormat final : public DateTimeFormat {
+class SystemClockPosix final : public Clock {
  public:
-  StrftimeFormat() : locale_(OpenTimeLocale()) {}
+  SystemClockPosix() : locale_(OpenTimeLocale()) {}
+
+  LocalDateTime Now() const override {
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    // The time zone as the environment names it now, not as it was at an earlier call.
+    tzset();
+    tm local{};
+    localtime_r(&now.tv_sec, &local);
+    return LocalDateTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+                         local.tm_hour,        local.tm_min,     local.tm_sec,
+                         static_cast<int>(now.tv_nsec / 1000000)};
+  }
 
   std::u16string ShortDate(const LocalDateTime& time) const override { return Format("%x", time); }
   std::u16string LongTime(const LocalDateTime& time) const override { return Format("%X", time); }
@@ -89,22 +117,6 @@ class StrftimeFormat final : public DateTimeFormat {
 
 }  // namespace
 
-LocalDateTime LocalNow() {
-  timespec now{};
-  clock_gettime(CLOCK_REALTIME, &now);
-  // The time zone as the environment names it now, not as it was at an earlier call.
-  tzset();
-  tm local{};
-  localtime_r(&now.tv_sec, &local);
-  return LocalDateTime{local.tm_year + 1900,
-                       local.tm_mon + 1,
-                       local.tm_mday,
-                       local.tm_hour,
-                       local.tm_min,
-                       local.tm_sec,
-                       static_cast<int>(now.tv_nsec / 1000000)};
-}
-
-std::unique_ptr<DateTimeFormat> ReadDateTimeFormat() { return std::make_unique<StrftimeFormat>(); }
+std::unique_ptr<Clock> SystemClock() { return std::make_unique<SystemClockPosix>(); }
 
 }  // namespace qelo::platform

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "platform/clock.h"
-#include "platform/win32_text.h"
+#include "platform/text_win32.h"
 
 namespace qelo::platform {
 namespace {
@@ -36,8 +36,15 @@ std::u16string Formatted(Format format) {
   return text;
 }
 
-class SystemDateTimeFormat final : public DateTimeFormat {
+class SystemClockWin32 final : public Clock {
  public:
+  LocalDateTime Now() const override {
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    return LocalDateTime{now.wYear,   now.wMonth,  now.wDay,         now.wHour,
+                         now.wMinute, now.wSecond, now.wMilliseconds};
+  }
+
   std::u16string ShortDate(const LocalDateTime& time) const override {
     const SYSTEMTIME fields = ToSystemTime(time);
     return Formatted([&](wchar_t* buffer, int size) {
@@ -56,15 +63,6 @@ class SystemDateTimeFormat final : public DateTimeFormat {
 
 }  // namespace
 
-LocalDateTime LocalNow() {
-  SYSTEMTIME now{};
-  GetLocalTime(&now);
-  return LocalDateTime{now.wYear,   now.wMonth,  now.wDay,         now.wHour,
-                       now.wMinute, now.wSecond, now.wMilliseconds};
-}
-
-std::unique_ptr<DateTimeFormat> ReadDateTimeFormat() {
-  return std::make_unique<SystemDateTimeFormat>();
-}
+std::unique_ptr<Clock> SystemClock() { return std::make_unique<SystemClockWin32>(); }
 
 }  // namespace qelo::platform

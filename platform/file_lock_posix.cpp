@@ -7,7 +7,7 @@
 
 #include "core/text.h"
 #include "platform/file_lock.h"
-#include "platform/posix_calls.h"
+#include "platform/descriptor_posix.h"
 
 namespace qelo::platform {
 

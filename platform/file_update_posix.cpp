@@ -7,7 +7,7 @@
 
 #include "core/text.h"
 #include "platform/end_signals_posix.h"
-#include "platform/posix_calls.h"
+#include "platform/descriptor_posix.h"
 
 namespace qelo::platform {
 namespace {

@@ -20,7 +20,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/posix_handles.h"
+#include "platform/descriptor_posix.h"
 
 namespace qelo::platform {
 

@@ -7,7 +7,8 @@
 
 namespace qelo::platform {
 
-void ShowErrorMessageBox(const std::u16string& text, const std::u16string& title) {
+void ShowErrorMessageBox(const std::u16string& text, const std::u16string& title,
+                         const NativeWindow&) {
   std::string line = ToUtf8(title) + ": ";
   // One report, one line: a line break of the text (CR LF, CR or LF) becomes a blank.
   const std::string body = ToUtf8(text);

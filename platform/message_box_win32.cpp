@@ -1,14 +1,14 @@
 #include <windows.h>
 
-#include "platform/application_window.h"
 #include "platform/message_box.h"
-#include "platform/win32_text.h"
+#include "platform/text_win32.h"
 
 namespace qelo::platform {
 
-void ShowErrorMessageBox(const std::u16string& text, const std::u16string& title) {
+void ShowErrorMessageBox(const std::u16string& text, const std::u16string& title,
+                         const NativeWindow& application) {
   HWND owner = GetActiveWindow();
-  if (!owner) owner = static_cast<HWND>(ApplicationWindow::Handle());
+  if (!owner) owner = static_cast<HWND>(application.Get());
   MessageBoxW(owner, Wide(text), Wide(title), MB_OK | MB_ICONERROR);
 }
 

@@ -3,11 +3,9 @@
 #include <string>
 
 #include "platform/module_path.h"
-#include "platform/win32_text.h"
+#include "platform/text_win32.h"
 
 namespace qelo::platform {
-
-const char16_t kPathSeparator = u'\\';
 
 // The longest path Windows knows, with its NUL.
 constexpr DWORD kMaxLength = 32768;

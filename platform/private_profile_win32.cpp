@@ -1,10 +1,19 @@
 // The private-profile service of the Windows build: WritePrivateProfileStringW itself.
+#include <windows.h>
+
 #include "platform/private_profile_win32.h"
-#include "platform/win32_handles.h"
-#include "platform/win32_text.h"
+#include "platform/text_win32.h"
+#include "platform/unique_handle.h"
 
 namespace qelo::platform {
 namespace {
+
+struct FileTraits {
+  using Handle = HANDLE;
+  static Handle Invalid() noexcept { return INVALID_HANDLE_VALUE; }
+  static void Close(Handle file) noexcept { ::CloseHandle(file); }
+};
+using UniqueFile = UniqueHandle<FileTraits>;
 
 // WritePrivateProfileStringW writes a new file in the ANSI code page, where Chinese text does
 // not survive; a file that begins with the UTF-16LE byte-order mark is kept in UTF-16LE. So a

@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -10,7 +11,6 @@
 #include <cstring>
 
 #include "core/text.h"
-#include "platform/posix_handles.h"
 #include "platform/socket.h"
 
 namespace qelo::platform {
@@ -18,6 +18,13 @@ namespace qelo::platform {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+struct AddressInfoTraits {
+  using Handle = addrinfo*;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle list) { ::freeaddrinfo(list); }
+};
+using UniqueAddressInfo = UniqueHandle<AddressInfoTraits>;
 
 int Fd(SocketHandle handle) { return static_cast<int>(handle); }
 

@@ -1,16 +1,25 @@
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
 #include <algorithm>
 #include <climits>
 #include <cstring>
 
 #include "platform/socket.h"
-#include "platform/win32_handles.h"
-#include "platform/win32_text.h"
+#include "platform/text_win32.h"
 
 namespace qelo::platform {
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+struct AddressInfoTraits {
+  using Handle = ADDRINFOW*;
+  static Handle Invalid() noexcept { return nullptr; }
+  static void Close(Handle list) noexcept { ::FreeAddrInfoW(list); }
+};
+using UniqueAddressInfo = UniqueHandle<AddressInfoTraits>;
 
 SOCKET Native(SocketHandle handle) { return static_cast<SOCKET>(handle); }
 

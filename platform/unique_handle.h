@@ -2,7 +2,7 @@
 // One owning type for every kind of system handle: UniqueHandle<Traits> holds one handle, frees
 // it with Traits::Close once, when it is destroyed or reset, and moves but never copies. Traits
 // name the handle type, the value that means "no handle" (Invalid) and the call that frees it.
-// The kinds themselves are in posix_handles.h and win32_handles.h.
+// Each kind's traits stand beside the code that holds that kind.
 
 #include <utility>
 

@@ -1,4 +1,4 @@
-#include "platform/win32_window_class.h"
+#include "platform/window_class_win32.h"
 
 namespace qelo::platform {
 

@@ -15,7 +15,6 @@
 #include "app/program.h"
 #include "core/failure.h"
 #include "core/text.h"
-#include "forecastfile/forecast_entries.h"
 #include "forecastfile/forecast_keys.h"
 #include "platform/module_path.h"
 #include "tests/support/message_loop_wait.h"
@@ -30,8 +29,21 @@ constexpr std::uint32_t kShortWatchdog = 20;
 
 using Log = std::vector<std::string>;
 
-// The fetch and the output of one run, each call logged in order.
-class RecordingRun final : public RunOutput {
+// The update time as the formats of a Chinese desktop write it, at a fixed moment.
+class FixedClock final : public platform::Clock {
+ public:
+  platform::LocalDateTime Now() const override { return {2014, 9, 16, 8, 5, 9, 0}; }
+  std::u16string ShortDate(const platform::LocalDateTime&) const override { return u"2014/9/16"; }
+  std::u16string LongTime(const platform::LocalDateTime&) const override { return u"8:05:09"; }
+};
+const FixedClock kFixedClock;
+
+// The program's path as the run is told it.
+const std::u16string kFolder = std::u16string(u"qelo") + platform::kPathSeparator;
+const std::u16string kProgram = kFolder + u"QeloWeather.exe";
+
+// The fetch, the forecast file and the report of one run, each call logged in order.
+class RecordingRun final : public ForecastFiles, public FailureReporter {
  public:
   std::function<void(ResponseBuffer&)> fetch = [](ResponseBuffer& buffer) {
     const std::string page = "<html>\n</html>\n";
@@ -42,11 +54,14 @@ class RecordingRun final : public RunOutput {
   Log log;
 
   std::unique_ptr<PageFetcher> Client() { return std::make_unique<ScriptedClient>(*this); }
-  std::unique_ptr<ForecastFile> OpenForecastFile(const std::u16string& path) override {
+  RunEnvironment Environment(std::uint32_t watchdogInterval = kWatchdogInterval) {
+    return {*this, *this, kFixedClock, kProgram, watchdogInterval};
+  }
+  std::unique_ptr<ForecastFile> Open(const std::u16string& path) override {
     log.push_back("open " + ToUtf8(path));
     return std::make_unique<File>(*this);
   }
-  void ShowFailureReport(const FailureReport& report) override {
+  void Show(const FailureReport& report) override {
     log.push_back("report " + ToUtf8(report.title) + " | " + ToUtf8(report.text));
     whileReportIsUp();
   }
@@ -84,20 +99,10 @@ using test::LoopEndsWithin;
 constexpr std::uint32_t kAtOnce = 10000;  // the bound of a wait that should end at once
 constexpr std::uint32_t kAWhile = 100;    // a wait that nothing ends
 
-// The report as logged: its title is this test program's, whose path the run reads.
+// The report as logged: its title is the program's, whose path the run was told.
 std::string Reported(const std::u16string& text) {
-  const FailureReport report =
-      ReportOf(std::make_exception_ptr(Failure(u"")), platform::ExecutablePath());
-  return "report " + ToUtf8(report.title) + " | " + ToUtf8(text);
+  return "report Qeloweather | " + ToUtf8(text);
 }
-
-// The update time as the formats of a Chinese desktop write it, whatever the clock says.
-class FixedDateTimeFormat final : public platform::DateTimeFormat {
- public:
-  std::u16string ShortDate(const platform::LocalDateTime&) const override { return u"2014/9/16"; }
-  std::u16string LongTime(const platform::LocalDateTime&) const override { return u"8:05:09"; }
-};
-const FixedDateTimeFormat kFixedFormat;
 
 std::vector<std::string> Writes(const Log& log) {
   std::vector<std::string> writes;
@@ -113,7 +118,7 @@ TEST(FrmMainRun, WithoutAKnownCityEndsAtOnceWithoutFetchOrFile) {
   for (const std::u16string city : {u"", u"火星", u"福 州", u"福\"州", u"ab cd"}) {
     SCOPED_TRACE(ToUtf8(city));
     RecordingRun run;
-    TFrmMain form(city, run.Client(), run, kFixedFormat, kWatchdogInterval);
+    TFrmMain form(city, run.Client(), run.Environment());
     EXPECT_EQ(form.edtCityName.GetText(), city);
     EXPECT_EQ(form.edtJsonURL.GetText(), city.empty() ? u"" : u"(未知城市)");
     EXPECT_EQ(form.mmow.GetLine(0), u"mmow");
@@ -126,7 +131,7 @@ TEST(FrmMainRun, WithoutAKnownCityEndsAtOnceWithoutFetchOrFile) {
 
 TEST(FrmMainRun, FoundCityRunsEveryStepInOrderAndEndsAfterClosing) {
   RecordingRun run;
-  TFrmMain form(u"福州", run.Client(), run, kFixedFormat, kWatchdogInterval);
+  TFrmMain form(u"福州", run.Client(), run.Environment());
 
   EXPECT_EQ(form.edtCityName.GetText(), u"福州");
   EXPECT_EQ(form.edtJsonURL.GetText(), kFuzhouAddress);
@@ -136,9 +141,8 @@ TEST(FrmMainRun, FoundCityRunsEveryStepInOrderAndEndsAfterClosing) {
 
   ASSERT_GE(run.log.size(), 4u);
   EXPECT_EQ(run.log[0], "fetch " + ToUtf8(kFuzhouAddress));
-  EXPECT_EQ(run.log[1], "open " + ToUtf8(ForecastFilePath(platform::ExecutablePath())));
-  // The date as the format writes it, then the time unless the clock said midnight.
-  EXPECT_EQ(run.log[2].rfind("write [qelo] 更新时间=2014/9/16", 0), 0u) << run.log[2];
+  EXPECT_EQ(run.log[1], "open " + ToUtf8(kFolder) + "qeloweather.ini");
+  EXPECT_EQ(run.log[2], "write [qelo] 更新时间=2014/9/16 8:05:09");
   EXPECT_EQ(run.log.back(), "close");
 
   const auto writes = Writes(run.log);
@@ -173,7 +177,7 @@ TEST(FrmMainRun, FailureAfterArmingIsReportedAndLeavesTheEndToTheWatchdog) {
     } else {
       run.write = [&](const std::u16string&) { throw Failure(c.message); };
     }
-    TFrmMain form(u"福州", run.Client(), run, kFixedFormat, kWatchdogInterval);
+    TFrmMain form(u"福州", run.Client(), run.Environment());
 
     EXPECT_EQ(run.log.back(), Reported(c.shown));
     for (const auto& entry : run.log) EXPECT_NE(entry, "close");
@@ -189,7 +193,7 @@ TEST(FrmMainRun, FailureAfterArmingIsReportedAndLeavesTheEndToTheWatchdog) {
 TEST(FrmMainRun, ArmedWatchdogEndsTheProgramAfterAFailureAndKeepsFiring) {
   RecordingRun run;
   run.fetch = [](ResponseBuffer&) { throw Failure(u"HTTP/1.1 404 Not Found"); };
-  TFrmMain form(u"福州", run.Client(), run, kFixedFormat, kShortWatchdog);
+  TFrmMain form(u"福州", run.Client(), run.Environment(kShortWatchdog));
   EXPECT_TRUE(LoopEndsWithin(kAtOnce));
   EXPECT_TRUE(LoopEndsWithin(kAtOnce));  // asking again is harmless
 }
@@ -201,7 +205,7 @@ TEST(FrmMainRun, WatchdogDueWhileTheReportIsUpEndsFromWithinIt) {
     EXPECT_TRUE(LoopEndsWithin(kAtOnce));
     run.log.push_back("ended");
   };
-  TFrmMain form(u"福州", run.Client(), run, kFixedFormat, kShortWatchdog);
+  TFrmMain form(u"福州", run.Client(), run.Environment(kShortWatchdog));
   EXPECT_EQ(run.log, Log({"fetch " + ToUtf8(kFuzhouAddress),
                           Reported(u"Connection Closed Gracefully."), "ended"}));
   form.tmr1.SetEnabled(false);
@@ -211,7 +215,7 @@ TEST(FrmMainRun, WatchdogDueWhileTheReportIsUpEndsFromWithinIt) {
 TEST(FrmMainRun, FailureWithoutARunningWatchdogEndsOnceReported) {
   RecordingRun run;
   run.fetch = [](ResponseBuffer&) { throw std::bad_alloc(); };
-  TFrmMain form(u"福州", run.Client(), run, kFixedFormat, 0);  // an interval of 0 starts nothing
+  TFrmMain form(u"福州", run.Client(), run.Environment(0));  // an interval of 0 starts nothing
   EXPECT_FALSE(form.tmr1.Running());
   EXPECT_EQ(run.log, Log({"fetch " + ToUtf8(kFuzhouAddress), Reported(u"Out of memory.")}));
   EXPECT_TRUE(LoopEndsWithin(kAtOnce));

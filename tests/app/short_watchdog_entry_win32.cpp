@@ -4,7 +4,7 @@
 
 #include "app/command_line_argument.h"
 #include "app/program.h"
-#include "platform/win32_text.h"
+#include "platform/text_win32.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   return qelo::RunProgram(

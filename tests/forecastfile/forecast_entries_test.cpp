@@ -17,8 +17,9 @@ namespace {
 using platform::LocalDateTime;
 
 // Writes every field, so that a test sees which of the two texts the update time is made of.
-class FieldsFormat final : public platform::DateTimeFormat {
+class FieldsFormat final : public platform::Clock {
  public:
+  LocalDateTime Now() const override { return {}; }
   std::u16string ShortDate(const LocalDateTime& t) const override {
     return Text(u"date", {t.year, t.month, t.day});
   }

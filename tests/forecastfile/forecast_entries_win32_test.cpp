@@ -11,7 +11,7 @@
 
 #include "forecastfile/forecast_entries.h"
 #include "platform/clock.h"
-#include "platform/win32_text.h"
+#include "platform/text_win32.h"
 
 namespace qelo {
 namespace {
@@ -26,7 +26,7 @@ std::u16string SystemText(const SYSTEMTIME& time, bool date) {
 }
 
 TEST(UpdateTimeWindowsTest, MatchesTheSystemsShortDateAndLongTime) {
-  const std::unique_ptr<platform::DateTimeFormat> format = platform::ReadDateTimeFormat();
+  const std::unique_ptr<platform::Clock> format = platform::SystemClock();
   for (const SYSTEMTIME& time :
        {SYSTEMTIME{2014, 9, 2, 16, 8, 5, 9, 0}, SYSTEMTIME{2014, 12, 3, 31, 23, 59, 59, 999},
         SYSTEMTIME{2009, 1, 5, 2, 0, 30, 0, 0}}) {
@@ -49,7 +49,7 @@ TEST(UpdateTimeWindowsTest, IsTheDesktopsOwnText) {
       {"de_DE", u"16.9.2014 08:05:09"},
   };
   ASSERT_TRUE(expected.count(locale)) << locale;
-  const std::unique_ptr<platform::DateTimeFormat> format = platform::ReadDateTimeFormat();
+  const std::unique_ptr<platform::Clock> format = platform::SystemClock();
   EXPECT_EQ(FormatUpdateTime({2014, 9, 16, 8, 5, 9, 0}, *format), expected.at(locale));
 }
 

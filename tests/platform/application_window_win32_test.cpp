@@ -19,8 +19,8 @@ std::wstring Caption(HWND window) {
 }
 
 TEST(HiddenWindows, ApplicationWindowIsAHiddenToolWindowWithoutCaption) {
-  ApplicationWindow application;
-  const auto window = static_cast<HWND>(ApplicationWindow::Handle());
+  const NativeWindow application = CreateApplicationWindow();
+  const auto window = static_cast<HWND>(application.Get());
   ASSERT_NE(window, nullptr);
   EXPECT_FALSE(IsWindowVisible(window));
   EXPECT_TRUE(GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
@@ -32,20 +32,20 @@ TEST(HiddenWindows, ApplicationWindowIsAHiddenToolWindowWithoutCaption) {
 TEST(HiddenWindowsDeathTest, EndOfTheSessionEndsTheProgramAtOnceWithZero) {
   EXPECT_EXIT(
       {
-        ApplicationWindow application;
-        SendMessageW(static_cast<HWND>(ApplicationWindow::Handle()), WM_ENDSESSION, TRUE, 0);
+        const NativeWindow application = CreateApplicationWindow();
+        SendMessageW(static_cast<HWND>(application.Get()), WM_ENDSESSION, TRUE, 0);
         std::exit(3);
       },
       ::testing::ExitedWithCode(0), "");
 }
 
 TEST(HiddenWindows, FormWindowIsCreatedHiddenWithItsCaptionAndClientSize) {
-  const FormWindow form(u"FrmMain", 635, 336);
-  HWND window = nullptr;  // this thread's window of the main window's class
-  do {
-    window = FindWindowExW(nullptr, window, L"TFrmMain", nullptr);
-  } while (window != nullptr && GetWindowThreadProcessId(window, nullptr) != GetCurrentThreadId());
+  const NativeWindow form = CreateFormWindow(u"FrmMain", 635, 336);
+  const auto window = static_cast<HWND>(form.Get());
   ASSERT_NE(window, nullptr);
+  wchar_t className[16] = {};
+  GetClassNameW(window, className, 16);
+  EXPECT_EQ(std::wstring(className), L"TFrmMain");
   EXPECT_FALSE(IsWindowVisible(window));
   EXPECT_FALSE(GetWindowLongPtrW(window, GWL_STYLE) & WS_VISIBLE);
   EXPECT_EQ(Caption(window), L"FrmMain");

@@ -46,7 +46,7 @@ const LocalDateTime kMorning{2014, 9, 16, 8, 5, 9, 0};
 const LocalDateTime kEvening{2014, 9, 16, 20, 5, 9, 0};
 
 std::string Formatted(const LocalDateTime& time) {
-  const std::unique_ptr<DateTimeFormat> format = ReadDateTimeFormat();
+  const std::unique_ptr<Clock> format = SystemClock();
   return ToUtf8(format->ShortDate(time)) + " " + ToUtf8(format->LongTime(time));
 }
 
@@ -84,7 +84,7 @@ INSTANTIATE_TEST_SUITE_P(
     });
 
 // The C library's order: LC_ALL over LC_TIME over LANG; an empty variable does not count.
-TEST(ReadDateTimeFormatTest, TakesTheTimeCategoryInTheLibrarysOrder) {
+TEST(SystemClockFormatTest, TakesTheTimeCategoryInTheLibrarysOrder) {
   if (!LocaleInstalled("de_DE.UTF-8")) GTEST_SKIP() << "de_DE.UTF-8 is not installed";
   const char* const german = "16.09.2014 08:05:09";
   const struct {
@@ -101,15 +101,15 @@ TEST(ReadDateTimeFormatTest, TakesTheTimeCategoryInTheLibrarysOrder) {
   }
 }
 
-TEST(ReadDateTimeFormatTest, UnknownLocaleFallsBackToThePosixOne) {
+TEST(SystemClockFormatTest, UnknownLocaleFallsBackToThePosixOne) {
   const ScopedEnvironment locale("LC_ALL", "xx_NOWHERE.UTF-8");
   EXPECT_EQ(Formatted(kMorning), "09/16/14 08:05:09");
 }
 
-TEST(ReadDateTimeFormatTest, FormatsAreReadOnceAtTheStart) {
+TEST(SystemClockFormatTest, FormatsAreReadOnceAtTheStart) {
   if (!LocaleInstalled("de_DE.UTF-8")) GTEST_SKIP() << "de_DE.UTF-8 is not installed";
   const ScopedEnvironment locale("LC_ALL", "de_DE.UTF-8");
-  const std::unique_ptr<DateTimeFormat> format = ReadDateTimeFormat();
+  const std::unique_ptr<Clock> format = SystemClock();
   const ScopedEnvironment later("LC_ALL", "C");
   EXPECT_EQ(ToUtf8(format->ShortDate(kMorning)), "16.09.2014");
 }

@@ -6,8 +6,6 @@
 
 #include <chrono>
 
-#include "platform/window_timer.h"
-
 namespace qelo::platform {
 namespace {
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "platform/private_profile_win32.h"
-#include "platform/win32_text.h"
+#include "platform/text_win32.h"
 #include "tests/support/private_profile_reader_win32.h"
 #include "tests/support/scratch_directory.h"
 

@@ -4,7 +4,6 @@
 #include <cstdint>
 
 #include "platform/message_loop.h"
-#include "platform/window_timer.h"
 
 namespace qelo::test {
 

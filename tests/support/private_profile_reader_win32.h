@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "platform/win32_text.h"
+#include "platform/text_win32.h"
 
 namespace qelo::test {
 

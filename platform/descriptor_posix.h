@@ -1,11 +1,22 @@
 #pragma once
-// The POSIX calls as the file services make them: each repeated while a signal interrupts it;
-// and the folder of a path.
+// POSIX descriptors as the platform layer holds them: each closed once by its owner, and the
+// calls on them repeated while a signal interrupts them.
+
+#include <unistd.h>
 
 #include <cerrno>
 #include <string>
 
+#include "platform/unique_handle.h"
+
 namespace qelo::platform {
+
+struct FdTraits {
+  using Handle = int;
+  static constexpr Handle Invalid() noexcept { return -1; }
+  static void Close(Handle fd) noexcept { ::close(fd); }
+};
+using UniqueFd = UniqueHandle<FdTraits>;
 
 template <typename Call>
 auto Retried(Call call) {
