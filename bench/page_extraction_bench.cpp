@@ -8,7 +8,7 @@
 
 #include "retrieval/field_extraction.h"
 #include "retrieval/page_lines.h"
-#include "retrieval/utf8.h"
+#include "core/text.h"
 #include "tools/forecast_page/forecast_page.h"
 
 namespace qelo {

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "retrieval/utf8.h"
+#include "core/text.h"
 
 namespace {
 

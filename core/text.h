@@ -1,6 +1,6 @@
 #pragma once
-// Conversions between the core's UTF-16 text and the platform's byte strings. Used only at the
-// platform edge (argv, paths, standard error); the page text has its own strict decoder.
+// UTF-8 to the core's UTF-16 text and back. One decoding step serves two policies: the page text
+// is decoded strictly, and the platform edge (argv, paths, standard error) keeps every byte.
 //
 // A POSIX path is bytes, not text: a folder named in GBK by an unzip tool is no UTF-8. So that
 // such a path survives the way through the core and back, each byte that is not part of a
@@ -14,6 +14,10 @@ namespace qelo {
 
 // UTF-8 to UTF-16; each byte of an ill-formed sequence becomes U+DC00 + byte.
 std::u16string FromUtf8(std::string_view bytes);
+// UTF-8 to UTF-16, or the empty text when the bytes are not well-formed UTF-8 (RFC 3629)
+// anywhere: a stray continuation, a truncated or overlong sequence, an encoded surrogate, a value
+// above U+10FFFF. A byte-order mark stays as U+FEFF, NUL as U+0000.
+std::u16string DecodeUtf8Strict(std::string_view bytes);
 // UTF-16 to UTF-8; a lone U+DC80..U+DCFF becomes its byte again, any other unpaired surrogate
 // U+FFFD. ToUtf8(FromUtf8(b)) == b for every byte string b.
 std::string ToUtf8(std::u16string_view text);

@@ -9,7 +9,6 @@
 #include <string_view>
 
 #include "core/text.h"
-#include "retrieval/utf8.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include "core/failure.h"
 #include "core/messages.h"
-#include "retrieval/utf8.h"
+#include "core/text.h"
 
 namespace qelo {
 

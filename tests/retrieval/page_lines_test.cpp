@@ -7,8 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "core/failure.h"
-
 #include "tests/support/case_name.h"
 
 namespace qelo {
@@ -59,40 +57,6 @@ const SplitCase kBreaks[] = {
 };
 INSTANTIATE_TEST_SUITE_P(Breaks, PageLinesSplitTest, ::testing::ValuesIn(kBreaks), test::CaseName);
 
-// Long runs of text are passed over several code units at a time: a break or a NUL is found at
-// every place in such a run, next to code units of every size.
-TEST(PageLinesTest, FindsABreakAtEveryPlaceInALongLine) {
-  const std::u16string run =
-      u"ab福州\u8000\uFFFF\u000E\u001F\u007F"
-      u"cdefgh";
-  for (std::size_t at = 0; at <= run.size(); ++at) {
-    const std::u16string before = run.substr(0, at);
-    const std::u16string after = run.substr(at);
-    const auto around = [&](std::u16string_view middle) {
-      std::u16string text = before;
-      text.append(middle).append(after);
-      return text;
-    };
-    struct Case {
-      std::u16string text;
-      std::vector<std::u16string> lines;
-    } cases[] = {
-        {around(u"\n"), {before, after}},
-        {around(u"\r"), {before, after}},
-        {around(u"\r\n"), {before, after}},
-        {around(std::u16string_view(u"\0", 1)), {before}},
-        {before, {before}},
-    };
-    for (Case& c : cases) {
-      SCOPED_TRACE(at);
-      if (c.lines.back().empty()) c.lines.pop_back();  // an empty last piece is no line
-      PageLines lines;
-      lines.SetPageText(c.text);
-      EXPECT_EQ(AllLines(lines), c.lines);
-    }
-  }
-}
-
 TEST(PageLinesTest, ReadsOutsideTheLinesGiveEmptyText) {
   PageLines lines;
   lines.SetPageText(u"a\nb\n");
@@ -100,7 +64,6 @@ TEST(PageLinesTest, ReadsOutsideTheLinesGiveEmptyText) {
   for (std::int32_t index : {2, 3, std::numeric_limits<std::int32_t>::max(), -1,
                              std::numeric_limits<std::int32_t>::min()}) {
     EXPECT_EQ(lines.GetLine(index), u"") << index;
-    EXPECT_EQ(lines.GetLineView(index), u"") << index;
   }
 }
 
@@ -123,18 +86,6 @@ TEST(PageLinesTest, ANewPageReplacesTheWholeContent) {
   lines.SetPageText(u"one\ntwo\nthree");
   lines.SetPageText(u"four");
   EXPECT_EQ(AllLines(lines), std::vector<std::u16string>{u"four"});
-}
-
-TEST(PageLinesTest, TextBeyondTheCapacityFailsAndKeepsTheOldContent) {
-  PageLines lines(6);
-  lines.SetPageText(u"abc\r\ndef\r\n");  // line breaks take no room
-  try {
-    lines.SetPageText(u"abc\ndefg");
-    FAIL() << "a text beyond the capacity was taken";
-  } catch (const Failure& failure) {
-    EXPECT_EQ(failure.Message(), u"Text exceeds memo capacity");
-  }
-  EXPECT_EQ(AllLines(lines), (std::vector<std::u16string>{u"abc", u"def"}));
 }
 
 TEST(PageLinesTest, ManyLinesKeepTheirOrder) {

@@ -11,7 +11,7 @@
 #include "core/text.h"
 #include "retrieval/field_extraction.h"
 #include "retrieval/page_lines.h"
-#include "retrieval/utf8.h"
+#include "core/text.h"
 
 namespace qelo {
 namespace {
@@ -32,7 +32,7 @@ std::size_t Occurrences(std::string_view text, std::string_view marker) {
 
 std::int32_t LineHolding(const PageLines& lines, std::u16string_view marker) {
   for (std::int32_t i = 0; i < lines.GetLineCount(); ++i) {
-    if (lines.GetLineView(i).find(marker) != std::u16string_view::npos) return i;
+    if (lines.GetLine(i).find(marker) != std::u16string_view::npos) return i;
   }
   return -1;
 }
