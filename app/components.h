@@ -7,7 +7,7 @@
 #include <string>
 #include <utility>
 
-#include "platform/message_loop.h"
+#include "platform/gui.h"
 
 namespace qelo {
 

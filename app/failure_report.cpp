@@ -6,8 +6,7 @@
 #include "core/failure.h"
 #include "core/messages.h"
 #include "core/text.h"
-#include "platform/casing.h"
-#include "platform/module_path.h"
+#include "platform/process.h"
 
 namespace qelo {
 namespace {

@@ -5,7 +5,7 @@
 
 #include "citydir/unit_china_weather.h"
 #include "forecastfile/forecast_entries.h"
-#include "platform/message_loop.h"
+#include "platform/gui.h"
 #include "retrieval/field_extraction.h"
 
 namespace qelo {

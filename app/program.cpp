@@ -6,11 +6,9 @@
 #include "app/failure_report.h"
 #include "app/frm_main.h"
 #include "forecastfile/ini_writer.h"
-#include "platform/application_window.h"
 #include "platform/clock.h"
-#include "platform/message_box.h"
-#include "platform/message_loop.h"
-#include "platform/module_path.h"
+#include "platform/gui.h"
+#include "platform/process.h"
 #include "retrieval/http_client.h"
 
 namespace qelo {

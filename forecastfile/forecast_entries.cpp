@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "forecastfile/forecast_keys.h"
-#include "platform/module_path.h"
+#include "platform/process.h"
 
 namespace qelo {
 namespace {

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/message_loop.h"
+#include "platform/gui.h"
 #include "tests/support/message_loop_wait.h"
 
 namespace qelo {

@@ -16,7 +16,7 @@
 #include "core/failure.h"
 #include "core/text.h"
 #include "forecastfile/forecast_keys.h"
-#include "platform/module_path.h"
+#include "platform/process.h"
 #include "tests/support/message_loop_wait.h"
 
 namespace qelo {
@@ -100,9 +100,7 @@ constexpr std::uint32_t kAtOnce = 10000;  // the bound of a wait that should end
 constexpr std::uint32_t kAWhile = 100;    // a wait that nothing ends
 
 // The report as logged: its title is the program's, whose path the run was told.
-std::string Reported(const std::u16string& text) {
-  return "report Qeloweather | " + ToUtf8(text);
-}
+std::string Reported(const std::u16string& text) { return "report Qeloweather | " + ToUtf8(text); }
 
 std::vector<std::string> Writes(const Log& log) {
   std::vector<std::string> writes;

@@ -1,6 +1,6 @@
 // The thread's message loop and its repeating timer, on the platform's own queue.
 
-#include "platform/message_loop.h"
+#include "platform/gui.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The program's hidden windows as the system sees them.
 
-#include "platform/application_window.h"
+#include "platform/gui.h"
 
 #include <windows.h>
 

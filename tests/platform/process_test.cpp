@@ -1,4 +1,4 @@
-#include "platform/casing.h"
+#include "platform/process.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "platform/message_loop.h"
+#include "platform/gui.h"
 
 namespace qelo::test {
 

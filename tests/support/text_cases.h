@@ -7,7 +7,7 @@
 #include <string>
 
 #include "core/text.h"
-#include "platform/module_path.h"
+#include "platform/process.h"
 
 namespace qelo::test {
 
