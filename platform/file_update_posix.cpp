@@ -20,7 +20,7 @@ std::optional<std::string> ResolveTarget(std::string path) {
     const ssize_t length = Retried([&] { return ::readlink(path.c_str(), link.data(), PATH_MAX); });
     if (length < 0) return errno == EINVAL || errno == ENOENT ? std::optional(path) : std::nullopt;
     link.resize(static_cast<std::size_t>(length));
-    path = link.starts_with('/') ? link : FolderOf(path) + "/" + link;
+    path = link.starts_with('/') ? link : FolderOf(path).append("/").append(link);
   }
   return std::nullopt;
 }

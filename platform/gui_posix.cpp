@@ -46,9 +46,10 @@ void FireDueTimers() {
 // Milliseconds until the next timer is due; -1, no end, without one.
 int MillisecondsToNextTimer() {
   if (timers.empty()) return -1;
-  const auto next = std::ranges::min(timers, {}, &Due::at).at;
-  const auto wait = std::chrono::ceil<std::chrono::milliseconds>(next - Clock::now()).count();
-  return static_cast<int>(std::clamp<decltype(wait)>(wait, 0, 24 * 60 * 60 * 1000));
+  const Clock::duration left = std::ranges::min(timers, {}, &Due::at).at - Clock::now();
+  // A day at most: poll takes the milliseconds as an int.
+  const Clock::duration wait = std::clamp<Clock::duration>(left, {}, std::chrono::hours(24));
+  return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(wait).count());
 }
 
 }  // namespace
