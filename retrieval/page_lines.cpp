@@ -11,17 +11,19 @@ namespace qelo {
 PageLines::PageLines() : text_(u"mmow"), lines_{{0, 4}} {}
 
 void PageLines::SetPageText(std::u16string text) {
-  text.resize(std::min(text.find(u'\0'), text.size()));
   std::vector<Line> lines;
   try {
     std::uint32_t begin = 0;
-    for (std::uint32_t i = 0; i < text.size(); ++i) {
-      if (text[i] != u'\r' && text[i] != u'\n') continue;
+    std::uint32_t i = 0;
+    for (; i < text.size(); ++i) {
+      const char16_t c = text[i];
+      if (c > u'\r' || (c != u'\r' && c != u'\n' && c != u'\0')) continue;
+      if (c == u'\0') break;  // the page ends at its first NUL
       lines.push_back({begin, i});
-      if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') ++i;
+      if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') ++i;
       begin = i + 1;
     }
-    if (begin < text.size()) lines.push_back({begin, static_cast<std::uint32_t>(text.size())});
+    if (begin < i) lines.push_back({begin, i});
   } catch (const std::bad_alloc&) {
     throw Failure(messages::kTextExceedsMemoCapacity);
   }
