@@ -4,10 +4,10 @@
 //           another socket error, a read time-out), bit 5 what WaitReadable answers
 //   bytes 1-4: the sizes of the Read() chunks, used in turn (0 means: everything that is left)
 // With the peer's close as the end, a reference reader must agree on the outcome, status, head
-// and body. Checked for every ending: only a platform::SocketError and a Failure escape, with a
-// message the fetch gives; the buffer never holds more than its cap nor anything after a failure
-// or for a failure status; lines hold no line feed, no more than 16384 bytes, and only ASCII or
-// U+FFFD; the reader stops reading once it has seen the end.
+// and body. Checked for every ending: only a Failure escapes, with a message the fetch gives; the
+// buffer never holds more than its cap nor anything after a failure or for a failure status; lines
+// hold no line feed, no more than 16384 bytes, and only ASCII or U+FFFD; the reader stops reading
+// once it has seen the end.
 
 #include <algorithm>
 #include <chrono>
@@ -20,7 +20,6 @@
 
 #include "core/failure.h"
 #include "platform/socket.h"
-#include "retrieval/http_client.h"
 #include "retrieval/http_response.h"
 #include "retrieval/response_buffer.h"
 
@@ -37,7 +36,7 @@ class FuzzByteSource : public qelo::ByteSource {
                  Ending ending, bool readable)
       : data_(data), size_(size), chunkSizes_(chunkSizes), ending_(ending), readable_(readable) {}
 
-  qelo::Received Read(std::uint8_t* into, std::size_t capacity) override {
+  qelo::platform::Received Read(std::uint8_t* into, std::size_t capacity) override {
     if (capacity == 0) std::abort();  // a read that cannot take anything would spin
     if (offset_ == size_) return End();
     std::size_t chunk = chunkSizes_[nextChunk_++ % 4];
@@ -45,26 +44,27 @@ class FuzzByteSource : public qelo::ByteSource {
     chunk = std::min({chunk, capacity, size_ - offset_});
     std::copy(data_ + offset_, data_ + offset_ + chunk, into);
     offset_ += chunk;
-    return {chunk, 0};
+    return {chunk, {}};
   }
 
   bool WaitReadable(std::chrono::milliseconds) override { return offset_ < size_ || readable_; }
 
  private:
-  qelo::Received End() {
+  qelo::platform::Received End() {
+    using qelo::platform::SocketEnd;
     // A reader that keeps reading after the end would never finish against a real peer.
     if (++readsAtEnd_ > 3) std::abort();
     switch (ending_) {
       case Ending::kClose:
-        return {0, 0};
+        return {0, {SocketEnd::kClosed}};
       case Ending::kReset:
-        return {0, 10054};
+        return {0, {SocketEnd::kFailed, 10054}};
       case Ending::kOtherError:
-        throw qelo::platform::SocketError(10060);
+        return {0, {SocketEnd::kFailed, 10060}};
       case Ending::kTimeOut:
-        throw qelo::Failure(u"Read timed out.");
+        return {0, {SocketEnd::kTimedOut}};
     }
-    return {0, 0};
+    return {0, {SocketEnd::kClosed}};
   }
 
   const std::uint8_t* data_;
@@ -316,8 +316,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::optional<std::u16string> failure;
   try {
     response = qelo::ReadResponse(source, buffer);
-  } catch (const qelo::platform::SocketError& error) {
-    failure = qelo::SocketErrorMessage(error.Code());
   } catch (const qelo::Failure& thrown) {
     failure = thrown.Message();
   }

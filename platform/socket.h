@@ -1,23 +1,29 @@
 #pragma once
-// IPv4 TCP client sockets for the page fetch, over POSIX sockets (socket_posix.cpp) or Windows
-// Sockets (socket_win32.cpp).
+// IPv4 TCP client sockets for the page fetch: socket.cpp for what both systems share, and
+// socket_posix.cpp or socket_win32.cpp for the name lookup, the codes and the library's start.
 //
-// Every failure throws SocketError with a Windows Sockets code, so that both builds report the
-// same messages: the POSIX build maps errno and getaddrinfo's results to the same codes (an errno
-// without a counterpart stays below 10000, so it can never pose as one of them). A wait that runs
-// out is an answer, not a failure. An interrupted call is made again, and a call that would block
-// goes back to its wait: neither extends a wait beyond its bound.
+// No call throws: each answers with what it found. Failures carry Windows Sockets codes on both
+// builds, so that both report the same messages: the POSIX build maps errno and getaddrinfo's
+// results to them (an errno without a counterpart stays below 10000, so it can never pose as one
+// of them). An interrupted call is made again, and one that would block goes back to its wait:
+// neither extends a wait beyond its bound.
 
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
-#include <exception>
-#include <optional>
 #include <string>
 
 #include "platform/unique_handle.h"
 
 namespace qelo::platform {
+
+#ifdef _WIN32
+using socket_t = std::uintptr_t;  // SOCKET
+inline constexpr socket_t kInvalidSocket = ~socket_t{0};
+#else
+using socket_t = int;
+inline constexpr socket_t kInvalidSocket = -1;
+#endif
 
 inline constexpr int kWsaConnectionAborted = 10053;
 inline constexpr int kWsaConnectionReset = 10054;
@@ -25,24 +31,38 @@ inline constexpr int kWsaShutdown = 10058;
 inline constexpr int kWsaTimedOut = 10060;
 inline constexpr int kWsaHostNotFound = 11001;
 
-class SocketError : public std::exception {
- public:
-  explicit SocketError(int code) : code_(code) {}
-  int Code() const noexcept { return code_; }
-  const char* what() const noexcept override { return "socket error"; }
-
- private:
-  int code_;
+// How a socket call ended: it did what it was asked (kNone), the peer closed the connection in
+// order, a wait ran out, or the call failed with a Windows Sockets code (a reset is 10054, an
+// abort 10053, 10058 after a shutdown).
+struct SocketEnd {
+  enum Kind { kNone, kClosed, kTimedOut, kFailed };
+  Kind kind = kNone;
+  int code = 0;  // of kFailed
+  bool operator==(const SocketEnd&) const = default;
 };
+
+// What one receive brought: a count above 0, or the end it met instead.
+struct Received {
+  std::size_t count = 0;
+  SocketEnd end;
+};
+
+// A system error number (errno on POSIX) as the Windows Sockets code of the same failure.
+int SocketErrorCode(int systemError);
 
 // Keeps the socket library started while it lives: WSAStartup(2.2)/WSACleanup on Windows;
 // nothing on POSIX (sends there use MSG_NOSIGNAL, so a closed peer never raises SIGPIPE).
 class SocketLibrary {
  public:
   SocketLibrary();
+  // Nothing, or the failure of the start with its code.
+  SocketEnd Started() const { return started_; }
   ~SocketLibrary();
   SocketLibrary(const SocketLibrary&) = delete;
   SocketLibrary& operator=(const SocketLibrary&) = delete;
+
+ private:
+  SocketEnd started_;
 };
 
 // An IPv4 address as four bytes in network order (127.0.0.1 is {127, 0, 0, 1}).
@@ -52,46 +72,37 @@ struct Ipv4Address {
 
 // The first IPv4 stream address that the system resolver gives for `host`; 11001 for a name
 // that does not exist.
-Ipv4Address LookUpIpv4(const std::u16string& host);
-
-// The system's number for a socket, kept here without the system's headers: each platform's file
-// reads it as its own type, a descriptor or a SOCKET. -1 is none on both (INVALID_SOCKET is ~0).
-enum class SocketHandle : std::intptr_t { kNone = -1 };
+SocketEnd LookUpIpv4(const std::u16string& host, Ipv4Address& address);
 
 // A socket owned: its send side is shut down before it is closed, so that the peer sees an
 // orderly close.
 struct SocketTraits {
-  using Handle = SocketHandle;
-  static constexpr Handle Invalid() noexcept { return SocketHandle::kNone; }
+  using Handle = socket_t;
+  static constexpr Handle Invalid() noexcept { return kInvalidSocket; }
   static void Close(Handle handle) noexcept;
 };
 using UniqueSocket = UniqueHandle<SocketTraits>;
 
-// A connected TCP socket; move-only, closed in order when destroyed.
+// A TCP client socket; move-only, closed in order when destroyed. It stays non-blocking from its
+// connect on: every wait is a poll (a select on Windows) within its bound.
 class Socket {
  public:
-  // Opens a socket bound to any local address and port 0 and connects it; nothing when the
+  // Opens a socket bound to any local address and port 0 and connects it: kTimedOut when the
   // connection is not made within `timeout`.
-  static std::optional<Socket> Connect(const Ipv4Address& address, std::uint16_t port,
-                                       std::chrono::milliseconds timeout);
-
-  Socket() = default;
-
-  bool IsOpen() const { return handle_.Valid(); }
+  SocketEnd Connect(const Ipv4Address& address, std::uint16_t port,
+                    std::chrono::milliseconds timeout);
   // Sends every byte; each wait for room in the send buffer lasts at most `wait`, and one that
   // runs out fails as 10060.
-  void SendAll(const std::uint8_t* bytes, std::size_t count, std::chrono::milliseconds wait);
-  // True when data, the peer's close or a pending error is at hand within `wait`.
+  SocketEnd SendAll(const std::uint8_t* bytes, std::size_t count, std::chrono::milliseconds wait);
+  // True when data, the peer's close or a pending error is at hand within `wait`. A failure of
+  // the wait itself counts as at hand: the next Receive says what it was.
   bool WaitReadable(std::chrono::milliseconds wait);
-  // Receives at most `capacity` bytes once data or the peer's close is at hand within `wait`:
-  // the count, 0 once the peer has closed, nothing when the wait runs out first.
-  std::optional<std::size_t> ReceiveWithin(std::uint8_t* into, std::size_t capacity,
-                                           std::chrono::milliseconds wait);
+  // At most `capacity` bytes (at least 1) once some are at hand within `wait`.
+  Received Receive(std::uint8_t* into, std::size_t capacity, std::chrono::milliseconds wait);
   // Shuts the send side down, then closes; never fails. Nothing happens when already closed.
   void Close() noexcept { handle_.Reset(); }
 
  private:
-  explicit Socket(SocketHandle handle) : handle_(handle) {}
   UniqueSocket handle_;
 };
 

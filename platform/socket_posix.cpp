@@ -1,13 +1,7 @@
-#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 #include <cerrno>
 
-#include <algorithm>
-#include <climits>
 #include <cstring>
 
 #include "core/text.h"
@@ -17,16 +11,12 @@ namespace qelo::platform {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 struct AddressInfoTraits {
   using Handle = addrinfo*;
   static Handle Invalid() { return nullptr; }
   static void Close(Handle list) { ::freeaddrinfo(list); }
 };
 using UniqueAddressInfo = UniqueHandle<AddressInfoTraits>;
-
-int Fd(SocketHandle handle) { return static_cast<int>(handle); }
 
 struct ErrnoCode {
   int error;
@@ -79,13 +69,6 @@ constexpr ErrnoCode kErrnoCodes[] = {
 };
 // clang-format on
 
-int WsaCodeFromErrno(int error) {
-  for (const ErrnoCode& entry : kErrnoCodes) {
-    if (entry.error == error) return entry.code;
-  }
-  return error;
-}
-
 int WsaCodeFromResolver(int result, int error) {
   switch (result) {
     case EAI_NONAME:
@@ -111,153 +94,42 @@ int WsaCodeFromResolver(int result, int error) {
     case EAI_BADFLAGS:
       return 10022;
     case EAI_SYSTEM:
-      return WsaCodeFromErrno(error);
+      return SocketErrorCode(error);
     default:
       return 11003;
   }
 }
 
-[[noreturn]] void ThrowLastError() { throw SocketError(WsaCodeFromErrno(errno)); }
-
-bool WouldBlock(int error) { return error == EAGAIN || error == EWOULDBLOCK; }
-
-int RemainingMs(Clock::time_point deadline) {
-  auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-  return static_cast<int>(std::clamp<decltype(left)>(left, 0, INT_MAX));
-}
-
-// Polls for `events` until the deadline; an interrupted or refused poll is made again with the
-// time left.
-bool PollUntil(int fd, short events, Clock::time_point deadline) {
-  for (;;) {
-    pollfd entry{fd, events, 0};
-    int ready = ::poll(&entry, 1, RemainingMs(deadline));
-    if (ready > 0) return true;
-    if (ready == 0) return false;
-    if (errno != EINTR && !WouldBlock(errno)) ThrowLastError();
-  }
-}
-
-sockaddr_in SocketAddress(const Ipv4Address& address, std::uint16_t port) {
-  sockaddr_in result{};
-  result.sin_family = AF_INET;
-  result.sin_port = htons(port);
-  std::memcpy(&result.sin_addr, address.bytes, 4);
-  return result;
-}
-
-void SetNonBlocking(int fd, bool on) {
-  int flags = ::fcntl(fd, F_GETFL);
-  if (flags < 0) ThrowLastError();
-  flags = on ? (flags | O_NONBLOCK) : (flags & ~O_NONBLOCK);
-  if (::fcntl(fd, F_SETFL, flags) < 0) ThrowLastError();
-}
-
-// Starts the connect of the non-blocking `fd`: true when it is made at once, false when it goes
-// on in the background. A non-blocking connect does not sleep, so EINTR means it was not made:
-// it is made again, and had it been made after all, the second one says EALREADY or EISCONN.
-bool StartConnect(int fd, const sockaddr_in& remote) {
-  for (;;) {
-    if (::connect(fd, reinterpret_cast<const sockaddr*>(&remote), sizeof remote) == 0) return true;
-    if (errno == EISCONN) return true;
-    if (errno == EINPROGRESS || errno == EALREADY) return false;
-    if (errno != EINTR) ThrowLastError();
-  }
-}
-
-// False when the deadline comes before the connect in progress ends.
-bool AwaitConnect(int fd, Clock::time_point deadline) {
-  if (!PollUntil(fd, POLLOUT, deadline)) return false;
-  int error = 0;
-  socklen_t length = sizeof error;
-  if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) < 0) ThrowLastError();
-  if (error != 0) throw SocketError(WsaCodeFromErrno(error));
-  return true;
-}
-
 }  // namespace
 
-Ipv4Address LookUpIpv4(const std::u16string& host) {
-  // A name with a NUL inside would be cut short by the C interface and look up another host.
-  if (host.find(u'\0') != std::u16string::npos) throw SocketError(kWsaHostNotFound);
-  addrinfo hints{};
-  hints.ai_family = AF_INET;
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* found = nullptr;
-  const int result = ::getaddrinfo(ToUtf8(host).c_str(), nullptr, &hints, &found);
-  if (result != 0) throw SocketError(WsaCodeFromResolver(result, errno));
-  const UniqueAddressInfo list(found);
-  Ipv4Address address;
-  const addrinfo* entry = list.Get();
-  while (entry != nullptr && (entry->ai_family != AF_INET || entry->ai_addr == nullptr)) {
-    entry = entry->ai_next;
+// An errno without a counterpart stays as it is.
+int SocketErrorCode(int systemError) {
+  for (const ErrnoCode& entry : kErrnoCodes) {
+    if (entry.error == systemError) return entry.code;
   }
-  if (entry == nullptr) throw SocketError(kWsaHostNotFound);
-  std::memcpy(address.bytes, &reinterpret_cast<const sockaddr_in*>(entry->ai_addr)->sin_addr, 4);
-  return address;
-}
-
-void SocketTraits::Close(Handle handle) noexcept {
-  ::shutdown(Fd(handle), SHUT_WR);
-  ::close(Fd(handle));
+  return systemError;
 }
 
 SocketLibrary::SocketLibrary() = default;
 SocketLibrary::~SocketLibrary() = default;
 
-// The set-up runs non-blocking only to bound it in time; its outcome and codes are those of a
-// blocking connect, and the socket is blocking again afterwards.
-std::optional<Socket> Socket::Connect(const Ipv4Address& address, std::uint16_t port,
-                                      std::chrono::milliseconds timeout) {
-  const auto deadline = Clock::now() + timeout;
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) ThrowLastError();
-  Socket socket(static_cast<SocketHandle>(fd));
-
-  const sockaddr_in local = SocketAddress(Ipv4Address{}, 0);
-  if (::bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) ThrowLastError();
-  SetNonBlocking(fd, true);
-  if (!StartConnect(fd, SocketAddress(address, port)) && !AwaitConnect(fd, deadline)) {
-    return std::nullopt;
+SocketEnd LookUpIpv4(const std::u16string& host, Ipv4Address& address) {
+  // A name with a NUL inside would be cut short by the C interface and look up another host.
+  if (host.find(u'\0') != std::u16string::npos) return {SocketEnd::kFailed, kWsaHostNotFound};
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* found = nullptr;
+  const int result = ::getaddrinfo(ToUtf8(host).c_str(), nullptr, &hints, &found);
+  if (result != 0) return {SocketEnd::kFailed, WsaCodeFromResolver(result, errno)};
+  const UniqueAddressInfo list(found);
+  const addrinfo* entry = list.Get();
+  while (entry != nullptr && (entry->ai_family != AF_INET || entry->ai_addr == nullptr)) {
+    entry = entry->ai_next;
   }
-  SetNonBlocking(fd, false);
-  return socket;
-}
-
-// Sends and receives never block (MSG_DONTWAIT): the wait for room or data is always a poll with
-// the time left, so that a call that would block, or a wakeup with nothing to do, waits again.
-void Socket::SendAll(const std::uint8_t* bytes, std::size_t count, std::chrono::milliseconds wait) {
-  const int fd = Fd(handle_.Get());
-  while (count > 0) {
-    const ssize_t sent = ::send(fd, bytes, count, MSG_NOSIGNAL | MSG_DONTWAIT);
-    if (sent >= 0) {
-      bytes += sent;
-      count -= static_cast<std::size_t>(sent);
-    } else if (WouldBlock(errno)) {
-      if (!PollUntil(fd, POLLOUT, Clock::now() + wait)) throw SocketError(kWsaTimedOut);
-    } else if (errno != EINTR) {
-      ThrowLastError();
-    }
-  }
-}
-
-bool Socket::WaitReadable(std::chrono::milliseconds wait) {
-  return PollUntil(Fd(handle_.Get()), POLLIN, Clock::now() + wait);
-}
-
-std::optional<std::size_t> Socket::ReceiveWithin(std::uint8_t* into, std::size_t capacity,
-                                                 std::chrono::milliseconds wait) {
-  const int fd = Fd(handle_.Get());
-  const auto deadline = Clock::now() + wait;
-  for (;;) {
-    const ssize_t received = ::recv(fd, into, capacity, MSG_DONTWAIT);
-    if (received >= 0) return static_cast<std::size_t>(received);
-    if (WouldBlock(errno)) {
-      if (!PollUntil(fd, POLLIN, deadline)) return std::nullopt;
-    } else if (errno != EINTR) {
-      ThrowLastError();
-    }
-  }
+  if (entry == nullptr) return {SocketEnd::kFailed, kWsaHostNotFound};
+  std::memcpy(address.bytes, &reinterpret_cast<const sockaddr_in*>(entry->ai_addr)->sin_addr, 4);
+  return {};
 }
 
 }  // namespace qelo::platform

@@ -1,10 +1,9 @@
 #pragma once
 // The HTTP client of the main window: one GET of the forecast page per fetch over its own TCP
-// connection, within bounds on every wait; the one place where a failed socket call gets its text.
+// connection, within bounds on every wait.
 
 #include <chrono>
 #include <cstdint>
-#include <memory>
 #include <string>
 
 #include "core/failure.h"
@@ -48,23 +47,18 @@ class PageFetcher {
 // The fetch over the system's sockets.
 class HttpClient final : public PageFetcher {
  public:
-  // Starts the socket library (WSAStartup 2.2 on Windows); connects nothing yet.
+  // Starts the socket library (WSAStartup 2.2 on Windows), failing with its code; connects
+  // nothing yet.
   explicit HttpClient(FetchLimits limits = {});
-  ~HttpClient() override;  // closes a connection that the last exchange left open
-  HttpClient(const HttpClient&) = delete;
-  HttpClient& operator=(const HttpClient&) = delete;
 
   void FetchPage(const std::u16string& address, ResponseBuffer& buffer) override;
 
  private:
-  struct Connection;
   FetchLimits limits_;
-  std::unique_ptr<Connection> connection_;
+  platform::SocketLibrary library_;
+  // The connection the last exchange left open; closed before the library is cleaned up.
+  platform::Socket idle_;
 };
-
-// The message of a failed socket call: "Socket Error # 10054", CR LF, "Connection reset by
-// peer."; a code without a text of its own ends with the line break.
-std::u16string SocketErrorMessage(int code);
 
 inline constexpr std::uint16_t kDefaultHttpPort = 80;
 

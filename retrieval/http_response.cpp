@@ -77,7 +77,7 @@ void ReadHeaderBlock(LineReader& reader, std::vector<std::u16string>& lines, Hea
     auto line = reader.ReadLine();
     if (!line) {
       if (kind == HeaderBlockKind::kHead && taken > 0) return;
-      ThrowClosed();
+      ThrowEnd(kPeerClosed);
     }
     if (line->empty() || taken == kMaxHeaderLines) return;
     lines.push_back(std::move(*line));
@@ -112,12 +112,12 @@ bool ReadByLength(BodySink& body, std::int64_t length) {
 void ReadChunked(BodySink& body, HttpResponse& response) {
   for (;;) {
     const auto sizeLine = body.reader.ReadLine();
-    if (!sizeLine) ThrowClosed();
+    if (!sizeLine) ThrowEnd(kPeerClosed);
     const std::int64_t size = ChunkSizeOf(*sizeLine);
     if (size == 0) break;
     // Inside a chunk's data a reset counts as a close, as the peer's close does.
-    if (!ReadByLength(body, size)) ThrowClosed();
-    if (!body.reader.ReadLine()) ThrowClosed();  // the line end after the chunk data
+    if (!ReadByLength(body, size)) ThrowEnd(kPeerClosed);
+    if (!body.reader.ReadLine()) ThrowEnd(kPeerClosed);  // the line end after the chunk data
   }
   ReadHeaderBlock(body.reader, response.headerLines, HeaderBlockKind::kTrailer);
 }
@@ -200,7 +200,7 @@ BodyUse BodyUseFor(int statusCode) {
 void ReadHead(LineReader& reader, HttpResponse& response) {
   for (int interim = 0;; ++interim) {
     auto statusLine = reader.ReadLine();
-    if (!statusLine) ThrowClosed();
+    if (!statusLine) ThrowEnd(kPeerClosed);
     response.statusLine = std::move(*statusLine);
     response.statusCode = StatusCodeOf(response.statusLine);
     response.headerLines.clear();

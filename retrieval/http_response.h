@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/socket.h"
 #include "retrieval/response_buffer.h"
 
 namespace qelo {
@@ -21,20 +22,15 @@ inline constexpr int kMaxInterimResponses = 64;
 // The reader's block: the most bytes one read of the source is asked for.
 inline constexpr std::size_t kReceiveBlockBytes = 32768;
 
-// What one read of the source brought: bytes, or the end of the connection.
-struct Received {
-  std::size_t count = 0;  // 0 once the connection has ended
-  int resetCode = 0;      // the socket code of an end by reset or abort; 0 for an orderly close
-};
-
 // The stream the response reader takes: the fetch's socket, or bytes in the tests.
 class ByteSource {
  public:
   virtual ~ByteSource() = default;
-  // Blocks until at least one byte or the end of the connection is at hand and copies at most
-  // `capacity` bytes into `into`. Throws platform::SocketError and Failure ("Read timed out.").
-  virtual Received Read(std::uint8_t* into, std::size_t capacity) = 0;
-  // True when a byte or the end of the connection is at hand within `wait`; throws as Read.
+  // Waits until at least one byte or the end of the connection is at hand and copies at most
+  // `capacity` bytes into `into`: their count, or how the connection ended (the peer's close, a
+  // wait that ran out, or a failure with its socket code, a reset among them).
+  virtual platform::Received Read(std::uint8_t* into, std::size_t capacity) = 0;
+  // True when a byte or the end of the connection is at hand within `wait`.
   virtual bool WaitReadable(std::chrono::milliseconds wait) = 0;
 };
 
@@ -55,9 +51,9 @@ struct HttpResponse {
 // Reads one response. The body of a successful response is appended to `buffer`; a body read
 // for a failure status is read off the source and dropped. A body framed by Content-Length
 // must arrive whole, and one framed by the close must end with an orderly close: a body cut
-// short fails, as a close or as the reset's platform::SocketError, never as a shorter page.
-// Whatever it throws, the buffer is left empty. Does not throw for a failure status: the caller
-// decides with Succeeded().
+// short fails, as a close or as the reset, never as a shorter page. Throws Failure with the
+// fetch's messages, and then leaves the buffer empty. Does not throw for a failure status: the
+// caller decides with Succeeded().
 HttpResponse ReadResponse(ByteSource& source, ResponseBuffer& buffer);
 
 }  // namespace qelo

@@ -2,13 +2,81 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
+#include <string_view>
 
 #include "core/failure.h"
 #include "core/messages.h"
-#include "platform/socket.h"
 
 namespace qelo {
 namespace {
+
+using platform::SocketEnd;
+
+struct SocketErrorText {
+  int code;
+  std::u16string_view text;
+};
+
+// Sorted by code.
+constexpr SocketErrorText kSocketErrorTexts[] = {
+    {10004, u"Interrupted system call."},
+    {10009, u"Bad file number."},
+    {10013, u"Access denied."},
+    {10014, u"Buffer fault."},
+    {10022, u"Invalid argument."},
+    {10024, u"Too many open files."},
+    {10035, u"Operation would block."},
+    {10036, u"Operation now in progress."},
+    {10037, u"Operation already in progress."},
+    {10038, u"Socket operation on non-socket."},
+    {10039, u"Destination address required."},
+    {10040, u"Message too long."},
+    {10041, u"Protocol wrong type for socket."},
+    {10042, u"Bad protocol option."},
+    {10043, u"Protocol not supported."},
+    {10044, u"Socket type not supported."},
+    {10045, u"Operation not supported on socket."},
+    {10046, u"Protocol family not supported."},
+    {10047, u"Address family not supported by protocol family."},
+    {10048, u"Address already in use."},
+    {10049, u"Cannot assign requested address."},
+    {10050, u"Network is down."},
+    {10051, u"Network is unreachable."},
+    {10052, u"Net dropped connection or reset."},
+    {10053, u"Software caused connection abort."},
+    {10054, u"Connection reset by peer."},
+    {10055, u"No buffer space available."},
+    {10056, u"Socket is already connected."},
+    {10057, u"Socket is not connected."},
+    {10058, u"Cannot send or receive after socket is closed."},
+    {10059, u"Too many references, cannot splice."},
+    {10060, u"Connection timed out."},
+    {10061, u"Connection refused."},
+    {10062, u"Too many levels of symbolic links."},
+    {10063, u"File name too long."},
+    {10064, u"Host is down."},
+    {10065, u"No route to host."},
+    {10066, u"Directory not empty"},
+    {11001, u"Host not found."},
+};
+
+std::u16string_view TextOf(int code) {
+  const auto* found = std::lower_bound(
+      std::begin(kSocketErrorTexts), std::end(kSocketErrorTexts), code,
+      [](const SocketErrorText& entry, int wanted) { return entry.code < wanted; });
+  if (found == std::end(kSocketErrorTexts) || found->code != code) return {};
+  return found->text;
+}
+
+// A reset or an abort by the peer, or a shutdown, ends the connection as the peer's close does:
+// the reader may take it or fail at it. Any other failure, and a timeout, fails the read at once.
+bool EndsConnection(const SocketEnd& end) {
+  return end.kind == SocketEnd::kClosed ||
+         (end.kind == SocketEnd::kFailed &&
+          (end.code == platform::kWsaConnectionAborted ||
+           end.code == platform::kWsaConnectionReset || end.code == platform::kWsaShutdown));
+}
 
 std::u16string LineText(const std::string& bytes) {
   std::u16string text(bytes.size(), u'\0');
@@ -21,18 +89,36 @@ std::u16string LineText(const std::string& bytes) {
 
 }  // namespace
 
-void ThrowClosed() { throw Failure(messages::kConnectionClosedGracefully); }
+std::u16string EndMessage(const SocketEnd& end) {
+  switch (end.kind) {
+    case SocketEnd::kClosed:
+      return messages::kConnectionClosedGracefully;
+    case SocketEnd::kTimedOut:
+      return messages::kReadTimedOut;
+    case SocketEnd::kNone:
+    case SocketEnd::kFailed:
+      break;
+  }
+  const std::string digits = std::to_string(end.code);
+  std::u16string message = u"Socket Error # ";
+  message.append(digits.begin(), digits.end());
+  message += u"\r\n";
+  message += TextOf(end.code);
+  return message;
+}
+
+void ThrowEnd(const SocketEnd& end) { throw Failure(EndMessage(end)); }
 
 std::optional<std::u16string> LineReader::ReadLine() {
   std::string line;
   for (;;) {
     if (!HasBufferedBytes() && !Fill()) {
-      if (resetCode_ == 0) return std::nullopt;
+      if (!EndedByReset()) return std::nullopt;
       if (line.empty()) FailAtEnd();
-      ThrowClosed();
+      ThrowEnd(kPeerClosed);
     }
     const auto* from = block_.data() + begin_;
-    const std::size_t available = end_ - begin_;
+    const std::size_t available = filled_ - begin_;
     const auto* lf = static_cast<const std::uint8_t*>(std::memchr(from, '\n', available));
     const std::size_t taken = lf ? static_cast<std::size_t>(lf - from) : available;
     if (line.size() + taken > kMaxResponseLineBytes) {
@@ -44,13 +130,13 @@ std::optional<std::u16string> LineReader::ReadLine() {
       if (!line.empty() && line.back() == '\r') line.pop_back();
       return LineText(line);
     }
-    begin_ = end_;
+    begin_ = filled_;
   }
 }
 
 std::span<const std::uint8_t> LineReader::ReadBody(std::size_t most) {
   if (!HasBufferedBytes() && !Fill()) return {};
-  const std::size_t taken = std::min(most, end_ - begin_);
+  const std::size_t taken = std::min(most, filled_ - begin_);
   const std::span<const std::uint8_t> bytes(block_.data() + begin_, taken);
   begin_ += taken;
   return bytes;
@@ -64,7 +150,7 @@ std::size_t LineReader::ReadBodyInto(ResponseBuffer& buffer, std::size_t most) {
     buffer.Append(bytes.data(), bytes.size());
     return bytes.size();
   }
-  if (ended_) return 0;
+  if (Ended()) return 0;
   const std::size_t wanted = std::min({most, buffer.Room(), kReceiveBlockBytes});
   return buffer.AppendInPlace(
       wanted, [this](std::uint8_t* into, std::size_t capacity) { return Receive(into, capacity); });
@@ -72,28 +158,22 @@ std::size_t LineReader::ReadBodyInto(ResponseBuffer& buffer, std::size_t most) {
 
 bool LineReader::AwaitByte(std::chrono::milliseconds wait) {
   if (HasBufferedBytes()) return true;
-  return !ended_ && source_.WaitReadable(wait) && Fill();
-}
-
-void LineReader::FailAtEnd() const {
-  if (resetCode_ != 0) throw platform::SocketError(resetCode_);
-  ThrowClosed();
+  return !Ended() && source_.WaitReadable(wait) && Fill();
 }
 
 bool LineReader::Fill() {
-  if (ended_) return false;
-  begin_ = end_ = 0;
-  end_ = Receive(block_.data(), block_.size());
-  return end_ > 0;
+  if (Ended()) return false;
+  begin_ = filled_ = 0;
+  filled_ = Receive(block_.data(), block_.size());
+  return filled_ > 0;
 }
 
 std::size_t LineReader::Receive(std::uint8_t* into, std::size_t capacity) {
-  const Received received = source_.Read(into, capacity);
-  if (received.count == 0) {
-    ended_ = true;
-    resetCode_ = received.resetCode;
-  }
-  return received.count;
+  const platform::Received received = source_.Read(into, capacity);
+  if (received.count > 0) return received.count;
+  if (!EndsConnection(received.end)) ThrowEnd(received.end);
+  end_ = received.end;
+  return 0;
 }
 
 }  // namespace qelo

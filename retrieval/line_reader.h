@@ -1,6 +1,7 @@
 #pragma once
 // The bytes of a response over its byte source, one block at a time: lines up to their LF, body
-// bytes, and how the connection ended once it has, which decides how a cut response fails.
+// bytes, and how the connection ended once it has, which decides how a cut response fails. Here
+// too the one place where a connection's end gets its words.
 
 #include <array>
 #include <chrono>
@@ -10,13 +11,20 @@
 #include <span>
 #include <string>
 
+#include "platform/socket.h"
 #include "retrieval/http_response.h"
 #include "retrieval/response_buffer.h"
 
 namespace qelo {
 
-// The failure of a connection closed where the response goes on.
-[[noreturn]] void ThrowClosed();
+inline constexpr platform::SocketEnd kPeerClosed{platform::SocketEnd::kClosed};
+
+// The words of an end: "Connection Closed Gracefully.", "Read timed out.", or for a failure
+// "Socket Error # 10054", CR LF, "Connection reset by peer." (nothing after the line break for a
+// code without a text of its own).
+std::u16string EndMessage(const platform::SocketEnd& end);
+// Throws Failure with the words of `end`.
+[[noreturn]] void ThrowEnd(const platform::SocketEnd& end);
 
 class LineReader {
  public:
@@ -35,14 +43,14 @@ class LineReader {
   // True when at least one byte is at hand within `wait`; a close or a reset is no byte.
   bool AwaitByte(std::chrono::milliseconds wait);
 
-  bool Ended() const { return ended_; }
-  bool EndedByReset() const { return resetCode_ != 0; }
-  // Fails the response at the end of the connection: a reset as the socket failure it is, the
-  // peer's close as a close.
-  [[noreturn]] void FailAtEnd() const;
+  bool Ended() const { return end_.kind != platform::SocketEnd::kNone; }
+  bool EndedByReset() const { return end_.kind == platform::SocketEnd::kFailed; }
+  // Fails the response at the end of the connection: a reset with its own words, the peer's
+  // close as a close.
+  [[noreturn]] void FailAtEnd() const { ThrowEnd(end_); }
 
  private:
-  bool HasBufferedBytes() const { return begin_ < end_; }
+  bool HasBufferedBytes() const { return begin_ < filled_; }
   // Refills the empty block with one read; false once the connection has ended.
   bool Fill();
   // One read of at most `capacity` bytes into `into`; 0 once the connection has ended.
@@ -51,9 +59,10 @@ class LineReader {
   ByteSource& source_;
   std::array<std::uint8_t, kReceiveBlockBytes> block_{};
   std::size_t begin_ = 0;
-  std::size_t end_ = 0;
-  bool ended_ = false;
-  int resetCode_ = 0;  // of the reset or abort that ended the connection
+  std::size_t filled_ = 0;
+  // How the connection ended: kNone while it lasts, then kClosed, or kFailed for a reset or an
+  // abort (a timeout or any other failure fails the read at once).
+  platform::SocketEnd end_;
 };
 
 }  // namespace qelo

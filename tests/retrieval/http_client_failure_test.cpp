@@ -1,8 +1,9 @@
 // Failures of the fetch over real sockets (the connect's time limit among them; those of the
-// reads are in the exchange table), and the message of each socket error code.
+// reads are in the exchange table), and the words of each end of a connection.
 
 #include <gtest/gtest.h>
 
+#include "retrieval/line_reader.h"
 #include "tests/retrieval/http_client_testing.h"
 #include "tests/support/loopback_socket.h"
 
@@ -59,12 +60,10 @@ TEST(FetchLimits, ConnectEndsWhenTheServerNeverAnswers) {
   platform::SocketLibrary library;
   test::LoopbackListener listener(0, 0);
   const platform::Ipv4Address loopback{{127, 0, 0, 1}};
-  std::vector<platform::Socket> fillers;
+  std::vector<platform::Socket> fillers(16);
   bool full = false;
-  for (int i = 0; i < 16 && !full; ++i) {
-    auto filler = platform::Socket::Connect(loopback, listener.Port(), 200ms);
-    full = !filler;
-    if (filler) fillers.push_back(std::move(*filler));
+  for (std::size_t i = 0; i < fillers.size() && !full; ++i) {
+    full = fillers[i].Connect(loopback, listener.Port(), 200ms).kind != platform::SocketEnd::kNone;
   }
   if (!full) GTEST_SKIP() << "this system accepts connections past a full listen queue";
 
@@ -83,27 +82,27 @@ TEST(FetchFailure, AFailedReadClosesTheConnection) {
   EXPECT_TRUE(server.WaitClientClosed(0, 2s));
 }
 
-TEST(SocketErrorMessage, OfEachCode) {
-  const std::pair<int, std::u16string> cases[] = {
-      {10054, kResetMessage},
-      {10053, u"Socket Error # 10053\r\nSoftware caused connection abort."},
-      {10061, u"Socket Error # 10061\r\nConnection refused."},
-      {11001, u"Socket Error # 11001\r\nHost not found."},
-      {10004, u"Socket Error # 10004\r\nInterrupted system call."},
-      {10066, u"Socket Error # 10066\r\nDirectory not empty"},
-      {10047, u"Socket Error # 10047\r\nAddress family not supported by protocol family."},
-  };
-  for (const auto& [code, message] : cases) EXPECT_EQ(SocketErrorMessage(code), message);
-  for (const int code : {0, 10005, 10067, 11002, 12345, -1}) {
-    EXPECT_EQ(SocketErrorMessage(code), u"Socket Error # " + Decimal(code) + u"\r\n");
-  }
-}
+platform::SocketEnd FailedWith(int code) { return {platform::SocketEnd::kFailed, code}; }
 
-// Each text of the table ends with a full stop, but that of 10066.
-TEST(SocketErrorMessage, TableHasItsThirtyNineTexts) {
+// Each text of the table ends with a full stop, but that of 10066; a code without a text ends
+// with the line break.
+TEST(EndMessage, OfEachEnd) {
+  const std::pair<platform::SocketEnd, std::u16string> cases[] = {
+      {{platform::SocketEnd::kClosed}, u"Connection Closed Gracefully."},
+      {{platform::SocketEnd::kTimedOut}, u"Read timed out."},
+      {FailedWith(10054), kResetMessage},
+      {FailedWith(10061), u"Socket Error # 10061\r\nConnection refused."},
+      {FailedWith(11001), u"Socket Error # 11001\r\nHost not found."},
+      {FailedWith(10004), u"Socket Error # 10004\r\nInterrupted system call."},
+      {FailedWith(10066), u"Socket Error # 10066\r\nDirectory not empty"},
+      {FailedWith(10047),
+       u"Socket Error # 10047\r\nAddress family not supported by protocol family."},
+      {FailedWith(-1), u"Socket Error # -1\r\n"},
+  };
+  for (const auto& [end, message] : cases) EXPECT_EQ(EndMessage(end), message);
   int withText = 0;
-  for (int code = 10000; code <= 11010; ++code) {
-    const std::u16string message = SocketErrorMessage(code);
+  for (int code = 0; code <= 12345; ++code) {
+    const std::u16string message = EndMessage(FailedWith(code));
     const std::u16string prefix = u"Socket Error # " + Decimal(code) + u"\r\n";
     ASSERT_EQ(message.substr(0, prefix.size()), prefix);
     if (message.size() == prefix.size()) continue;

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <exception>
 #include <optional>
 #include <string>
 #include <tuple>
@@ -126,9 +125,9 @@ struct CutPoint {
 
 struct Ending {
   const char* name;
-  int resetCode = 0;         // a reset or an abort with this socket code
-  std::exception_ptr fault;  // a failure of the read itself
-  std::u16string message;    // the ending's own message
+  platform::SocketEnd end;
+  Gives CutPoint::*rule;   // the column of the cut points it follows; none: its own message always
+  std::u16string message;  // the ending's own message
 };
 
 class ConnectionEnd : public ::testing::TestWithParam<std::tuple<CutPoint, Ending>> {};
@@ -136,14 +135,9 @@ class ConnectionEnd : public ::testing::TestWithParam<std::tuple<CutPoint, Endin
 TEST_P(ConnectionEnd, GivesWhatItsPointSays) {
   const auto& [point, ending] = GetParam();
   ScriptedByteSource source;
-  source.Bytes(point.before);
-  const bool closed = ending.resetCode == 0 && !ending.fault;
-  if (ending.resetCode != 0) source.Reset(ending.resetCode).Bytes("never read");
-  if (ending.fault) source.Fault(ending.fault).Bytes("never read");
+  source.Bytes(point.before).End(ending.end).Bytes("never read");
   const ReadOutcome outcome = ReadScripted(source);
-  const Gives gives = ending.resetCode != 0 ? point.onReset
-                      : ending.fault        ? kOwnMessage
-                                            : point.onClose;
+  const Gives gives = ending.rule ? point.*ending.rule : kOwnMessage;
   if (gives == Gives::kBody) {
     EXPECT_EQ(outcome.failure, std::nullopt);
     EXPECT_EQ(outcome.body, point.body);
@@ -152,7 +146,7 @@ TEST_P(ConnectionEnd, GivesWhatItsPointSays) {
     EXPECT_EQ(outcome.failure, gives == Gives::kClosed ? kClosedGracefully : ending.message);
     EXPECT_EQ(outcome.body, "");
   }
-  EXPECT_TRUE(closed || !source.PlayedOut());
+  EXPECT_FALSE(source.PlayedOut());
 }
 
 const std::string kFailureStatus = "HTTP/1.1 404 Not Found\r\n";
@@ -186,15 +180,24 @@ INSTANTIATE_TEST_SUITE_P(
             {"BeforeTheTrailersEmptyLine", kChunked + "5\r\nhello\r\n0\r\nX: y\r\n", kClosed,
              kOwnMessage}}),
         ::testing::ValuesIn(std::vector<Ending>{
-            {"Close", 0, nullptr, u""},
-            {"Abort", 10053, nullptr, u"Socket Error # 10053\r\nSoftware caused connection abort."},
-            {"Reset", 10054, nullptr, u"Socket Error # 10054\r\nConnection reset by peer."},
-            {"Shutdown", 10058, nullptr,
+            {"Close", {platform::SocketEnd::kClosed}, &CutPoint::onClose, u""},
+            {"Abort",
+             {platform::SocketEnd::kFailed, 10053},
+             &CutPoint::onReset,
+             u"Socket Error # 10053\r\nSoftware caused connection abort."},
+            {"Reset",
+             {platform::SocketEnd::kFailed, 10054},
+             &CutPoint::onReset,
+             u"Socket Error # 10054\r\nConnection reset by peer."},
+            {"Shutdown",
+             {platform::SocketEnd::kFailed, 10058},
+             &CutPoint::onReset,
              u"Socket Error # 10058\r\nCannot send or receive after socket is closed."},
-            {"SocketError", 0, std::make_exception_ptr(platform::SocketError(10060)),
+            {"SocketError",
+             {platform::SocketEnd::kFailed, 10060},
+             nullptr,
              u"Socket Error # 10060\r\nConnection timed out."},
-            {"ReadTimedOut", 0, std::make_exception_ptr(Failure(u"Read timed out.")),
-             u"Read timed out."}})),
+            {"ReadTimedOut", {platform::SocketEnd::kTimedOut}, nullptr, u"Read timed out."}})),
     [](const auto& info) {
       return std::string(std::get<0>(info.param).name) + "_" + std::get<1>(info.param).name;
     });

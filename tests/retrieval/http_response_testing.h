@@ -7,8 +7,6 @@
 #include <string>
 
 #include "core/failure.h"
-#include "platform/socket.h"
-#include "retrieval/http_client.h"
 #include "retrieval/http_response.h"
 #include "tests/support/scripted_byte_source.h"
 
@@ -27,7 +25,7 @@ class CapacityWatch : public ByteSource {
  public:
   CapacityWatch(ScriptedByteSource& script, const ResponseBuffer& buffer, std::size_t& largest)
       : script_(script), buffer_(buffer), largest_(largest) {}
-  Received Read(std::uint8_t* into, std::size_t capacity) override {
+  platform::Received Read(std::uint8_t* into, std::size_t capacity) override {
     largest_ = std::max(largest_, buffer_.Bytes().capacity());
     return script_.Read(into, capacity);
   }
@@ -46,8 +44,6 @@ inline ReadOutcome ReadScripted(ScriptedByteSource& script,
   CapacityWatch source(script, buffer, outcome.largestCapacity);
   try {
     outcome.response = ReadResponse(source, buffer);
-  } catch (const platform::SocketError& error) {
-    outcome.failure = SocketErrorMessage(error.Code());  // as the client reports it
   } catch (const Failure& failure) {
     outcome.failure = failure.Message();
   }

@@ -27,7 +27,7 @@ class LoopbackListener {
   PeerSocket Accept(std::chrono::milliseconds wait);
 
  private:
-  platform::SocketHandle handle_;
+  platform::socket_t handle_;
   std::uint16_t port_ = 0;
 };
 

@@ -15,8 +15,6 @@ namespace qelo::test {
 
 namespace {
 
-int Fd(platform::SocketHandle handle) { return static_cast<int>(handle); }
-
 [[noreturn]] void Fail(const char* what) {
   throw std::runtime_error(std::string("loopback listener: ") + what + ": " + std::strerror(errno));
 }
@@ -26,7 +24,7 @@ int Fd(platform::SocketHandle handle) { return static_cast<int>(handle); }
 LoopbackListener::LoopbackListener(int port, int backlog) {
   int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) Fail("socket");
-  handle_ = static_cast<platform::SocketHandle>(fd);
+  handle_ = fd;
   const int one = 1;
   ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
   sockaddr_in address{};
@@ -44,20 +42,20 @@ LoopbackListener::LoopbackListener(int port, int backlog) {
   port_ = ntohs(address.sin_port);
 }
 
-LoopbackListener::~LoopbackListener() { ::close(Fd(handle_)); }
+LoopbackListener::~LoopbackListener() { ::close(handle_); }
 
 PeerSocket LoopbackListener::Accept(std::chrono::milliseconds wait) {
-  pollfd entry{Fd(handle_), POLLIN, 0};
+  pollfd entry{handle_, POLLIN, 0};
   if (::poll(&entry, 1, static_cast<int>(wait.count())) <= 0) return {};
-  int fd = ::accept4(Fd(handle_), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+  int fd = ::accept4(handle_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
   if (fd < 0) return {};
   const int one = 1;
   ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-  return PeerSocket(static_cast<platform::SocketHandle>(fd));
+  return PeerSocket(fd);
 }
 
 int AwaitReady(const PeerSocket& socket, bool reading, std::chrono::milliseconds wait) {
-  pollfd entry{Fd(socket.Get()), static_cast<short>(reading ? POLLIN : POLLOUT), 0};
+  pollfd entry{socket.Get(), static_cast<short>(reading ? POLLIN : POLLOUT), 0};
   const int ready = ::poll(&entry, 1, static_cast<int>(wait.count()));
   if (ready < 0) return errno == EINTR ? 0 : -1;  // a signal ends the wait as no answer
   return ready;
@@ -73,19 +71,19 @@ long long Outcome(ssize_t count) {
 }  // namespace
 
 long long SendNow(PeerSocket& socket, const char* bytes, std::size_t count) {
-  return Outcome(::send(Fd(socket.Get()), bytes, count, MSG_NOSIGNAL | MSG_DONTWAIT));
+  return Outcome(::send(socket.Get(), bytes, count, MSG_NOSIGNAL | MSG_DONTWAIT));
 }
 
 long long ReceiveNow(PeerSocket& socket, char* into, std::size_t capacity) {
-  return Outcome(::recv(Fd(socket.Get()), into, capacity, MSG_DONTWAIT));
+  return Outcome(::recv(socket.Get(), into, capacity, MSG_DONTWAIT));
 }
 
-void ShutdownSending(PeerSocket& socket) { ::shutdown(Fd(socket.Get()), SHUT_WR); }
+void ShutdownSending(PeerSocket& socket) { ::shutdown(socket.Get(), SHUT_WR); }
 
 void ResetConnection(PeerSocket& socket) {
   if (!socket.Valid()) return;
   linger option{1, 0};
-  int fd = Fd(socket.Release());
+  int fd = socket.Release();
   ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &option, sizeof option);
   ::close(fd);
 }

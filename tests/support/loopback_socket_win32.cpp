@@ -10,8 +10,6 @@ namespace qelo::test {
 
 namespace {
 
-SOCKET Native(platform::SocketHandle handle) { return static_cast<SOCKET>(handle); }
-
 [[noreturn]] void Fail(const char* what) {
   throw std::runtime_error(std::string("loopback listener: ") + what);
 }
@@ -28,7 +26,7 @@ timeval ToTimeval(std::chrono::milliseconds wait) {
 LoopbackListener::LoopbackListener(int port, int backlog) {
   SOCKET native = ::socket(AF_INET, SOCK_STREAM, 0);
   if (native == INVALID_SOCKET) Fail("socket");
-  handle_ = static_cast<platform::SocketHandle>(native);
+  handle_ = native;
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_port = htons(static_cast<u_short>(port));
@@ -43,28 +41,28 @@ LoopbackListener::LoopbackListener(int port, int backlog) {
   port_ = ntohs(address.sin_port);
 }
 
-LoopbackListener::~LoopbackListener() { ::closesocket(Native(handle_)); }
+LoopbackListener::~LoopbackListener() { ::closesocket(handle_); }
 
 PeerSocket LoopbackListener::Accept(std::chrono::milliseconds wait) {
   fd_set readable;
   FD_ZERO(&readable);
-  FD_SET(Native(handle_), &readable);
+  FD_SET(handle_, &readable);
   timeval limit = ToTimeval(wait);
   if (::select(0, &readable, nullptr, nullptr, &limit) <= 0) return {};
-  SOCKET accepted = ::accept(Native(handle_), nullptr, nullptr);
+  SOCKET accepted = ::accept(handle_, nullptr, nullptr);
   if (accepted == INVALID_SOCKET) return {};
   u_long nonBlocking = 1;
   ::ioctlsocket(accepted, FIONBIO, &nonBlocking);
   const BOOL noDelay = TRUE;
   ::setsockopt(accepted, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay),
                sizeof noDelay);
-  return PeerSocket(static_cast<platform::SocketHandle>(accepted));
+  return PeerSocket(accepted);
 }
 
 int AwaitReady(const PeerSocket& socket, bool reading, std::chrono::milliseconds wait) {
   fd_set set;
   FD_ZERO(&set);
-  FD_SET(Native(socket.Get()), &set);
+  FD_SET(socket.Get(), &set);
   timeval limit = ToTimeval(wait);
   const int ready =
       ::select(0, reading ? &set : nullptr, reading ? nullptr : &set, nullptr, &limit);
@@ -83,19 +81,19 @@ long long Outcome(int count) {
 // A send of at most 1 GiB, whose count an int holds.
 long long SendNow(PeerSocket& socket, const char* bytes, std::size_t count) {
   const int piece = static_cast<int>(count > (1u << 30) ? (1u << 30) : count);
-  return Outcome(::send(Native(socket.Get()), bytes, piece, 0));
+  return Outcome(::send(socket.Get(), bytes, piece, 0));
 }
 
 long long ReceiveNow(PeerSocket& socket, char* into, std::size_t capacity) {
-  return Outcome(::recv(Native(socket.Get()), into, static_cast<int>(capacity), 0));
+  return Outcome(::recv(socket.Get(), into, static_cast<int>(capacity), 0));
 }
 
-void ShutdownSending(PeerSocket& socket) { ::shutdown(Native(socket.Get()), SD_SEND); }
+void ShutdownSending(PeerSocket& socket) { ::shutdown(socket.Get(), SD_SEND); }
 
 void ResetConnection(PeerSocket& socket) {
   if (!socket.Valid()) return;
   linger option{1, 0};
-  SOCKET native = Native(socket.Release());
+  SOCKET native = socket.Release();
   ::setsockopt(native, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&option),
                sizeof option);
   ::closesocket(native);

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <utility>
 
 namespace qelo::test {
 
@@ -20,13 +19,8 @@ ScriptedByteSource& ScriptedByteSource::Repeat(char byte, std::uint64_t count) {
   return *this;
 }
 
-ScriptedByteSource& ScriptedByteSource::Reset(int code) {
-  steps_.emplace_back().resetCode = code;
-  return *this;
-}
-
-ScriptedByteSource& ScriptedByteSource::Fault(std::exception_ptr failure) {
-  steps_.emplace_back().fault = std::move(failure);
+ScriptedByteSource& ScriptedByteSource::End(platform::SocketEnd end) {
+  steps_.emplace_back().end = end;
   return *this;
 }
 
@@ -35,16 +29,15 @@ ScriptedByteSource& ScriptedByteSource::WaitAnswer(bool answer) {
   return *this;
 }
 
-Received ScriptedByteSource::Read(std::uint8_t* into, std::size_t capacity) {
+platform::Received ScriptedByteSource::Read(std::uint8_t* into, std::size_t capacity) {
   ++readCalls_;
   largestCapacity_ = std::max(largestCapacity_, capacity);
-  if (steps_.empty()) return {};
+  if (steps_.empty()) return {0, {platform::SocketEnd::kClosed}};
   Step& step = steps_.front();
-  if (step.fault || step.resetCode != 0) {
-    const Step ending = std::move(step);
+  if (step.end.kind != platform::SocketEnd::kNone) {
+    const platform::SocketEnd end = step.end;
     steps_.pop_front();
-    if (ending.fault) std::rethrow_exception(ending.fault);
-    return {0, ending.resetCode};
+    return {0, end};
   }
   std::size_t taken = 0;
   if (step.count > 0) {
@@ -57,7 +50,7 @@ Received ScriptedByteSource::Read(std::uint8_t* into, std::size_t capacity) {
     step.bytes.erase(0, taken);
   }
   if (step.count == 0 && step.bytes.empty()) steps_.pop_front();
-  return {taken, 0};
+  return {taken, {}};
 }
 
 bool ScriptedByteSource::WaitReadable(std::chrono::milliseconds wait) {

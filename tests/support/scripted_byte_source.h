@@ -1,12 +1,11 @@
 #pragma once
-// A byte source that plays a script: chunks of bytes handed out one Read at a time, resets and
-// failures at chosen points, and the peer's close when the script has run out.
+// A byte source that plays a script: chunks of bytes handed out one Read at a time, resets,
+// timeouts and failures at chosen points, and the peer's close when the script has run out.
 
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
-#include <exception>
 #include <string>
 #include <string_view>
 
@@ -20,14 +19,12 @@ class ScriptedByteSource : public ByteSource {
   ScriptedByteSource& Bytes(std::string_view chunk);
   // `count` copies of `byte`, produced as they are read, so that huge bodies cost no memory.
   ScriptedByteSource& Repeat(char byte, std::uint64_t count);
-  // The next Read ends the connection with a reset or an abort of socket code `code`.
-  ScriptedByteSource& Reset(int code);
-  // The next Read throws `failure`, e.g. std::make_exception_ptr(platform::SocketError(10060)).
-  ScriptedByteSource& Fault(std::exception_ptr failure);
+  // The next Read meets `end` instead of bytes: a reset is {kFailed, 10054}.
+  ScriptedByteSource& End(platform::SocketEnd end);
   // The next WaitReadable answers `answer`; without a scripted answer it says true.
   ScriptedByteSource& WaitAnswer(bool answer);
 
-  Received Read(std::uint8_t* into, std::size_t capacity) override;
+  platform::Received Read(std::uint8_t* into, std::size_t capacity) override;
   bool WaitReadable(std::chrono::milliseconds wait) override;
 
   int ReadCalls() const { return readCalls_; }
@@ -41,8 +38,7 @@ class ScriptedByteSource : public ByteSource {
     std::string bytes;
     char fill = 0;
     std::uint64_t count = 0;  // of `fill`, when above 0
-    int resetCode = 0;
-    std::exception_ptr fault;
+    platform::SocketEnd end;
   };
   std::deque<Step> steps_;
   std::deque<bool> waitAnswers_;
