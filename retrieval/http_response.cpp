@@ -86,15 +86,18 @@ void ReadHeaderBlock(LineReader& reader, std::vector<std::u16string>& lines, Hea
 
 // ---- Body framings ---------------------------------------------------------------------------
 
-// Where body bytes go: into the buffer, or dropped block by block when it is null.
+// Where body bytes go: appended to the buffer, or dropped block by block when it is null.
 struct BodySink {
   LineReader& reader;
   ResponseBuffer* keepInto;
+  std::int64_t announced;  // the Content-Length of a body framed by it, else 0
 
   // At most `most` bytes; 0 once the connection has ended.
   std::size_t Take(std::size_t most) {
-    if (keepInto) return reader.ReadBodyInto(*keepInto, most);
-    return reader.ReadBody(most).size();
+    const auto bytes = reader.ReadBody(most);
+    if (keepInto)
+      keepInto->Append(bytes.data(), bytes.size(), static_cast<std::uint64_t>(announced));
+    return bytes.size();
   }
 };
 
@@ -142,22 +145,7 @@ BodyPlan PlanBody(const HttpResponse& response) {
   return {BodyFraming::kUntilClose, 0};
 }
 
-// Room for the whole body before its first byte, so that it is neither copied nor faulted in
-// twice while it grows: its announced length, or the limit when none is announced; never more
-// than the limit, which a longer body fails at anyway. Reserved pages that no byte touches cost
-// address space only, and a body that ends short gives the spare back (ReleaseSpare).
-void ReserveFor(const BodyPlan& plan, ResponseBuffer& buffer) {
-  const std::size_t room = buffer.Room();
-  if (plan.framing == BodyFraming::kLength) {
-    const auto length = static_cast<std::uint64_t>(plan.length);
-    buffer.Reserve(static_cast<std::size_t>(std::min<std::uint64_t>(length, room)));
-  } else if (plan.framing != BodyFraming::kNone) {
-    buffer.Reserve(room);
-  }
-}
-
 void ReadBody(BodySink body, const BodyPlan& plan, HttpResponse& response) {
-  if (body.keepInto) ReserveFor(plan, *body.keepInto);
   switch (plan.framing) {
     case BodyFraming::kChunked:
       ReadChunked(body, response);
@@ -175,8 +163,6 @@ void ReadBody(BodySink body, const BodyPlan& plan, HttpResponse& response) {
     case BodyFraming::kNone:
       break;
   }
-  // A body well short of what was reserved for it keeps no more memory than it fills.
-  if (body.keepInto) body.keepInto->ReleaseSpare();
 }
 
 // ---- The head and what the status does with the body ----------------------------------------
@@ -214,7 +200,7 @@ void ReadBodyForStatus(LineReader& reader, ResponseBuffer& buffer, HttpResponse&
   const BodyPlan plan = PlanBody(response);
   if (use == BodyUse::kNone || plan.framing == BodyFraming::kNone) return;
   if (use == BodyUse::kDropIfAtHand && !reader.AwaitByte(kRedirectBodyGrace)) return;
-  ReadBody({reader, use == BodyUse::kKeep ? &buffer : nullptr}, plan, response);
+  ReadBody({reader, use == BodyUse::kKeep ? &buffer : nullptr, plan.length}, plan, response);
 }
 
 bool IsContinuationLine(std::u16string_view line) {

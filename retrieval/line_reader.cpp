@@ -142,20 +142,6 @@ std::span<const std::uint8_t> LineReader::ReadBody(std::size_t most) {
   return bytes;
 }
 
-std::size_t LineReader::ReadBodyInto(ResponseBuffer& buffer, std::size_t most) {
-  // With the limit reached, a read through the block tells whether another byte comes, which
-  // Append then refuses.
-  if (HasBufferedBytes() || buffer.Room() == 0) {
-    const auto bytes = ReadBody(most);
-    buffer.Append(bytes.data(), bytes.size());
-    return bytes.size();
-  }
-  if (Ended()) return 0;
-  const std::size_t wanted = std::min({most, buffer.Room(), kReceiveBlockBytes});
-  return buffer.AppendInPlace(
-      wanted, [this](std::uint8_t* into, std::size_t capacity) { return Receive(into, capacity); });
-}
-
 bool LineReader::AwaitByte(std::chrono::milliseconds wait) {
   if (HasBufferedBytes()) return true;
   return !Ended() && source_.WaitReadable(wait) && Fill();
@@ -164,16 +150,14 @@ bool LineReader::AwaitByte(std::chrono::milliseconds wait) {
 bool LineReader::Fill() {
   if (Ended()) return false;
   begin_ = filled_ = 0;
-  filled_ = Receive(block_.data(), block_.size());
-  return filled_ > 0;
-}
-
-std::size_t LineReader::Receive(std::uint8_t* into, std::size_t capacity) {
-  const platform::Received received = source_.Read(into, capacity);
-  if (received.count > 0) return received.count;
+  const platform::Received received = source_.Read(block_.data(), block_.size());
+  if (received.count > 0) {
+    filled_ = received.count;
+    return true;
+  }
   if (!EndsConnection(received.end)) ThrowEnd(received.end);
   end_ = received.end;
-  return 0;
+  return false;
 }
 
 }  // namespace qelo

@@ -13,7 +13,6 @@
 
 #include "platform/socket.h"
 #include "retrieval/http_response.h"
-#include "retrieval/response_buffer.h"
 
 namespace qelo {
 
@@ -37,9 +36,6 @@ class LineReader {
   // At most `most` body bytes, from what is at hand or from one new read; empty once the
   // connection has ended.
   std::span<const std::uint8_t> ReadBody(std::size_t most);
-  // The same, appended to `buffer`: with nothing at hand, the one read goes straight into the
-  // buffer's end. Returns how many bytes were appended, 0 once the connection has ended.
-  std::size_t ReadBodyInto(ResponseBuffer& buffer, std::size_t most);
   // True when at least one byte is at hand within `wait`; a close or a reset is no byte.
   bool AwaitByte(std::chrono::milliseconds wait);
 
@@ -53,8 +49,6 @@ class LineReader {
   bool HasBufferedBytes() const { return begin_ < filled_; }
   // Refills the empty block with one read; false once the connection has ended.
   bool Fill();
-  // One read of at most `capacity` bytes into `into`; 0 once the connection has ended.
-  std::size_t Receive(std::uint8_t* into, std::size_t capacity);
 
   ByteSource& source_;
   std::array<std::uint8_t, kReceiveBlockBytes> block_{};

@@ -12,25 +12,14 @@ namespace qelo {
 ResponseBuffer::ResponseBuffer(std::uint32_t codePage, std::size_t maxBytes)
     : codePage_(codePage), maxBytes_(maxBytes) {}
 
-void ResponseBuffer::Append(const std::uint8_t* bytes, std::size_t count) {
+void ResponseBuffer::Append(const std::uint8_t* bytes, std::size_t count, std::uint64_t announced) {
   if (count > maxBytes_ - bytes_.size()) throw Failure(messages::kResponseTooLarge);
-  GrowFor(bytes_.size() + count);
+  const std::size_t needed = bytes_.size() + count;
+  if (needed > bytes_.capacity()) {
+    const std::uint64_t grown = std::max<std::uint64_t>({needed, 2 * bytes_.capacity(), announced});
+    bytes_.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(grown, maxBytes_)));
+  }
   bytes_.insert(bytes_.end(), bytes, bytes + count);
-}
-
-void ResponseBuffer::Reserve(std::size_t bytes) {
-  bytes_.reserve(bytes_.size() + std::min(bytes, Room()));
-}
-
-void ResponseBuffer::ReleaseSpare() {
-  if (bytes_.capacity() - bytes_.size() > bytes_.size()) bytes_.shrink_to_fit();
-}
-
-void ResponseBuffer::GrowFor(std::size_t needed) {
-  constexpr std::size_t kFirstBlock = std::size_t{64} * 1024u;
-  if (needed <= bytes_.capacity()) return;
-  const std::size_t grown = std::max({needed, 2 * bytes_.capacity(), kFirstBlock});
-  bytes_.reserve(std::min(grown, maxBytes_));
 }
 
 void ResponseBuffer::Clear() { std::vector<std::uint8_t>().swap(bytes_); }

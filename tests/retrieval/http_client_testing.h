@@ -23,7 +23,6 @@ struct FetchOutcome {
   int statusCode = 0;                     // the code carried by a status failure
   std::chrono::milliseconds took{0};
   std::size_t capacity = 0;  // of the buffer afterwards
-  std::u16string text;       // of the buffer afterwards
 };
 
 inline FetchOutcome FetchWith(HttpClient& client, const std::u16string& address,
@@ -43,7 +42,6 @@ inline FetchOutcome FetchWith(HttpClient& client, const std::u16string& address,
       std::chrono::steady_clock::now() - start);
   outcome.body.assign(buffer.Bytes().begin(), buffer.Bytes().end());
   outcome.capacity = buffer.Bytes().capacity();
-  outcome.text = buffer.Text();
   return outcome;
 }
 
