@@ -1,5 +1,5 @@
-// Failures of the fetch over real sockets (the connect's time limit among them; those of the
-// reads are in the exchange table), and the words of each end of a connection.
+// Failures of the fetch over real sockets (the time limits of the connect and of a send among
+// them; those of the reads are in the exchange table), and the words of each end of a connection.
 
 #include <gtest/gtest.h>
 
@@ -72,6 +72,23 @@ TEST(FetchLimits, ConnectEndsWhenTheServerNeverAnswers) {
   EXPECT_EQ(outcome.failure, u"Connect timed out.");
   EXPECT_GE(outcome.took, 290ms);
   EXPECT_LT(outcome.took, 2s);
+}
+
+// A peer that accepts and never reads fills the buffers on both sides; the next wait for room
+// must end within its bound (Windows too, where the socket stays non-blocking for this).
+TEST(FetchLimits, APeerThatNeverReadsCannotHoldASendPastItsBound) {
+  platform::SocketLibrary library;
+  test::LoopbackListener listener(0);
+  platform::Socket socket;
+  ASSERT_EQ(socket.Connect({{127, 0, 0, 1}}, listener.Port(), 2s), platform::SocketEnd{});
+  const PeerSocket silent = listener.Accept(2s);
+  const std::vector<std::uint8_t> bytes(std::size_t{64} << 20, 'x');
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(EndMessage(socket.SendAll(bytes.data(), bytes.size(), 300ms)),
+            u"Socket Error # 10060\r\nConnection timed out.");
+  const auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(took, 290ms);
+  EXPECT_LT(took, 5s);
 }
 
 TEST(FetchFailure, AFailedReadClosesTheConnection) {
