@@ -130,6 +130,8 @@ struct Ending {
   std::u16string message;  // the ending's own message
 };
 
+platform::SocketEnd Failed(int code) { return {platform::SocketEnd::kFailed, code}; }
+
 class ConnectionEnd : public ::testing::TestWithParam<std::tuple<CutPoint, Ending>> {};
 
 TEST_P(ConnectionEnd, GivesWhatItsPointSays) {
@@ -181,21 +183,13 @@ INSTANTIATE_TEST_SUITE_P(
              kOwnMessage}}),
         ::testing::ValuesIn(std::vector<Ending>{
             {"Close", {platform::SocketEnd::kClosed}, &CutPoint::onClose, u""},
-            {"Abort",
-             {platform::SocketEnd::kFailed, 10053},
-             &CutPoint::onReset,
+            {"Abort", Failed(10053), &CutPoint::onReset,
              u"Socket Error # 10053\r\nSoftware caused connection abort."},
-            {"Reset",
-             {platform::SocketEnd::kFailed, 10054},
-             &CutPoint::onReset,
+            {"Reset", Failed(10054), &CutPoint::onReset,
              u"Socket Error # 10054\r\nConnection reset by peer."},
-            {"Shutdown",
-             {platform::SocketEnd::kFailed, 10058},
-             &CutPoint::onReset,
+            {"Shutdown", Failed(10058), &CutPoint::onReset,
              u"Socket Error # 10058\r\nCannot send or receive after socket is closed."},
-            {"SocketError",
-             {platform::SocketEnd::kFailed, 10060},
-             nullptr,
+            {"SocketError", Failed(10060), nullptr,
              u"Socket Error # 10060\r\nConnection timed out."},
             {"ReadTimedOut", {platform::SocketEnd::kTimedOut}, nullptr, u"Read timed out."}})),
     [](const auto& info) {
