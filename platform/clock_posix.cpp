@@ -31,8 +31,6 @@ struct IconvTraits {
 };
 using UniqueIconv = UniqueHandle<IconvTraits>;
 
-constexpr std::size_t kMaxFormattedBytes = 4096;
-
 // The time category alone, as the environment names it (the C library's own order: LC_ALL,
 // then LC_TIME, then LANG); its data names the code set of its own texts, so the character
 // category need not be loaded. A locale the system does not know gives the C one.
@@ -100,16 +98,11 @@ class SystemClockPosix final : public Clock {
   std::u16string Format(const char* conversion, const LocalDateTime& time) const {
     if (!locale_.Valid()) return {};
     const tm fields = ToTm(time);
-    // strftime gives 0 both for an empty text and for a buffer that is too small.
-    for (std::size_t size = 64; size <= kMaxFormattedBytes; size *= 2) {
-      std::string bytes(size, '\0');
-      const std::size_t length = strftime_l(bytes.data(), size, conversion, &fields, locale_.Get());
-      if (length > 0) {
-        bytes.resize(length);
-        return Decode(bytes, nl_langinfo_l(_NL_TIME_CODESET, locale_.Get()));
-      }
-    }
-    return {};
+    // Far longer than any locale's date or time; strftime gives 0 for an empty text and for a
+    // longer one alike.
+    char bytes[256];
+    const std::size_t length = strftime_l(bytes, sizeof bytes, conversion, &fields, locale_.Get());
+    return Decode(std::string(bytes, length), nl_langinfo_l(_NL_TIME_CODESET, locale_.Get()));
   }
 
   UniqueLocale locale_;
