@@ -78,10 +78,10 @@ class Run:
 
     def points(self, phase_only, names=None):
         """The calls of an unbroken run as (name, n), its nth call of that name; the file phase
-        begins where the program reads its own path."""
+        begins where the program opens the file's folder for its lock."""
         self.reset()
         self.start(trace=self.folder.parent / 'trace')
-        calls = [(m[1], '"/proc/self/exe"' in m[2]) for m in (re.match(r'(?:\d+ +)?(\w+)\((.*)', line)
+        calls = [(m[1], 'O_DIRECTORY' in m[2]) for m in (re.match(r'(?:\d+ +)?(\w+)\((.*)', line)
                  for line in (self.folder.parent / 'trace').read_text().splitlines()) if m]
         first = [marker for _, marker in calls].index(True) if phase_only else 0
         seen, points = {}, []
