@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "core/text.h"
 #include "retrieval/field_extraction.h"
 #include "retrieval/page_lines.h"
-#include "core/text.h"
 #include "tools/forecast_page/forecast_page.h"
 
 namespace qelo {

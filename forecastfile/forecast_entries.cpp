@@ -32,12 +32,14 @@ void WriteForecast(ForecastFile& file, const std::u16string& updateTime, const s
                    const Forecast& forecast) {
   const auto& [today, tomorrow, dayAfter] = forecast;
   // In the order of kForecastKeys.
+  // clang-format off
   const std::u16string_view values[] = {
-      updateTime,          kThanksText,        kVersionText,     kLatestVersionAddress,
-      today.heading,       city,               today.weather,    today.temperatures,
-      today.wind,          tomorrow.heading,   tomorrow.weather, tomorrow.temperatures,
-      tomorrow.wind,       dayAfter.heading,   dayAfter.weather, dayAfter.temperatures,
+      updateTime,      kThanksText,      kVersionText,     kLatestVersionAddress,
+      today.heading,   city,             today.weather,    today.temperatures,
+      today.wind,      tomorrow.heading, tomorrow.weather, tomorrow.temperatures,
+      tomorrow.wind,   dayAfter.heading, dayAfter.weather, dayAfter.temperatures,
       dayAfter.wind};
+  // clang-format on
   static_assert(std::size(values) == kForecastKeys.size());
   for (std::size_t i = 0; i < kForecastKeys.size(); ++i) {
     file.WriteString(kForecastSection, std::u16string(kForecastKeys[i]), std::u16string(values[i]));

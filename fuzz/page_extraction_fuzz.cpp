@@ -135,10 +135,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const std::u16string city = (mode & 8) ? u"福州" : u"";
   const auto [today, tomorrow, dayAfter] = qelo::ExtractForecast(store);
-  const std::u16string values[] = {
-      today.heading,    city,         today.weather,    today.temperatures,    today.wind,
-      tomorrow.heading, tomorrow.weather, tomorrow.temperatures, tomorrow.wind,
-      dayAfter.heading, dayAfter.weather, dayAfter.temperatures, dayAfter.wind};
+  const std::u16string values[] = {today.heading,    city,
+                                   today.weather,    today.temperatures,
+                                   today.wind,       tomorrow.heading,
+                                   tomorrow.weather, tomorrow.temperatures,
+                                   tomorrow.wind,    dayAfter.heading,
+                                   dayAfter.weather, dayAfter.temperatures,
+                                   dayAfter.wind};
 
   Reference reference{expected};
   reference.Run(city);

@@ -6,8 +6,8 @@
 #include <thread>
 
 #include "core/text.h"
-#include "platform/file_lock.h"
 #include "platform/descriptor_posix.h"
+#include "platform/file_lock.h"
 
 namespace qelo::platform {
 
@@ -16,7 +16,8 @@ void FileLockTraits::Close(Handle folder) noexcept { ::close(folder); }
 
 FileLock TakeFileLock(const std::u16string& path, std::chrono::milliseconds limit) {
   const std::string folder = FolderOf(ToUtf8(path));
-  FileLock lock(Retried([&] { return ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
+  FileLock lock(
+      Retried([&] { return ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
   // A writer holds the lock for milliseconds: polling finds it free soon after, and, unlike a
   // blocking flock, keeps to the limit without a timer signal.
   const auto deadline = std::chrono::steady_clock::now() + limit;

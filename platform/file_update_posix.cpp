@@ -6,8 +6,8 @@
 #include <unistd.h>
 
 #include "core/text.h"
-#include "platform/end_signals_posix.h"
 #include "platform/descriptor_posix.h"
+#include "platform/end_signals_posix.h"
 
 namespace qelo::platform {
 namespace {
@@ -51,8 +51,8 @@ bool ReadAll(int fd, std::string& bytes) {
 bool WrittenFromStart(int fd, std::string_view bytes, int flags) {
   for (std::size_t done = 0; done < bytes.size();) {
     iovec piece{const_cast<char*>(bytes.data() + done), bytes.size() - done};
-    const ssize_t count = Retried(
-        [&] { return ::pwritev2(fd, &piece, 1, static_cast<off_t>(done), flags); });
+    const ssize_t count =
+        Retried([&] { return ::pwritev2(fd, &piece, 1, static_cast<off_t>(done), flags); });
     if (count <= 0) return false;
     done += static_cast<std::size_t>(count);
   }
@@ -83,10 +83,12 @@ Outcome Replace(const FileSnapshot& old, std::string_view bytes) {
   };
   const EndSignalsHeld held;
   UniqueFd file(Retried(create));
-  if (!file.Valid() && errno == EEXIST && Retried([&] { return ::unlink(temporary.c_str()); }) == 0) {
+  if (!file.Valid() && errno == EEXIST &&
+      Retried([&] { return ::unlink(temporary.c_str()); }) == 0) {
     file.Reset(Retried(create));
   }
-  if (!file.Valid()) return old.file.Valid() && Refused(errno) ? Outcome::kInPlace : Outcome::kFailed;
+  if (!file.Valid())
+    return old.file.Valid() && Refused(errno) ? Outcome::kInPlace : Outcome::kFailed;
   Outcome outcome = Outcome::kFailed;
   if (old.file.Valid() && !TookOverAttributes(file.Get(), old.status)) {
     if (Refused(errno)) outcome = Outcome::kInPlace;

@@ -10,8 +10,8 @@
 namespace qelo::platform {
 namespace {
 
-// std::time() may read a coarse clock that lags the fine one the system clock reads by up to a tick,
-// so the bounds come from the fine clock and are a second wider on each side.
+// std::time() may read a coarse clock that lags the fine one the system clock reads by up to a
+// tick, so the bounds come from the fine clock and are a second wider on each side.
 TEST(SystemClockTest, ReadsTheLocalClockToTheMillisecond) {
   using std::chrono::system_clock;
   const std::time_t before = system_clock::to_time_t(system_clock::now()) - 1;

@@ -181,9 +181,9 @@ TEST_F(FileUpdateTest, OddFilesGetSoundAnswers) {
     const bool small = S_ISREG(before.st_mode) && before.st_size < (1 << 20);
     const std::string bytes = small ? ReadBytes(path) : "";
     const auto start = std::chrono::steady_clock::now();
-    const bool written =
-        c.writer == 0 ? Put(path, "b=2\n")
-                      : AsUser(c.writer, kOwn, c.groups, [&] { return Put(path, "b=2\n"); });
+    const bool written = c.writer == 0
+                             ? Put(path, "b=2\n")
+                             : AsUser(c.writer, kOwn, c.groups, [&] { return Put(path, "b=2\n"); });
     EXPECT_EQ(written, c.answer != Case::kRefused) << c.name;
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1)) << c.name;
     const struct stat after = Status(path);

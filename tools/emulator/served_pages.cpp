@@ -60,9 +60,9 @@ std::vector<std::string> ExpectedForecastLines(Mode mode, const std::string& cit
   }
   const auto& [day, tomorrow, dayAfter] = PageOf(mode, cityCode, today).expected;
   const std::u16string values16[] = {
-      day.heading,      FromUtf8(cityName),    day.weather,           day.temperatures,
-      day.wind,         tomorrow.heading,      tomorrow.weather,      tomorrow.temperatures,
-      tomorrow.wind,    dayAfter.heading,      dayAfter.weather,      dayAfter.temperatures,
+      day.heading,   FromUtf8(cityName), day.weather,      day.temperatures,
+      day.wind,      tomorrow.heading,   tomorrow.weather, tomorrow.temperatures,
+      tomorrow.wind, dayAfter.heading,   dayAfter.weather, dayAfter.temperatures,
       dayAfter.wind};
   std::vector<std::string> values = {kUpdateTimePlaceholder, "感谢你使用qelo天气预报插件", "1.0",
                                      ToUtf8(kLatestVersionAddress)};

@@ -58,8 +58,7 @@ const std::vector<City>& Cities() {
   static const std::vector<City> cities = [] {
     std::vector<City> all;
     for (int i = 1; i <= UnitChinaWeather::CityCount; ++i) {
-      all.push_back(
-          {ToUtf8(UnitChinaWeather::CityCode(i)), ToUtf8(UnitChinaWeather::CityName(i))});
+      all.push_back({ToUtf8(UnitChinaWeather::CityCode(i)), ToUtf8(UnitChinaWeather::CityName(i))});
     }
     return all;
   }();

@@ -11,7 +11,6 @@
 #include "core/text.h"
 #include "retrieval/field_extraction.h"
 #include "retrieval/page_lines.h"
-#include "core/text.h"
 
 namespace qelo {
 namespace {
@@ -97,8 +96,10 @@ TEST(ForecastPageTest, HeadingsCarryTheDateAndTheTwoDaysAfter) {
       EXPECT_EQ(page.html, MakeForecastPage(code, c.today).html) << code;
     }
   }
-  EXPECT_EQ(MakeVariantPage("doubled-marker", {2027, 1, 1}).expected.today.heading, u"31日（今天）");
-  EXPECT_EQ(MakeVariantPage("no-today-marker", {2027, 1, 1}).expected.tomorrow.heading, u"2日（明天）");
+  EXPECT_EQ(MakeVariantPage("doubled-marker", {2027, 1, 1}).expected.today.heading,
+            u"31日（今天）");
+  EXPECT_EQ(MakeVariantPage("no-today-marker", {2027, 1, 1}).expected.tomorrow.heading,
+            u"2日（明天）");
 }
 
 TEST(ForecastPageTest, PageDatesAreReadAsYearMonthDay) {
