@@ -7,14 +7,6 @@
 #include "platform/process.h"
 
 namespace qelo {
-namespace {
-
-bool IsMidnight(const platform::LocalDateTime& time) {
-  return time.hour == 0 && time.minute == 0 && time.second == 0 && time.millisecond == 0;
-}
-
-}  // namespace
-
 std::u16string ForecastFilePath(const std::u16string& executablePath) {
   const std::size_t last = executablePath.rfind(platform::kPathSeparator);
   const std::u16string directory =
@@ -24,7 +16,9 @@ std::u16string ForecastFilePath(const std::u16string& executablePath) {
 
 std::u16string FormatUpdateTime(const platform::LocalDateTime& time, const platform::Clock& clock) {
   std::u16string text = clock.ShortDate(time);
-  if (!IsMidnight(time)) text += u' ' + clock.LongTime(time);
+  const bool midnight =
+      time.hour == 0 && time.minute == 0 && time.second == 0 && time.millisecond == 0;
+  if (!midnight) text += u' ' + clock.LongTime(time);
   return text;
 }
 

@@ -2,7 +2,6 @@
 // The core's UTF-16 text as the wide strings of the Win32 API: on Windows wchar_t is a UTF-16
 // code unit, so both views share the same storage and no conversion takes place.
 
-#include <cstddef>
 #include <string>
 
 namespace qelo::platform {
@@ -18,10 +17,6 @@ inline wchar_t* WideBuffer(std::u16string& text) { return reinterpret_cast<wchar
 // A NUL-terminated wide string of the system as UTF-16 text.
 inline std::u16string FromWide(const wchar_t* text) {
   return std::u16string(reinterpret_cast<const char16_t*>(text));
-}
-// The first `length` code units of a wide buffer as UTF-16 text.
-inline std::u16string FromWide(const wchar_t* text, std::size_t length) {
-  return std::u16string(reinterpret_cast<const char16_t*>(text), length);
 }
 
 }  // namespace qelo::platform

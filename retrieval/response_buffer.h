@@ -26,7 +26,6 @@ class ResponseBuffer {
   void Append(const std::uint8_t* bytes, std::size_t count, std::uint64_t announced = 0);
   void Clear();
   const std::vector<std::uint8_t>& Bytes() const { return bytes_; }
-  std::uint32_t CodePage() const { return codePage_; }
   // All bytes decoded strictly as UTF-8; the empty text when they are not well-formed. Never fails.
   std::u16string Text() const;
 

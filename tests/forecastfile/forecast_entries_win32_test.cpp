@@ -22,7 +22,8 @@ std::u16string SystemText(const SYSTEMTIME& time, bool date) {
       date ? GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &time, nullptr, buffer, 128,
                              nullptr)
            : GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &time, nullptr, buffer, 128);
-  return length > 1 ? platform::FromWide(buffer, length - 1) : std::u16string();
+  return length > 1 ? std::u16string(reinterpret_cast<const char16_t*>(buffer), length - 1)
+                    : std::u16string();
 }
 
 TEST(UpdateTimeWindowsTest, MatchesTheSystemsShortDateAndLongTime) {

@@ -15,7 +15,7 @@ inline std::u16string ReadProfileString(const std::u16string& section, const std
   wchar_t buffer[1024] = {};
   const DWORD length = GetPrivateProfileStringW(platform::Wide(section), platform::Wide(key),
                                                 L"(absent)", buffer, 1024, platform::Wide(path));
-  return platform::FromWide(buffer, length);
+  return std::u16string(reinterpret_cast<const char16_t*>(buffer), length);
 }
 
 inline std::string Utf16File(const std::u16string& text) {
