@@ -7,6 +7,7 @@
 #include "platform/process.h"
 
 namespace qelo {
+
 std::u16string ForecastFilePath(const std::u16string& executablePath) {
   const std::size_t last = executablePath.rfind(platform::kPathSeparator);
   const std::u16string directory =

@@ -4,6 +4,7 @@
 #include "forecastfile/ini_writer.h"
 
 namespace qelo {
+
 void IniWriter::WriteString(const std::u16string& section, const std::u16string& key,
                             const std::u16string& value) {
   if (!lock_.Valid()) {

@@ -3,6 +3,7 @@
 #include "platform/private_profile_win32.h"
 
 namespace qelo {
+
 void IniWriter::WriteString(const std::u16string& section, const std::u16string& key,
                             const std::u16string& value) {
   if (!lock_.Valid()) lock_ = platform::TakeFileLock(path_, kLockWait);

@@ -35,11 +35,6 @@ std::u16string Cut(std::u16string_view text, std::u16string_view start, std::u16
   return std::u16string(text.substr(first - 1, q - first));
 }
 
-// A line index may lie past every line; such a line reads as empty.
-std::u16string_view LineAt(const PageLines& lines, std::size_t index) {
-  return index < lines.Count() ? lines.View(index) : std::u16string_view();
-}
-
 // Where the latest line search stopped: the line found, or else the larger of where it started
 // and the line count. LineCursor never decreases.
 struct LineIndexes {
@@ -70,11 +65,11 @@ std::u16string Temperatures(std::u16string_view firstLine, std::u16string_view s
 DayForecast Today(const PageLines& lines, LineIndexes& at) {
   if (const auto t = FindLine(lines, kTodayBlock, 0, at)) at.LineCursor = *t + 2;
   DayForecast day;
-  day.heading = Cut(LineAt(lines, at.LineCursor), kTodayHeadingStart, kTodayHeadingEnd);
-  day.weather = Cut(LineAt(lines, at.LineCursor += 3), kWeatherStart, kWeatherEnd);
-  const std::u16string_view first = LineAt(lines, at.LineCursor += 2);
-  day.temperatures = Temperatures(first, LineAt(lines, at.LineCursor += 14));
-  day.wind = Wind(LineAt(lines, at.SearchIndex + 9));
+  day.heading = Cut(lines.View(at.LineCursor), kTodayHeadingStart, kTodayHeadingEnd);
+  day.weather = Cut(lines.View(at.LineCursor += 3), kWeatherStart, kWeatherEnd);
+  const std::u16string_view first = lines.View(at.LineCursor += 2);
+  day.temperatures = Temperatures(first, lines.View(at.LineCursor += 14));
+  day.wind = Wind(lines.View(at.SearchIndex + 9));
   return day;
 }
 
@@ -93,11 +88,11 @@ DayForecast Later(const PageLines& lines, const LaterBlock& block, LineIndexes& 
     at.LineCursor = *anchor + block.anchorOffset;
   }
   DayForecast day;
-  day.heading = Cut(LineAt(lines, at.LineCursor), kHeadingStart, kHeadingEnd);
-  day.weather = Cut(LineAt(lines, at.LineCursor + 5), kWeatherStart, kWeatherEnd);
-  const std::u16string_view first = LineAt(lines, at.LineCursor += 7);
-  day.temperatures = Temperatures(first, LineAt(lines, at.LineCursor += 12));
-  day.wind = Wind(LineAt(lines, at.SearchIndex + block.windOffset));
+  day.heading = Cut(lines.View(at.LineCursor), kHeadingStart, kHeadingEnd);
+  day.weather = Cut(lines.View(at.LineCursor + 5), kWeatherStart, kWeatherEnd);
+  const std::u16string_view first = lines.View(at.LineCursor += 7);
+  day.temperatures = Temperatures(first, lines.View(at.LineCursor += 12));
+  day.wind = Wind(lines.View(at.SearchIndex + block.windOffset));
   return day;
 }
 

@@ -32,11 +32,11 @@ void PageLines::SetPageText(std::u16string text) {
 }
 
 std::u16string PageLines::GetLine(std::int32_t index) const {
-  if (index < 0 || static_cast<std::size_t>(index) >= lines_.size()) return {};
-  return std::u16string(View(static_cast<std::size_t>(index)));
+  return index < 0 ? std::u16string() : std::u16string(View(static_cast<std::size_t>(index)));
 }
 
 std::u16string_view PageLines::View(std::size_t index) const {
+  if (index >= lines_.size()) return {};
   const Line line = lines_[index];
   return std::u16string_view(text_).substr(
       line.begin, std::min<std::size_t>(line.end - line.begin, kMaxLineReadLength));

@@ -22,8 +22,7 @@ class PageLines {
   // Line `index` cut to its first 4096 code units; empty at or past the end and for a negative
   // index.
   std::u16string GetLine(std::int32_t index) const;
-  // The same for the extraction's plain sizes: line `index` < Count(), valid until the next
-  // SetPageText.
+  // The same for the extraction's plain sizes, valid until the next SetPageText.
   std::size_t Count() const { return lines_.size(); }
   std::u16string_view View(std::size_t index) const;
 

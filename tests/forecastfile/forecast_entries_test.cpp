@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "core/text.h"
 #include "tests/support/case_name.h"
-#include "tests/support/recording_forecast_file.h"
 #include "tests/support/text_cases.h"
 
 namespace qelo {
@@ -72,30 +72,41 @@ TEST(ForecastFilePathTest, KeepsTheDirectoryWithItsSeparator) {
   test::ExpectEachText(cases, ForecastFilePath);
 }
 
+// Keeps each write as "[section] key=value".
+class RecordingFile final : public ForecastFile {
+ public:
+  void WriteString(const std::u16string& section, const std::u16string& key,
+                   const std::u16string& value) override {
+    writes.push_back(ToUtf8(u"[" + section + u"] " + key + u"=" + value));
+  }
+  void Close() override {}
+  std::vector<std::string> writes;
+};
+
 TEST(WriteForecastTest, WritesTheSeventeenKeysInOrder) {
-  test::RecordingForecastFile file;
+  RecordingFile file;
   const Forecast forecast{{u"16日（今天）", u"多云转阵雨", u"29°C~22°C", u"微风"},
                           {u"17日（明天）", u"阵雨", u"27°C~21°C", u"东北风3-4级"},
                           {u"18日（后天）", u"", u"°C~°C", u""}};
   WriteForecast(file, u"2014/9/16 8:05:09", u"福州", forecast);
-  const std::vector<test::RecordedWrite> expected = {
-      {u"qelo", u"更新时间", u"2014/9/16 8:05:09"},
-      {u"qelo", u"感谢", u"感谢你使用qelo天气预报插件"},
-      {u"qelo", u"ver", u"1.0"},
-      {u"qelo", u"获取最新版", u"http://qeloweather.example"},
-      {u"qelo", u"今天", u"16日（今天）"},
-      {u"qelo", u"城市", u"福州"},
-      {u"qelo", u"今天情况", u"多云转阵雨"},
-      {u"qelo", u"今天度数", u"29°C~22°C"},
-      {u"qelo", u"今天风力", u"微风"},
-      {u"qelo", u"明天", u"17日（明天）"},
-      {u"qelo", u"明天情况", u"阵雨"},
-      {u"qelo", u"明天度数", u"27°C~21°C"},
-      {u"qelo", u"明天风力", u"东北风3-4级"},
-      {u"qelo", u"后天", u"18日（后天）"},
-      {u"qelo", u"后天情况", u""},
-      {u"qelo", u"后天度数", u"°C~°C"},
-      {u"qelo", u"后天风力", u""},
+  const std::vector<std::string> expected = {
+      "[qelo] 更新时间=2014/9/16 8:05:09",
+      "[qelo] 感谢=感谢你使用qelo天气预报插件",
+      "[qelo] ver=1.0",
+      "[qelo] 获取最新版=http://qeloweather.example",
+      "[qelo] 今天=16日（今天）",
+      "[qelo] 城市=福州",
+      "[qelo] 今天情况=多云转阵雨",
+      "[qelo] 今天度数=29°C~22°C",
+      "[qelo] 今天风力=微风",
+      "[qelo] 明天=17日（明天）",
+      "[qelo] 明天情况=阵雨",
+      "[qelo] 明天度数=27°C~21°C",
+      "[qelo] 明天风力=东北风3-4级",
+      "[qelo] 后天=18日（后天）",
+      "[qelo] 后天情况=",
+      "[qelo] 后天度数=°C~°C",
+      "[qelo] 后天风力=",
   };
   EXPECT_EQ(file.writes, expected);
 }
