@@ -5,6 +5,11 @@
  * fdatasync, rename over the file, fsync of the folder. Static, no locale, no checks beyond the
  * calls' results.
  *
+ * Built with FLOOR_WITH_LIBRARY_SERVICES (durable_floor_services), the same work through the C
+ * library's services that a shipped program cannot do without: linked dynamically, the host
+ * looked up by getaddrinfo, and the text stamped with the local time in the locale's date and
+ * time formats.
+ *
  *   durable_floor URL FILE      e.g. http://www.weather.com.cn/weather/101230101.shtml x.ini
  *   durable_floor               nothing: the start of a static program alone
  */
@@ -18,9 +23,38 @@
 #include <strings.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#ifdef FLOOR_WITH_LIBRARY_SERVICES
+#include <locale.h>
+#include <netdb.h>
+#include <time.h>
+#endif
 
 static char page[16 << 20];
 
+#ifdef FLOOR_WITH_LIBRARY_SERVICES
+/* 1 with NAME's first IPv4 address put in ADDRESS, 0 when the resolver finds none. */
+static int LookUp(const char* name, struct in_addr* address) {
+  const struct addrinfo hints = {.ai_family = AF_INET, .ai_socktype = SOCK_STREAM};
+  struct addrinfo* found;
+  if (getaddrinfo(name, NULL, &hints, &found) != 0) return 0;
+  *address = ((const struct sockaddr_in*)found->ai_addr)->sin_addr;
+  freeaddrinfo(found);
+  return 1;
+}
+
+/* The local time in the locale's date and time formats, as `date +'%x %X'` prints it. */
+static const char* Stamp(void) {
+  static char stamp[256];
+  locale_t time_locale = newlocale(LC_TIME_MASK, "", (locale_t)0);
+  if (!time_locale) time_locale = newlocale(LC_TIME_MASK, "C", (locale_t)0);
+  const time_t now = time(NULL);
+  struct tm local;
+  localtime_r(&now, &local);
+  strftime_l(stamp, sizeof stamp, "%x %X", &local, time_locale);
+  freelocale(time_locale);
+  return stamp;
+}
+#else
 /* 1 with NAME's first IPv4 address in the hosts file put in ADDRESS, 0 when it has none. */
 static int LookUp(const char* name, struct in_addr* address) {
   static char hosts[1 << 16];
@@ -43,6 +77,9 @@ static int LookUp(const char* name, struct in_addr* address) {
   }
   return 0;
 }
+
+static const char* Stamp(void) { return "none"; }
+#endif
 
 /* The body's size, its bytes at BODY; -1 on any failure. */
 static long Fetch(const char* host, const char* target, const char** body) {
@@ -105,7 +142,7 @@ int main(int argc, char** argv) {
   long lines = 0;
   for (long i = 0; i < size; ++i) lines += body[i] == '\n';
   char text[1024];
-  int length = snprintf(text, sizeof text, "[qelo]\nlines=%ld\n", lines);
+  int length = snprintf(text, sizeof text, "[qelo]\nlines=%ld\nstamp=%s\n", lines, Stamp());
   for (int key = 1; key < 17; ++key) {
     length += snprintf(text + length, sizeof text - (size_t)length,
                        "key%02d=the value of key %02d, one line\n", key, key);

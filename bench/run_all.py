@@ -126,6 +126,8 @@ def whole_run_rows(count):
           "<= %.3f ms" % (1.2 * float(floor)) if floor else "<= 1.2 x floor",
           lambda f: floor is not None and float(f) <= 1.2 * float(floor) + 0.0005)
     for label, what in (("floor, the same durable work in C", "the floor (median)"),
+                        ("floor through the C library's services",
+                         "the floor through the C library's services (median)"),
                         ("curl, fetch of the page alone", "curl's fetch of the page (median)"),
                         ("qeloweather, whole run, file on tmpfs", "whole run, file on tmpfs (median)"),
                         ("start: qeloweather, no city", "start of the program, no city (median)"),

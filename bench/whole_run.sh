@@ -7,11 +7,13 @@
 #   the floor, bench/durable_floor.c: the least work for the same durable result in a static C
 #   program (the hosts file read, one GET, every byte of the page looked at once, one commit of
 #   its file on the same disk);
+#   the same floor through the C library's services a shipped program keeps (durable_floor_services:
+#   linked dynamically, getaddrinfo, the locale's time formats);
 #   three starts alone: /bin/true, the floor without arguments and the program without a city
 #   (it reads its time format and ends);
 #   with QELO_BENCH_BEFORE, another program (e.g. one built from an older commit) the same way.
 # Prints the min and median of each and the whole run's median against the floor's (the goal:
-# at most 1.2) and curl's; then, for one run each, the system calls (strace -f -c), page faults
+# at most 1.2), the services floor's and curl's; then, for one run each, the system calls (strace -f -c), page faults
 # and max RSS (/usr/bin/time -v), instructions (valgrind callgrind) and the program's peak heap
 # (massif).
 #
@@ -25,16 +27,18 @@ source tests/e2e/e2e_lib.sh
 # Inside the namespace: the alternating runs, then one run of each under the tools.
 inside() {
   local work=$1 runs=$2 city=$3 url=$4
-  local program=$work/qeloweather floor=$work/durable_floor
-  mkdir -p "$work/ram" "$work/floor"
+  local program=$work/qeloweather floor=$work/durable_floor services=$work/durable_floor_services
+  mkdir -p "$work/ram" "$work/floor" "$work/services"
   mount -t tmpfs tmpfs "$work/ram"
   cp "$program" "$work/ram/"
   curl -s -o /dev/null -w '%{size_download}\n' "$url" >"$work/page-bytes"
   local runs_of=("$program" "$city" ";" "$work/ram/qeloweather" "$city" ";" curl -s -o /dev/null "$url"
-    ";" "$floor" "$url" "$work/floor/qeloweather.ini" ";" /bin/true ";" "$floor" ";" "$program")
+    ";" "$floor" "$url" "$work/floor/qeloweather.ini" ";" /bin/true ";" "$floor" ";" "$program"
+    ";" "$services" "$url" "$work/services/qeloweather.ini")
   printf '%s\n' "qeloweather, whole run, file on disk" "qeloweather, whole run, file on tmpfs" \
     "curl, fetch of the page alone" "floor, the same durable work in C" "start: /bin/true" \
-    "start: the floor (static C)" "start: qeloweather, no city" >"$work/labels"
+    "start: the floor (static C)" "start: qeloweather, no city" \
+    "floor through the C library's services" >"$work/labels"
   if [ -x "$work/before/qeloweather" ]; then
     runs_of+=(";" "$work/before/qeloweather" "$city" ";" "$work/before/qeloweather")
     printf '%s\n' "before: whole run, file on disk" "before: start, no city" >>"$work/labels"
@@ -44,6 +48,7 @@ inside() {
   umount "$work/ram"
   [ "$(grep -c = "$work/qeloweather.ini")" = 17 ] || fail "the program did not write the 17 keys"
   grep -q '^lines=' "$work/floor/qeloweather.ini" || fail "the floor wrote no file"
+  grep -q '^lines=' "$work/services/qeloweather.ini" || fail "the services floor wrote no file"
   strace -f -c -o "$work/strace-program.txt" "$program" "$city"
   strace -f -c -o "$work/strace-floor.txt" "$floor" "$url" "$work/floor/qeloweather.ini"
   valgrind --tool=callgrind --callgrind-out-file="$work/callgrind.out" "$program" "$city" 2>"$work/callgrind.log"
@@ -66,7 +71,8 @@ build="${QELO_BENCH_BUILD:-build/bench}"
 jobs="${QELO_JOBS:-2}"
 
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" -j"$jobs" --target qeloweather forecast_emulator durable_floor alternate_runs >/dev/null
+cmake --build "$build" -j"$jobs" --target qeloweather forecast_emulator durable_floor \
+  durable_floor_services alternate_runs >/dev/null
 for tool in curl strace valgrind /usr/bin/time; do
   command -v "$tool" >/dev/null || fail "whole_run: $tool is needed"
 done
@@ -77,7 +83,7 @@ if [ -n "${QELO_BENCH_BEFORE:-}" ]; then
   mkdir -p "$work/before"
   cp "$QELO_BENCH_BEFORE" "$work/before/qeloweather"
 fi
-cp "$build/bench/durable_floor" "$build/bench/alternate_runs" "$work/"
+cp "$build/bench/durable_floor" "$build/bench/durable_floor_services" "$build/bench/alternate_runs" "$work/"
 code=$(city_code "$city")
 [ -n "$code" ] || fail "whole_run: '$city' is not in the city table"
 url="http://www.weather.com.cn/weather/$code.shtml"
@@ -95,10 +101,11 @@ while IFS= read -r label; do
   awk -v c="$column" '{ print $c }' "$work/times" | sort -n | awk -v label="$label" -v m="$(median_of "$column")" '
     NR == 1 { min = $1 } END { printf "%-38s min %8.3f ms   median %8.3f ms   (%d runs)\n", label, min / 1000, m / 1000, NR }'
 done <"$work/labels"
-awk -v p="$(median_of 1)" -v f="$(median_of 4)" -v c="$(median_of 3)" \
-  'BEGIN { printf "whole run / floor %.3f (goal at most 1.2), whole run / curl %.3f (medians)\n", p / f, p / c }'
+awk -v p="$(median_of 1)" -v f="$(median_of 4)" -v s="$(median_of 8)" -v c="$(median_of 3)" \
+  'BEGIN { printf "whole run / floor %.3f (goal at most 1.2), / services floor %.3f, / curl %.3f (medians)\n",
+    p / f, p / s, p / c }'
 if [ -d "$work/before" ]; then
-  awk -v p="$(median_of 8)" -v f="$(median_of 4)" 'BEGIN { printf "before: whole run / floor %.3f\n", p / f }'
+  awk -v p="$(median_of 9)" -v f="$(median_of 4)" 'BEGIN { printf "before: whole run / floor %.3f\n", p / f }'
 fi
 
 calls() { awk '$NF == "total" { print $4 }' "$1"; }
