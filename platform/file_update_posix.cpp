@@ -77,16 +77,12 @@ enum class Outcome { kDone, kFailed, kInPlace };
 Outcome Replace(const FileSnapshot& old, std::string_view bytes) {
   const std::size_t name = old.path.rfind('/') + 1;
   const std::string temporary = old.path.substr(0, name) + "." + old.path.substr(name) + ".new";
-  const auto create = [&] {
+  const EndSignalsHeld held;
+  Retried([&] { return ::unlink(temporary.c_str()); });  // one that a killed run left
+  const UniqueFd file(Retried([&] {
     return ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
                   old.file.Valid() ? old.status.st_mode & 07777 : 0666);
-  };
-  const EndSignalsHeld held;
-  UniqueFd file(Retried(create));
-  if (!file.Valid() && errno == EEXIST &&
-      Retried([&] { return ::unlink(temporary.c_str()); }) == 0) {
-    file.Reset(Retried(create));
-  }
+  }));
   if (!file.Valid())
     return old.file.Valid() && Refused(errno) ? Outcome::kInPlace : Outcome::kFailed;
   Outcome outcome = Outcome::kFailed;
