@@ -54,10 +54,6 @@ std::optional<std::u16string> Decode(std::string_view bytes, bool escape) {
   std::u16string out(bytes.size(), u'\0');
   std::size_t n = 0;
   for (std::size_t i = 0; i < bytes.size();) {
-    if (static_cast<unsigned char>(bytes[i]) < 0x80) {  // most of a page: its markup
-      out[n++] = static_cast<char16_t>(bytes[i++]);
-      continue;
-    }
     const Sequence sequence = SequenceAt(bytes, i);
     if (sequence.length > 0) {
       n = PutUtf16(out, n, sequence.codePoint);

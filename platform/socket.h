@@ -70,8 +70,8 @@ struct Ipv4Address {
   std::uint8_t bytes[4] = {};
 };
 
-// The first IPv4 stream address that the system resolver gives for `host`; 11001 for a name
-// that does not exist.
+// The first IPv4 stream address that the system resolver gives for `host`, a name without a NUL;
+// 11001 for a name that does not exist.
 SocketEnd LookUpIpv4(const std::u16string& host, Ipv4Address& address);
 
 // A socket owned: its send side is shut down before it is closed, so that the peer sees an

@@ -59,8 +59,6 @@ SocketLibrary::~SocketLibrary() {
 }
 
 SocketEnd LookUpIpv4(const std::u16string& host, Ipv4Address& address) {
-  // A name with a NUL inside would be cut short by the C interface and look up another host.
-  if (host.find(u'\0') != std::u16string::npos) return {SocketEnd::kFailed, kWsaHostNotFound};
   const std::u16string name = ToAsciiHost(host);
   ADDRINFOW hints{};
   hints.ai_family = AF_INET;

@@ -81,11 +81,16 @@ void ThrowIfEnded(const platform::SocketEnd& end) {
 }
 
 // "LOCALHOST" in any case is 127.0.0.1 and a dotted quad is taken as it stands, without asking
-// the resolver; any other name goes to the system resolver.
+// the resolver; any other name goes to the system resolver. A name with a NUL inside is not
+// found: the resolver's C interface would cut it short and look up another host.
 platform::Ipv4Address ResolveHost(const std::u16string& host) {
   platform::Ipv4Address address;
   if (EqualsIgnoringAsciiCase(host, u"localhost")) return platform::Ipv4Address{{127, 0, 0, 1}};
-  if (!ParseDottedQuad(host, address)) ThrowIfEnded(platform::LookUpIpv4(host, address));
+  if (ParseDottedQuad(host, address)) return address;
+  if (host.find(u'\0') != std::u16string::npos) {
+    ThrowEnd({platform::SocketEnd::kFailed, platform::kWsaHostNotFound});
+  }
+  ThrowIfEnded(platform::LookUpIpv4(host, address));
   return address;
 }
 

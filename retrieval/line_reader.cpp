@@ -18,7 +18,6 @@ struct SocketErrorText {
   std::u16string_view text;
 };
 
-// Sorted by code.
 constexpr SocketErrorText kSocketErrorTexts[] = {
     {10004, u"Interrupted system call."},
     {10009, u"Bad file number."},
@@ -62,11 +61,8 @@ constexpr SocketErrorText kSocketErrorTexts[] = {
 };
 
 std::u16string_view TextOf(int code) {
-  const auto* found = std::lower_bound(
-      std::begin(kSocketErrorTexts), std::end(kSocketErrorTexts), code,
-      [](const SocketErrorText& entry, int wanted) { return entry.code < wanted; });
-  if (found == std::end(kSocketErrorTexts) || found->code != code) return {};
-  return found->text;
+  const auto found = std::ranges::find(kSocketErrorTexts, code, &SocketErrorText::code);
+  return found == std::end(kSocketErrorTexts) ? std::u16string_view() : found->text;
 }
 
 // A reset or an abort by the peer, or a shutdown, ends the connection as the peer's close does:

@@ -28,6 +28,12 @@ TEST(FetchFailure, HostThatDoesNotExist) {
   EXPECT_EQ(outcome.failure, u"Socket Error # 11001\r\nHost not found.");
 }
 
+// The resolver would take the name up to its NUL: here "localhost", a host that answers.
+TEST(FetchFailure, HostWithANulInsideIsNotFound) {
+  const std::u16string address(u"http://localhost\0.invalid/weather/1.shtml", 41);
+  EXPECT_EQ(Fetch(address).failure, u"Socket Error # 11001\r\nHost not found.");
+}
+
 // A reset where the status line is awaited and nothing of it has come gives the socket
 // message; inside a body, one with a length or one up to the close, it fails the fetch too:
 // part of a page is no page. Where the sockets report a reset as an orderly close (Wine), the
