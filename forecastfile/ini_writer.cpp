@@ -1,13 +1,9 @@
 #include "forecastfile/ini_writer.h"
 
-#include <utility>
-
 #include "core/failure.h"
 #include "core/messages.h"
 
 namespace qelo {
-
-IniWriter::IniWriter(std::u16string path) : path_(std::move(path)) {}
 
 // The failed run then waits for its watchdog: it must not keep other runs waiting too.
 void IniWriter::Refuse() {

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <string>
+#include <utility>
 
 #include "forecastfile/forecast_file.h"
 #include "platform/file_lock.h"
@@ -24,7 +25,7 @@ inline constexpr std::size_t kMaxForecastFileBytes = std::size_t{16} << 20;
 class IniWriter final : public ForecastFile {
  public:
   // Holds the full path of the file; touches nothing and cannot fail.
-  explicit IniWriter(std::u16string path);
+  explicit IniWriter(std::u16string path) : path_(std::move(path)) {}
   // A refused write, the lock not had within 30 s, and on Linux a file or a result of more than
   // 16 MiB or a refused commit throw Failure(messages::kUnableToWriteTo + path). No retry.
   void WriteString(const std::u16string& section, const std::u16string& key,

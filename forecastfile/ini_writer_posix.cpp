@@ -1,5 +1,3 @@
-// The INI writer of the POSIX build: the file read once, each key an edit of its text in memory
-// by the INI editing rules, one update at the close.
 #include "forecastfile/ini_edit.h"
 #include "forecastfile/ini_writer.h"
 

@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <string>
 
@@ -28,9 +29,7 @@ auto Retried(Call call) {
 
 // The folder of an absolute path: everything before its last '/', or "/" itself.
 inline std::string FolderOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
+  return path.substr(0, std::max<std::size_t>(path.rfind('/'), 1));
 }
 
 }  // namespace qelo::platform

@@ -2,7 +2,6 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <thread>
 
 #include "core/text.h"
@@ -21,13 +20,11 @@ FileLock TakeFileLock(const std::u16string& path, std::chrono::milliseconds limi
   // A writer holds the lock for milliseconds: polling finds it free soon after, and, unlike a
   // blocking flock, keeps to the limit without a timer signal.
   const auto deadline = std::chrono::steady_clock::now() + limit;
-  auto pause = std::chrono::milliseconds(1);
   while (lock.Valid() && ::flock(lock.Get(), LOCK_EX | LOCK_NB) != 0) {
     if ((errno != EWOULDBLOCK && errno != EINTR) || std::chrono::steady_clock::now() >= deadline) {
       return {};
     }
-    std::this_thread::sleep_for(pause);
-    pause = std::min(pause * 2, std::chrono::milliseconds(16));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   return lock;
 }
