@@ -25,7 +25,7 @@ std::optional<std::string> ResolveTarget(std::string path) {
   return std::nullopt;
 }
 
-// Reading a hole gives NULs.
+// Reading a hole gives NULs. The search moves the offset, so the file is read by position.
 bool HasHoles(int fd, const struct stat& status) {
   const off_t hole = Retried([&] { return ::lseek(fd, 0, SEEK_HOLE); });
   return hole >= 0 && hole < status.st_size;
