@@ -1,6 +1,6 @@
 #pragma once
 // The texts of the run's failure messages, as the failure report shows them. The socket
-// layer's per-code texts are in retrieval/line_reader.cpp.
+// layer's per-code texts are in retrieval/end_message.cpp.
 
 namespace qelo::messages {
 

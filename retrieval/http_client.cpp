@@ -7,8 +7,8 @@
 #include "core/ascii_text.h"
 #include "core/messages.h"
 #include "platform/socket.h"
+#include "retrieval/end_message.h"
 #include "retrieval/http_response.h"
-#include "retrieval/line_reader.h"
 
 namespace qelo {
 namespace {

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "core/ascii_text.h"
+#include "retrieval/end_message.h"
 #include "retrieval/line_reader.h"
 
 namespace qelo {

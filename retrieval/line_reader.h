@@ -1,7 +1,6 @@
 #pragma once
 // The bytes of a response over its byte source, one block at a time: lines up to their LF, body
-// bytes, and how the connection ended once it has, which decides how a cut response fails. Here
-// too the one place where a connection's end gets its words.
+// bytes, and how the connection ended once it has, which decides how a cut response fails.
 
 #include <array>
 #include <chrono>
@@ -12,18 +11,10 @@
 #include <string>
 
 #include "platform/socket.h"
+#include "retrieval/end_message.h"
 #include "retrieval/http_response.h"
 
 namespace qelo {
-
-inline constexpr platform::SocketEnd kPeerClosed{platform::SocketEnd::kClosed};
-
-// The words of an end: "Connection Closed Gracefully.", "Read timed out.", or for a failure
-// "Socket Error # 10054", CR LF, "Connection reset by peer." (nothing after the line break for a
-// code without a text of its own).
-std::u16string EndMessage(const platform::SocketEnd& end);
-// Throws Failure with the words of `end`.
-[[noreturn]] void ThrowEnd(const platform::SocketEnd& end);
 
 class LineReader {
  public:

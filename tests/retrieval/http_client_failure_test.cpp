@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "retrieval/line_reader.h"
+#include "retrieval/end_message.h"
 #include "tests/retrieval/http_client_testing.h"
 #include "tests/support/loopback_socket.h"
 
